@@ -1,0 +1,39 @@
+# Lumivo: a self-extracting installer for 64-bit Windows and its Linux packer.
+#   make        build everything (Windows programs with MinGW-w64, the packer natively)
+#   make test   install what is missing, build, and run every test (Wine under Xvfb)
+#   make demo   pack the sample application and run its installer under Wine
+.PHONY: all build test demo screenshots bootstrap clean
+
+BUILD      := build
+JOBS       ?= $(shell nproc)
+CMAKE_TYPE ?= MinSizeRel
+
+all: build
+
+bootstrap:
+	@tools/bootstrap
+
+$(BUILD)/win/CMakeCache.txt: | bootstrap
+	cmake -S . -B $(BUILD)/win -DCMAKE_BUILD_TYPE=$(CMAKE_TYPE) \
+	      -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64.cmake
+
+$(BUILD)/native/CMakeCache.txt: | bootstrap
+	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Release \
+	      -DLUMIVO_WINDOWS_BUILD_DIR=$(CURDIR)/$(BUILD)/win
+
+build: bootstrap $(BUILD)/win/CMakeCache.txt $(BUILD)/native/CMakeCache.txt
+	cmake --build $(BUILD)/win -j $(JOBS)
+	cmake --build $(BUILD)/native -j $(JOBS)
+
+# One ctest run holds the native tests and, through the native tree, the Windows ones.
+test: build
+	tools/with-display ctest --test-dir $(BUILD)/native --output-on-failure -j 2 $(CTEST_ARGS)
+
+demo: build
+	tools/demo $(if $(INTERACTIVE),--interactive)
+
+screenshots: build
+	tools/with-display tools/screenshots
+
+clean:
+	rm -rf $(BUILD)

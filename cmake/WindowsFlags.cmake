@@ -1,0 +1,26 @@
+# Compiler and linker settings shared by every Windows target: Unicode entry points,
+# a static runtime (no toolchain DLL beside the program), small code.
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00 WINVER=0x0A00)
+add_compile_options(-municode -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers
+                    -ffunction-sections -fdata-sections)
+add_link_options(-municode -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
+if(NOT CMAKE_BUILD_TYPE OR CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
+    add_link_options(-s)
+endif()
+
+# The one place where test programs are declared: a doctest executable whose test suites each
+# become one ctest test named "<prefix>.<suite>".
+function(lumivo_windows_test target)
+    cmake_parse_arguments(ARG "GUI" "PREFIX" "SOURCES;LIBS;SUITES" ${ARGN})
+    add_executable(${target} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp ${ARG_SOURCES})
+    target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests ${DOCTEST_INCLUDE_DIR})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS})
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LUMIVO_TEST_BIN_DIR})
+    foreach(suite ${ARG_SUITES})
+        add_test(NAME ${ARG_PREFIX}.${suite} COMMAND ${target} --test-suite=${suite} --no-version --no-intro)
+        if(ARG_GUI)
+            # Windows on one X display take the focus from each other: one at a time.
+            set_tests_properties(${ARG_PREFIX}.${suite} PROPERTIES RESOURCE_LOCK display)
+        endif()
+    endforeach()
+endfunction()

@@ -1,0 +1,92 @@
+#include "core/CharCase.h"
+
+#include "core/Error.h"
+
+#include <windows.h>
+
+static int32_t MapCase(int32_t codePoint, DWORD mapping)
+{
+    if (codePoint < 0 || (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF)
+        return 0xFFFD;
+    if (codePoint < 128) {
+        if (mapping == LCMAP_UPPERCASE && codePoint >= 'a' && codePoint <= 'z')
+            return codePoint - 32;
+        if (mapping == LCMAP_LOWERCASE && codePoint >= 'A' && codePoint <= 'Z')
+            return codePoint + 32;
+        return codePoint;
+    }
+    if (codePoint <= 0xFFFF) {
+        wchar_t in = static_cast<wchar_t>(codePoint), out = 0;
+        if (LCMapStringW(LOCALE_USER_DEFAULT, mapping, &in, 1, &out, 1) != 1)
+            return codePoint;
+        return out;
+    }
+    int32_t v = codePoint - 0x10000;
+    wchar_t in[2] = {static_cast<wchar_t>(0xD800 + (v >> 10)), static_cast<wchar_t>(0xDC00 + (v & 0x3FF))};
+    wchar_t out[2] = {0, 0};
+    if (LCMapStringW(LOCALE_USER_DEFAULT, mapping, in, 2, out, 2) != 2)
+        return codePoint;
+    if (out[0] < 0xD800 || out[0] > 0xDBFF || out[1] < 0xDC00 || out[1] > 0xDFFF)
+        return codePoint;
+    return 0x10000 + ((out[0] - 0xD800) << 10) + (out[1] - 0xDC00);
+}
+
+int32_t ToUpperChar(int32_t codePoint)
+{
+    return MapCase(codePoint, LCMAP_UPPERCASE);
+}
+
+int32_t ToLowerChar(int32_t codePoint)
+{
+    return MapCase(codePoint, LCMAP_LOWERCASE);
+}
+
+// The code point at position, advancing position by one or two units.
+static int32_t NextCodePoint(const wchar_t* text, int64_t length, int64_t& position)
+{
+    wchar_t unit = text[position++];
+    if (unit >= 0xD800 && unit <= 0xDBFF && position < length && text[position] >= 0xDC00 &&
+        text[position] <= 0xDFFF)
+        return 0x10000 + ((unit - 0xD800) << 10) + (text[position++] - 0xDC00);
+    return unit;
+}
+
+static int32_t Fold(int32_t codePoint)
+{
+    if (codePoint >= 'A' && codePoint <= 'Z')
+        return codePoint + 32;
+    return codePoint > 127 ? ToLowerChar(codePoint) : codePoint;
+}
+
+bool StrEqualNoCase(const wchar_t* a, int64_t lengthA, const wchar_t* b, int64_t lengthB)
+{
+    if (lengthA != lengthB)
+        return false;
+    int64_t i = 0, j = 0;
+    while (i < lengthA && j < lengthB) {
+        if (Fold(NextCodePoint(a, lengthA, i)) != Fold(NextCodePoint(b, lengthB, j)))
+            return false;
+    }
+    return true;
+}
+
+bool StrEqualNoCase(const Str& a, const Str& b)
+{
+    return StrEqualNoCase(a.text(), a.length(), b.text(), b.length());
+}
+
+bool StrEqualNoCase(const Str& a, const wchar_t* b)
+{
+    return StrEqualNoCase(a.text(), a.length(), b, TextLength(b));
+}
+
+int StrCompareNoCase(const wchar_t* a, int64_t lengthA, const wchar_t* b, int64_t lengthB)
+{
+    int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, CheckInt(lengthA), b,
+                                CheckInt(lengthB));
+    if (result == CSTR_LESS_THAN)
+        return -1;
+    if (result == CSTR_GREATER_THAN)
+        return 1;
+    return 0;
+}

@@ -1,0 +1,92 @@
+#include "support/TestFiles.h"
+
+#include <windows.h>
+
+#include <stdexcept>
+
+ScratchDir::ScratchDir()
+{
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    static unsigned serial = 0;
+    for (;;) {
+        root = std::wstring(temp) + L"lumivo-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+               std::to_wstring(++serial) + L"\\";
+        if (CreateDirectoryW(root.c_str(), nullptr))
+            break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            throw std::runtime_error("cannot create a scratch folder");
+    }
+}
+
+ScratchDir::~ScratchDir()
+{
+    RemoveTree(root.substr(0, root.size() - 1));
+}
+
+std::wstring ScratchDir::path(const std::wstring& name) const
+{
+    return root + name;
+}
+
+void WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot create a test file");
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    if (written != bytes.size())
+        throw std::runtime_error("cannot write a test file");
+}
+
+std::string ReadWholeFile(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot open a file");
+    std::string bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool FileExists(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void RemoveTree(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL | (attributes & FILE_ATTRIBUTE_DIRECTORY));
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileW(path.c_str());
+        return;
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                RemoveTree(path + L"\\" + name);
+        } while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
