@@ -27,7 +27,8 @@ build: bootstrap $(BUILD)/win/CMakeCache.txt $(BUILD)/native/CMakeCache.txt
 
 # One ctest run holds the native tests and, through the native tree, the Windows ones.
 test: build
-	tools/with-display ctest --test-dir $(BUILD)/native --output-on-failure -j 2 $(CTEST_ARGS)
+	status=0; tools/with-display ctest --test-dir $(BUILD)/native --output-on-failure -j 2 $(CTEST_ARGS) \
+	    || status=$$?; tools/wine-stop; exit $$status
 
 demo: build
 	tools/demo $(if $(INTERACTIVE),--interactive)
