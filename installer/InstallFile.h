@@ -1,0 +1,15 @@
+// Puts one archive entry at its place, letting the user retry a full disk or a file in use.
+#ifndef LUMIVO_INSTALLER_INSTALLFILE_H
+#define LUMIVO_INSTALLER_INSTALLFILE_H
+
+#include "core/Str.h"
+
+class Form;
+
+// Reads the entry once and writes it to destination (through destination + "$$", stamped with
+// the entry's time, FILE_ATTRIBUTE_NORMAL). A full disk, a denied access or a sharing violation
+// asks Retry or Cancel and writes the same bytes again on Retry, as often as the user asks;
+// Cancel raises Abort. Other errors pass to the caller.
+void InstallFile(Form& form, const Str& entryName, const Str& destination);
+
+#endif

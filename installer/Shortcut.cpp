@@ -1,0 +1,97 @@
+#include "installer/Shortcut.h"
+
+#include "core/AppContext.h"
+#include "core/Array.h"
+#include "core/Error.h"
+#include "core/Owned.h"
+#include "gui/Form.h"
+#include "script/InstallScript.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+int StartMenuFolder(bool perUser)
+{
+    return perUser ? CSIDL_STARTMENU : CSIDL_COMMON_STARTMENU;
+}
+
+int DesktopFolder(bool perUser)
+{
+    return perUser ? CSIDL_DESKTOPDIRECTORY : CSIDL_COMMON_DESKTOPDIRECTORY;
+}
+
+Str ShortcutPath(void* ownerWindow, int csidl, const Str& linkName)
+{
+    OwnedCoTaskMemory items;
+    if (FAILED(SHGetSpecialFolderLocation(static_cast<HWND>(ownerWindow), csidl,
+                                          reinterpret_cast<LPITEMIDLIST*>(items.receive()))))
+        throw InternalError();
+    CharBuffer folder;
+    folder.reserveZeros(5000);
+    if (!SHGetPathFromIDListW(static_cast<LPCITEMIDLIST>(items.get()), folder.text()))
+        throw InternalError();
+    Str path = Concat(folder.text(), L"\\");
+    path.append(linkName);
+    path.append(Str(L".lnk"));
+    return path;
+}
+
+void CreateShortcut(Form& form, int csidl, const Str& linkName, const Str& targetPath)
+{
+    HWND owner = form.handle();
+    Str linkPath = ShortcutPath(owner, csidl, linkName);
+    bool saved;
+    {
+        ComPtr<IShellLinkW> link;
+        ComPtr<IPersistFile> file;
+        saved = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                           link.receiveVoid())) &&
+                SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.receiveVoid())) &&
+                SUCCEEDED(link->SetDescription(linkName.text())) &&
+                SUCCEEDED(link->SetIconLocation(targetPath.text(), 0)) &&
+                SUCCEEDED(link->SetPath(targetPath.text())) && SUCCEEDED(link->SetShowCmd(SW_SHOW)) &&
+                SUCCEEDED(file->Save(linkPath.text(), FALSE));
+        file.reset(); // IPersistFile first, then the link
+    }
+    if (!saved)
+        throw InternalError();
+    OwnedCoTaskMemory folder;
+    if (SUCCEEDED(SHGetSpecialFolderLocation(owner, csidl, reinterpret_cast<LPITEMIDLIST*>(folder.receive()))))
+        SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_IDLIST, folder.get(), nullptr);
+}
+
+static void AddShortcut(Form& form, int csidl, const Str& linkName, const Str& targetPath, const wchar_t* question)
+{
+    try {
+        CreateShortcut(form, csidl, linkName, targetPath);
+    } catch (...) {
+        int answer = form.alert(Str(question), Script.titleText,
+                                Str(Tr(L"+Kontynuuj|-Anuluj", L"+Continue|-Cancel")), 2);
+        if (answer == 1)
+            throw Abort();
+    }
+}
+
+void AddStartMenuShortcut(Form& form, const Str& linkName, const Str& targetPath)
+{
+    AddShortcut(form, StartMenuFolder(Script.perUserInstall), linkName, targetPath,
+                Tr(L"Nieudane dodanie skrótu do Menu Start.\nKontynuować?",
+                   L"Failed to add a shortcut to the Start Menu.\nContinue installation?"));
+}
+
+void AddDesktopShortcut(Form& form, const Str& linkName, const Str& targetPath)
+{
+    AddShortcut(form, DesktopFolder(Script.perUserInstall), linkName, targetPath,
+                Tr(L"Nieudane dodanie skrótu na pulpicie.\nKontynuować?",
+                   L"Failed to add a shortcut to the Desktop.\nContinue installation?"));
+}
+
+void DeleteShortcut(Form& form, int csidl, const Str& linkName)
+{
+    try {
+        DeleteFileW(ShortcutPath(form.handle(), csidl, linkName).text());
+    } catch (...) {
+        // a link that cannot be found needs no deleting
+    }
+}

@@ -1,0 +1,29 @@
+// Shell links to the installed program in the Start menu and on the desktop.
+#ifndef LUMIVO_INSTALLER_SHORTCUT_H
+#define LUMIVO_INSTALLER_SHORTCUT_H
+
+#include "core/Str.h"
+
+class Form;
+
+// The shell folders of the links, per user or for all users.
+int StartMenuFolder(bool perUser);
+int DesktopFolder(bool perUser);
+
+// The link file: the shell folder's path, "\", the link name and ".lnk"; InternalError when the
+// folder is not available.
+Str ShortcutPath(void* ownerWindow, int csidl, const Str& linkName);
+
+// A link to target (description: the link name, icon: the target's first icon, SW_SHOW);
+// InternalError on any failure.
+void CreateShortcut(Form& form, int csidl, const Str& linkName, const Str& targetPath);
+
+// CreateShortcut in the Start-menu / desktop folder that the installation's scope selects; on
+// failure asks whether to continue without the link (Abort on Cancel).
+void AddStartMenuShortcut(Form& form, const Str& linkName, const Str& targetPath);
+void AddDesktopShortcut(Form& form, const Str& linkName, const Str& targetPath);
+
+// Deletes the link file; never fails.
+void DeleteShortcut(Form& form, int csidl, const Str& linkName);
+
+#endif

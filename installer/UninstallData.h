@@ -1,0 +1,28 @@
+// The data file that the uninstaller reads: what was installed and what else to remove.
+#ifndef LUMIVO_INSTALLER_UNINSTALLDATA_H
+#define LUMIVO_INSTALLER_UNINSTALLDATA_H
+
+#include "core/Array.h"
+#include "core/Str.h"
+
+struct UninstallData {
+    Str installDir;       // exactly as used for the installation
+    StrArray files;       // relative names of the installed files, in installation order
+    StrArray directories; // relative directories created for them, shortest first
+    Str deleteFiles;      // the script's lists, unchanged; empty ones are left out
+    Str askDeleteFiles;
+    Str deleteDirectories;
+    Str exeFile;
+    Str programName;
+    bool perUserInstall;
+};
+
+// The text, lines joined by line feeds: path, auto-delete-files and auto-delete-directories (both
+// in reverse order), the non-empty delete lists, exe-file, name and, per user, private-install=1.
+Str BuildUninstallData(const UninstallData& data);
+
+// Writes the text as UTF-8 with CR LF line ends through path + "$$" and a move over path, so that
+// a reader never sees a half-written file. The temporary file is always removed on failure.
+void WriteUninstallData(const Str& path, const Str& text);
+
+#endif

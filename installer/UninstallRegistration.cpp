@@ -1,0 +1,53 @@
+#include "installer/UninstallRegistration.h"
+
+#include "core/AppContext.h"
+#include "core/Error.h"
+#include "core/Owned.h"
+#include "gui/Form.h"
+#include "script/InstallScript.h"
+
+Str UninstallKeyPath(const Str& programName)
+{
+    return Concat(Str(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"), programName);
+}
+
+static bool SetText(HKEY key, const wchar_t* name, const Str& value)
+{
+    DWORD bytes = static_cast<DWORD>(CheckInt((value.length() + 1) * 2));
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text()), bytes) ==
+           ERROR_SUCCESS;
+}
+
+void RegisterUninstaller(Form& form, HKEY root, const Str& keyPath, const Str& displayName,
+                         const Str& uninstallCommand, const Str& iconPath, const Str& publisher,
+                         const Str& version)
+{
+    OwnedKey key;
+    bool written = RegCreateKeyExW(root, keyPath.text(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
+                                   KEY_ALL_ACCESS, nullptr, key.receive(), nullptr) == ERROR_SUCCESS;
+    // Values in order; the first failure stops the rest.
+    written = written && SetText(key.get(), L"DisplayName", displayName) &&
+              SetText(key.get(), L"UninstallString", uninstallCommand) &&
+              SetText(key.get(), L"DisplayIcon", iconPath) &&
+              (publisher.isEmpty() || SetText(key.get(), L"Publisher", publisher)) &&
+              (version.isEmpty() || SetText(key.get(), L"ProductVersion", version));
+    key.reset();
+    if (!written) {
+        form.alert(Str(Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program.")),
+                   Script.titleText, Str(L"+OK"), 2);
+        throw Abort();
+    }
+}
+
+LONG UnregisterUninstaller(HKEY root, const Str& keyPath)
+{
+    OwnedKey key;
+    LONG result = RegOpenKeyExW(root, keyPath.text(), 0, KEY_ALL_ACCESS, key.receive());
+    if (result != ERROR_SUCCESS)
+        return result;
+    const wchar_t* values[] = {L"DisplayName", L"UninstallString", L"DisplayIcon", L"Publisher", L"ProductVersion"};
+    for (const wchar_t* value : values)
+        RegDeleteValueW(key.get(), value);
+    key.reset();
+    return RegDeleteKeyW(root, keyPath.text());
+}
