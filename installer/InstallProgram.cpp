@@ -7,6 +7,7 @@
 #include "gui/Form.h"
 #include "installer/FileList.h"
 #include "installer/InstallFile.h"
+#include "installer/ListItem.h"
 #include "installer/Shortcut.h"
 #include "installer/UninstallData.h"
 #include "installer/UninstallRegistration.h"
