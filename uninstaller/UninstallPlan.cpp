@@ -1,0 +1,78 @@
+#include "uninstaller/UninstallPlan.h"
+
+#include "core/CharCase.h"
+#include "core/File.h"
+#include "core/KeyValueList.h"
+#include "core/Path.h"
+#include "core/Utf8.h"
+#include "installer/ListItem.h"
+#include "script/ScriptText.h"
+
+UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text)
+{
+    KeyValueList values;
+    ParseKeyValueText(text, values);
+    UninstallPlan plan;
+    plan.dataFile = dataFile;
+    Str path = NormalizePath(values.valueOf(L"path"));
+    while (path.length() > 3 && path.text()[path.length() - 1] == L'\\')
+        path = Str(path.text(), path.length() - 1);
+    plan.installDir = path;
+    plan.autoFiles = SplitList(values.valueOf(L"auto-delete-files"));
+    plan.autoDirectories = SplitList(values.valueOf(L"auto-delete-directories"));
+    plan.deleteFiles = SplitList(values.valueOf(L"delete-files"));
+    plan.askDeleteFiles = SplitList(values.valueOf(L"ask-delete-files"));
+    plan.deleteDirectories = SplitList(values.valueOf(L"delete-directories"));
+    plan.exeFile = values.valueOf(L"exe-file");
+    plan.programName = values.valueOf(L"name");
+    plan.perUser = values.valueOf(L"private-install") == L"1";
+    return plan;
+}
+
+UninstallPlan ReadUninstallData(const Str& dataFile)
+{
+    File file;
+    file.open(dataFile, FileRead, 0);
+    int64_t size = file.size();
+    ByteArray bytes;
+    bytes.resize(CheckInt(size));
+    if (file.read(bytes.items(), size) != size)
+        throw EofError(dataFile.text());
+    file.close();
+    return ParseUninstallData(dataFile, Utf8ToStr(bytes.items(), size));
+}
+
+static bool IsAbsolute(const Str& path)
+{
+    const wchar_t* p = path.text();
+    bool drive = path.length() >= 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) &&
+                 p[1] == L':' && p[2] == L'\\';
+    bool unc = path.length() >= 5 && p[0] == L'\\' && p[1] == L'\\' && p[2] != L'\\' && p[2] != L'?' && p[2] != L'.';
+    return drive || unc;
+}
+
+static Str FirstUnsafe(const StrArray& items)
+{
+    for (int64_t i = 0; i < items.length(); i++)
+        if (!IsContainedRelativePath(items.ref(i)))
+            return items.at(i);
+    return Str();
+}
+
+Str UnsafeItem(const UninstallPlan& plan)
+{
+    Str dataFolder = DirectoryOf(NormalizePath(plan.dataFile));
+    if (!IsAbsolute(plan.installDir) || !StrEqualNoCase(AddTrailingSlash(plan.installDir), dataFolder))
+        return plan.installDir.isEmpty() ? Str(L"path=") : plan.installDir;
+    const StrArray* lists[] = {&plan.autoFiles, &plan.autoDirectories, &plan.deleteFiles, &plan.askDeleteFiles,
+                               &plan.deleteDirectories};
+    for (const StrArray* list : lists) {
+        Str unsafe = FirstUnsafe(*list);
+        if (!unsafe.isEmpty())
+            return unsafe;
+    }
+    // The links are the name followed by ".lnk" in a shell folder.
+    if (!plan.programName.isEmpty() && !IsContainedRelativePath(plan.programName))
+        return plan.programName;
+    return Str();
+}

@@ -1,0 +1,33 @@
+// What one uninstallation removes, read from the data file that the installer left, and the
+// rule that keeps every removal inside the installation directory.
+#ifndef LUMIVO_UNINSTALLER_UNINSTALLPLAN_H
+#define LUMIVO_UNINSTALLER_UNINSTALLPLAN_H
+
+#include "core/Array.h"
+#include "core/Str.h"
+
+struct UninstallPlan {
+    Str dataFile;            // the data file's own path
+    Str installDir;          // path=, normalised, without a trailing backslash
+    StrArray autoFiles;      // installed files, relative, last installed first
+    StrArray autoDirectories; // directories created for them, longest first
+    StrArray deleteFiles;    // further files (patterns allowed), removed without asking
+    StrArray askDeleteFiles; // further files removed after one question
+    StrArray deleteDirectories; // directories removed with their contents
+    Str exeFile;
+    Str programName;
+    bool perUser; // private-install=1: per-user links and registry
+};
+
+// The plan from the data file's text (UTF-8 decoded; lines "key=value", CR LF or LF).
+UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text);
+// Reads and parses the data file; the errors of File when it cannot be read.
+UninstallPlan ReadUninstallData(const Str& dataFile);
+
+// The first value of the plan that would make a removal reach outside the installation
+// directory, or the empty string when there is none: a path= that is not absolute or is not the
+// data file's own folder, a list item that is absolute or has a "." or ".." component, a program
+// name that would put a link outside its shell folder.
+Str UnsafeItem(const UninstallPlan& plan);
+
+#endif
