@@ -12,14 +12,14 @@
 // The question for a failed write, or -1 when the failure is not one to retry.
 static int AskRetry(Form& form, const Error& error, const Str& destination)
 {
-    const Str buttons(Tr(L"+Ponów|-Anuluj", L"+Retry|-Cancel"));
+    const wchar_t* buttons = Tr(L"+Ponów|-Anuluj", L"+Retry|-Cancel");
     if (error.code == ERROR_DISK_FULL)
         return form.alert(
-            Str(Tr(L"Brak miejsca na dysku docelowym.\n\nMożesz spróbować skasować niepotrzebne pliki i nacisnąć "
+            Tr(L"Brak miejsca na dysku docelowym.\n\nMożesz spróbować skasować niepotrzebne pliki i nacisnąć "
                    L"Ponów w celu ponowienia lub przerwać istalację naciskając Anuluj.",
                    L"There is no space on the destination disk.\n\nYou can try to delete some unused files and "
-                   L"press the Retry button or cancel installation by pressing the Cancel button.")),
-            Script.titleText, buttons, 2);
+                   L"press the Retry button or cancel installation by pressing the Cancel button."),
+            Script.titleText.text(), buttons, 2);
     if (error.code == ERROR_ACCESS_DENIED || error.code == ERROR_SHARING_VIOLATION) {
         const wchar_t* pieces[] = {
             Tr(L"Plik \"", L"The file \""), destination.text(),
@@ -28,7 +28,7 @@ static int AskRetry(Form& form, const Error& error, const Str& destination)
                L"\"\nis currently in use, or you do not have write access to the directory.\n\nPlease close all "
                L"programs and press the Retry button  or cancel installation by pressing the Cancel button."),
             nullptr};
-        return form.alertPieces(pieces, Script.titleText, buttons, 2);
+        return form.alertPieces(pieces, Script.titleText.text(), buttons, 2);
     }
     return -1;
 }

@@ -125,8 +125,8 @@ void CleanUp(Form& form, StatusSetter setStatus, const InstallPlan& plan)
     DeleteFileW(plan.uninstallerPath.text());
     RemoveDirectoryW(Script.installDir.text());
     try {
-        form.alert(Str(Pl(L"Nieudana instalacja programu.", L"The program could not be installed properly.")),
-                   Script.titleText, Str(L"+OK"), 2);
+        form.alert(Pl(L"Nieudana instalacja programu.", L"The program could not be installed properly."),
+                   Script.titleText.text(), L"+OK", 2);
     } catch (...) {
     }
 }
@@ -145,9 +145,9 @@ void InstallProgram(Form& form, StatusSetter setStatus)
     if (plan.files.length() == 0 || Script.exeFile.isEmpty() || Script.programName.isEmpty() ||
         !FilesStayInside(plan.files)) {
         setStatus(form, Str(Pl(L"Niekompletne dane instalacji.", L"Incomplete installation data.")), Str());
-        form.alert(Str(Pl(L"Nieprawidłowy opis instalacji.\nNie mogę zainstalować.",
-                          L"Invalid installation description.\nCan not install.")),
-                   Script.titleText, Str(L"+OK"), 2);
+        form.alert(Pl(L"Nieprawidłowy opis instalacji.\nNie mogę zainstalować.",
+                          L"Invalid installation description.\nCan not install."),
+                   Script.titleText.text(), L"+OK", 2);
         throw Abort();
     }
 
@@ -156,7 +156,7 @@ void InstallProgram(Form& form, StatusSetter setStatus)
         setStatus(form, Str(Pl(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
         const wchar_t* pieces[] = {Pl(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"),
                                    Script.installDir.text(), nullptr};
-        form.alertPieces(pieces, Script.titleText, Str(L"+OK"), 1);
+        form.alertPieces(pieces, Script.titleText.text(), L"+OK", 1);
         throw Abort();
     }
 
@@ -184,8 +184,8 @@ void InstallProgram(Form& form, StatusSetter setStatus)
                                 plan.programPath, plan.publisher, plan.version);
             setStatus(form, Str(Pl(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
                       Str(Pl(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
-            form.alert(Str(Pl(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully.")),
-                       Script.titleText, Str(L"+OK"), 4);
+            form.alert(Pl(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
+                       Script.titleText.text(), L"+OK", 4);
         }
         CurrentAppContext()->exitCode = 0;
     } catch (...) {

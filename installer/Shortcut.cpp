@@ -66,8 +66,8 @@ static void AddShortcut(Form& form, int csidl, const Str& linkName, const Str& t
     try {
         CreateShortcut(form, csidl, linkName, targetPath);
     } catch (...) {
-        int answer = form.alert(Str(question), Script.titleText,
-                                Str(Tr(L"+Kontynuuj|-Anuluj", L"+Continue|-Cancel")), 2);
+        int answer =
+            form.alert(question, Script.titleText.text(), Tr(L"+Kontynuuj|-Anuluj", L"+Continue|-Cancel"), 2);
         if (answer == 1)
             throw Abort();
     }

@@ -33,8 +33,8 @@ void RegisterUninstaller(Form& form, HKEY root, const Str& keyPath, const Str& d
               (version.isEmpty() || SetText(key.get(), L"ProductVersion", version));
     key.reset();
     if (!written) {
-        form.alert(Str(Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program.")),
-                   Script.titleText, Str(L"+OK"), 2);
+        form.alert(Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program."),
+                   Script.titleText.text(), L"+OK", 2);
         throw Abort();
     }
 }
