@@ -101,6 +101,11 @@ bool NextEntry(ArchiveWalk& walk, ArchiveEntry& entry)
     return true;
 }
 
+bool WalkReachedEndRecord(const ArchiveWalk& walk)
+{
+    return walk.length - walk.offset >= RecordHeaderSize && ReadU32(walk.base + walk.offset) == EndRecordKind;
+}
+
 uint16_t EntryNameUnit(const ArchiveEntry& entry, int32_t index)
 {
     return static_cast<uint16_t>(entry.name[2 * index] | entry.name[2 * index + 1] << 8);

@@ -68,6 +68,10 @@ ArchiveWalk StartWalk(const uint8_t* base, int64_t length);
 // end of the region, or whose sizes or name length are not below 2^31.
 bool NextEntry(ArchiveWalk& walk, ArchiveEntry& entry);
 
+// Whether a walk that NextEntry ended stopped at an end record, rather than at the end of the
+// region or at a damaged record.
+bool WalkReachedEndRecord(const ArchiveWalk& walk);
+
 // UTF-16 unit index of an entry's name.
 uint16_t EntryNameUnit(const ArchiveEntry& entry, int32_t index);
 
