@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "packer/EntryName.h"
+#include "packer/FileTime.h"
 #include "packer/PackError.h"
 
 #include <algorithm>
@@ -14,17 +15,6 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-
-// Seconds from 1601-01-01 to 1970-01-01.
-static const int64_t UnixEpochInFileTime = 11644473600;
-
-uint64_t FileTimeOfUnix(int64_t seconds, int64_t nanoseconds)
-{
-    if (seconds < -UnixEpochInFileTime)
-        return 0;
-    return static_cast<uint64_t>(seconds + UnixEpochInFileTime) * 10000000u +
-           static_cast<uint64_t>(nanoseconds / 100);
-}
 
 std::optional<uint64_t> SourceDateEpoch()
 {

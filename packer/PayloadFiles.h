@@ -23,8 +23,6 @@ struct PayloadList {
     std::filesystem::path skipped;     // a file never to take (the output being built)
 };
 
-// FILETIME of a Unix time in seconds and nanoseconds (0 before 1601).
-uint64_t FileTimeOfUnix(int64_t seconds, int64_t nanoseconds);
 // The FILETIME that SOURCE_DATE_EPOCH fixes, none when it is unset or empty. Refuses a value that
 // is not a plain count of seconds.
 std::optional<uint64_t> SourceDateEpoch();

@@ -1,35 +1,20 @@
 #include "packer/SetupCommands.h"
 
 #include "archive/ArchiveFormat.h"
+#include "packer/AtomicFile.h"
 #include "packer/CommandLine.h"
 #include "packer/EntryName.h"
+#include "packer/FileTime.h"
 #include "packer/HelpText.h"
 #include "packer/PackError.h"
 #include "packer/SetupReader.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <memory>
 #include <set>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
-
-std::string FileTimeText(uint64_t time)
-{
-    const int64_t unixEpoch = 11644473600;
-    time_t seconds = static_cast<time_t>(static_cast<int64_t>(time / 10000000u) - unixEpoch);
-    struct tm parts;
-    char text[64];
-    if (!gmtime_r(&seconds, &parts) || !strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &parts))
-        return std::to_string(time);
-    return text;
-}
 
 static std::u16string NameOf(const ArchiveEntry& entry)
 {
@@ -142,39 +127,9 @@ static void WriteExtracted(const fs::path& path, const uint8_t* bytes, size_t si
     fs::create_directories(path.parent_path(), error);
     if (error)
         Fail("cannot create the folder \"" + path.parent_path().string() + "\": " + error.message());
-    fs::path temporary = path;
-    temporary += ".tmp-" + std::to_string(getpid());
-    int handle = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (handle < 0)
-        Fail("cannot create \"" + temporary.string() + "\": " + strerror(errno));
-    int code = 0;
-    while (size > 0 && !code) {
-        ssize_t done = write(handle, bytes, size);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            code = done < 0 ? errno : ENOSPC;
-        else {
-            bytes += done;
-            size -= static_cast<size_t>(done);
-        }
-    }
-    const int64_t unixEpoch = 11644473600;
-    struct timespec times[2];
-    times[0].tv_sec = 0;
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = static_cast<time_t>(static_cast<int64_t>(time / 10000000u) - unixEpoch);
-    times[1].tv_nsec = static_cast<long>(time % 10000000u * 100);
-    if (!code && futimens(handle, times) != 0)
-        code = errno;
-    if (close(handle) != 0 && !code)
-        code = errno;
-    if (!code && rename(temporary.c_str(), path.c_str()) != 0)
-        code = errno;
-    if (code) {
-        unlink(temporary.c_str());
-        Fail("cannot write \"" + path.string() + "\": " + strerror(code));
-    }
+    AtomicFile file(path);
+    file.write(bytes, size);
+    file.commit(time);
 }
 
 int RunExtract(const std::vector<std::string>& args)

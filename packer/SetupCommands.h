@@ -10,7 +10,4 @@ int RunList(const std::vector<std::string>& args);
 int RunVerify(const std::vector<std::string>& args);
 int RunExtract(const std::vector<std::string>& args);
 
-// "YYYY-MM-DD hh:mm:ss" (UTC) of a FILETIME.
-std::string FileTimeText(uint64_t time);
-
 #endif

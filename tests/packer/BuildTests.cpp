@@ -184,6 +184,27 @@ TEST_CASE("a refused build writes nothing and leaves an earlier output as it was
     CHECK(refusal(options).find("missing-app") != std::string::npos);
 }
 
+TEST_CASE("an output that cannot be written fails with 1 and leaves no temporary file")
+{
+    TempDir dir;
+    MakeApp(dir);
+    auto failure = [&](const std::string& output) {
+        try {
+            BuildSetup(Options(dir, output));
+        } catch (const PackError& error) {
+            CHECK(error.status == ExitDamaged);
+            return error.message;
+        }
+        FAIL("no failure");
+        return std::string();
+    };
+    CHECK(failure("missing/setup.exe").find("missing/setup.exe") != std::string::npos);
+    fs::create_directories(dir.path("taken.exe/inside"));
+    CHECK(failure("taken.exe").find("taken.exe") != std::string::npos);
+    for (const fs::directory_entry& item : fs::directory_iterator(dir.path()))
+        CHECK(item.path().filename().string().find(".tmp") == std::string::npos);
+}
+
 TEST_CASE("an archive must fit the 32-bit fields")
 {
     CHECK_NOTHROW(CheckArchiveFits("setup.exe", 1000, 0x7FFFFFFF));

@@ -2,6 +2,7 @@
 
 #include "TestPe.h"
 #include "packer/PackError.h"
+#include "packer/FileTime.h"
 #include "packer/PayloadFiles.h"
 
 #include <cstdlib>
