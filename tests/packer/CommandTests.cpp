@@ -1,6 +1,7 @@
 #include "doctest.h"
 
-#include "TestPe.h"
+#include "MinimalPe.h"
+#include "TempFiles.h"
 #include "archive/ArchiveFormat.h"
 #include "support/ArchiveBuilder.h"
 

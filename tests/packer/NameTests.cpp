@@ -1,6 +1,6 @@
 #include "doctest.h"
 
-#include "TestPe.h"
+#include "MinimalPe.h"
 #include "packer/EntryName.h"
 #include "packer/PeImage.h"
 

@@ -1,6 +1,7 @@
 #include "doctest.h"
 
-#include "TestPe.h"
+#include "MinimalPe.h"
+#include "TempFiles.h"
 #include "packer/PackError.h"
 #include "packer/FileTime.h"
 #include "packer/PayloadFiles.h"
