@@ -87,6 +87,9 @@ TEST_CASE("every file of the packed folder reads back exactly, with its time")
         CAPTURE(std::string(name.begin(), name.end()));
         CHECK(Text(ReadEntry(name.c_str())) == file.bytes);
         CHECK(LastEntryTime == file.time);
+        std::wstring upper = name;
+        CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+        CHECK(FindEntry(upper.c_str(), -1) == FindEntry(name.c_str(), -1));
     }
 }
 
