@@ -1,0 +1,47 @@
+// Read access to the payload archive that the program carries: RCDATA resource 103, or an archive
+// appended behind the program image and found through its 16-byte trailer. Located once at
+// start-up; entries are looked up by name without regard to case (backslashes only), verified
+// by their CRC and unpacked whole.
+#ifndef LUMIVO_ARCHIVE_ARCHIVEREADER_H
+#define LUMIVO_ARCHIVE_ARCHIVEREADER_H
+
+#include "core/Array.h"
+#include "core/Str.h"
+
+#include <stdint.h>
+
+// The archive in use: base and length, and for an appended archive the whole program file that
+// base points into.
+struct PayloadArchive {
+    const uint8_t* base;
+    int32_t length;
+    ByteArray programFile;
+};
+extern PayloadArchive Payload;
+
+// Finds the archive of the running program: resource 103 when it exists and is not empty, else
+// the appended archive (EofError when the program file cannot be read whole, WinError -300 with
+// the program path when its trailer is wrong). An archive already in use is kept.
+void LocateArchive();
+// Uses the archive appended to the file at path (the same rules and errors as LocateArchive).
+void UseArchiveFile(const Str& path);
+// Uses an archive in memory that outlives its use (tests, resources).
+void UseArchive(const uint8_t* base, int32_t length);
+// Forgets the archive and frees the copy of the program file of an appended archive.
+void ReleaseArchive();
+
+// The first record whose name equals name under case-insensitive comparison, or null. A negative
+// length means that name is zero-terminated.
+const uint8_t* FindEntry(const wchar_t* name, int64_t length);
+// The verified, unpacked bytes of an entry, exactly its size long; sets LastEntryTime. WinError 2
+// with the name when it is missing, CrcError with the record's name when it is damaged.
+ByteArray ReadEntry(const wchar_t* name, int64_t length = -1);
+// ReadEntry decoded from UTF-8 (a leading byte-order mark is dropped).
+Str ReadEntryText(const wchar_t* name);
+// The names of all records in archive order.
+StrArray ListEntryNames();
+
+// FILETIME of the entry that ReadEntry read last, stamped on the file written next.
+extern uint64_t LastEntryTime;
+
+#endif

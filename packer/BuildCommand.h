@@ -1,0 +1,30 @@
+// lumivo-pack build: an application folder packed behind the installer stub.
+#ifndef LUMIVO_PACKER_BUILDCOMMAND_H
+#define LUMIVO_PACKER_BUILDCOMMAND_H
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+struct BuildOptions {
+    std::filesystem::path appDir; // must hold install.script
+    // Further folders whose files join the archive, named relative to their own folder (files
+    // that the installer itself brings, such as its uninstaller).
+    std::vector<std::filesystem::path> extraFolders;
+    std::filesystem::path output;
+    std::filesystem::path stub;
+    int level = 12;
+    int jobs = 1;
+    bool quiet = false;
+};
+
+// Builds the setup program; throws PackError (refusals before anything is written).
+void BuildSetup(const BuildOptions& options);
+
+// The stub used when none is given: lumivo-stub.exe next to the running packer.
+std::filesystem::path DefaultStub();
+
+// The command line of build (after the word "build"); returns the exit status.
+int RunBuild(const std::vector<std::string>& args);
+
+#endif

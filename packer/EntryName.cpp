@@ -1,0 +1,147 @@
+#include "packer/EntryName.h"
+
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+
+bool Utf8ToUtf16(const std::string& text, std::u16string& units)
+{
+    units.clear();
+    size_t i = 0, n = text.size();
+    while (i < n) {
+        unsigned char lead = static_cast<unsigned char>(text[i]);
+        int follow;
+        char32_t code;
+        if (lead < 0x80) {
+            follow = 0;
+            code = lead;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            follow = 1;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            follow = 2;
+            code = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            follow = 3;
+            code = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i - 1 < static_cast<size_t>(follow))
+            return false;
+        for (int k = 1; k <= follow; k++) {
+            unsigned char next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            code = code << 6 | (next & 0x3F);
+        }
+        static const char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
+        if (code < smallest[follow] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            units += static_cast<char16_t>(0xD800 + (code >> 10));
+            units += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(code);
+        }
+        i += 1 + follow;
+    }
+    return true;
+}
+
+// The code point at i (a surrogate pair counts as one; a lone surrogate becomes U+FFFD) and its
+// length in units.
+static char32_t CodePointAt(const std::u16string& units, size_t i, size_t& length)
+{
+    char16_t unit = units[i];
+    length = 1;
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] <= 0xDFFF) {
+        length = 2;
+        return 0x10000 + ((unit - 0xD800) << 10) + (units[i + 1] - 0xDC00);
+    }
+    if (unit >= 0xD800 && unit <= 0xDFFF)
+        return 0xFFFD;
+    return unit;
+}
+
+std::string Utf16ToUtf8(const std::u16string& units)
+{
+    std::string text;
+    for (size_t i = 0, length = 0; i < units.size(); i += length) {
+        char32_t code = CodePointAt(units, i, length);
+        if (code < 0x80) {
+            text += static_cast<char>(code);
+        } else if (code < 0x800) {
+            text += static_cast<char>(0xC0 | code >> 6);
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            text += static_cast<char>(0xE0 | code >> 12);
+            text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            text += static_cast<char>(0xF0 | code >> 18);
+            text += static_cast<char>(0x80 | (code >> 12 & 0x3F));
+            text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+            text += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return text;
+}
+
+// Unicode lower-case mapping of the C.UTF-8 locale, whatever locale the process runs in.
+static locale_t UnicodeLocale()
+{
+    static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return locale;
+}
+
+std::u16string FoldedName(const std::u16string& name)
+{
+    std::u16string folded;
+    locale_t locale = UnicodeLocale();
+    for (size_t i = 0, length = 0; i < name.size(); i += length) {
+        char32_t code = CodePointAt(name, i, length);
+        if (code >= 'A' && code <= 'Z')
+            code += 'a' - 'A';
+        else if (code >= 0x80 && locale)
+            code = static_cast<char32_t>(towlower_l(static_cast<wint_t>(code), locale));
+        if (code >= 0x10000) {
+            folded += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+            folded += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            folded += static_cast<char16_t>(code);
+        }
+    }
+    return folded;
+}
+
+std::string EntryNameProblem(const std::u16string& name)
+{
+    if (name.empty())
+        return "is empty";
+    if (name[0] == u'\\' || name[0] == u'/')
+        return "is absolute";
+    size_t start = 0;
+    for (size_t i = 0; i <= name.size(); i++) {
+        if (i < name.size() && name[i] != u'\\' && name[i] != u'/') {
+            char16_t unit = name[i];
+            if (unit == u':')
+                return "names a drive or a stream (\":\")";
+            if (unit < 0x20 || unit == u'<' || unit == u'>' || unit == u'"' || unit == u'|' || unit == u'?' ||
+                unit == u'*')
+                return "holds a character that Windows does not allow in file names";
+            continue;
+        }
+        std::u16string part = name.substr(start, i - start);
+        if (part.empty())
+            return "has an empty component";
+        if (part == u"..")
+            return "has a \"..\" component";
+        if (part == u".")
+            return "has a \".\" component";
+        start = i + 1;
+    }
+    return std::string();
+}

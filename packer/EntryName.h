@@ -1,0 +1,22 @@
+// Entry names: relative paths in UTF-16 with backslashes, as the installer looks them up. The
+// packer keeps them as UTF-8 for messages and files and converts at the archive's edge.
+#ifndef LUMIVO_PACKER_ENTRYNAME_H
+#define LUMIVO_PACKER_ENTRYNAME_H
+
+#include <string>
+
+// UTF-8 to UTF-16; false for malformed input (overlong forms, surrogates, truncated sequences).
+bool Utf8ToUtf16(const std::string& text, std::u16string& units);
+// UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf16ToUtf8(const std::u16string& units);
+
+// The name folded for comparison without regard to case (per code point, to lower case).
+std::u16string FoldedName(const std::u16string& name);
+
+// Why a name cannot be an entry, or empty when it can: it must be relative (no leading
+// separator, no drive), without empty, "." or ".." components, and without characters that
+// Windows does not allow in file names. Both "\" and "/" count as separators here, so that a
+// name can never climb out of the folder that it is extracted into.
+std::string EntryNameProblem(const std::u16string& name);
+
+#endif

@@ -1,0 +1,162 @@
+#include "packer/EntryPacker.h"
+
+#include "archive/ArchiveFormat.h"
+#include "packer/PackError.h"
+#include "packer/Progress.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <fcntl.h>
+#include <libdeflate.h>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+struct CompressorDeleter {
+    void operator()(libdeflate_compressor* compressor) const { libdeflate_free_compressor(compressor); }
+};
+typedef std::unique_ptr<libdeflate_compressor, CompressorDeleter> Compressor;
+
+Compressor NewCompressor(int level)
+{
+    Compressor compressor(libdeflate_alloc_compressor(level));
+    if (!compressor)
+        Refuse("cannot compress at level " + std::to_string(level));
+    return compressor;
+}
+
+PackedEntry Pack(libdeflate_compressor* compressor, const uint8_t* bytes, size_t size)
+{
+    PackedEntry entry;
+    entry.kind = EntryKindZlib;
+    entry.size = static_cast<int32_t>(size);
+    // Room for one byte less than the file: a stream that does not fit is no gain, and a packed
+    // size equal to the size would be read as raw.
+    if (size > 1) {
+        entry.data.resize(size - 1);
+        size_t packed = libdeflate_zlib_compress(compressor, bytes, size, entry.data.data(), size - 1);
+        entry.data.resize(packed);
+    }
+    if (entry.data.empty())
+        entry.data.assign(bytes, bytes + size);
+    entry.data.shrink_to_fit();
+    entry.crc = Crc32(entry.data.data(), static_cast<int64_t>(entry.data.size()));
+    return entry;
+}
+
+std::vector<uint8_t> ReadFile(const PayloadFile& file)
+{
+    auto cannot = [&](const std::string& why) -> void {
+        Refuse("cannot read \"" + file.source.string() + "\": " + why);
+    };
+    int handle = open(file.source.c_str(), O_RDONLY);
+    if (handle < 0)
+        cannot(strerror(errno));
+    std::vector<uint8_t> bytes(file.size);
+    size_t done = 0;
+    for (;;) {
+        if (done == bytes.size()) {
+            if (bytes.size() > static_cast<size_t>(MaxEntrySize))
+                break;
+            bytes.resize(bytes.size() + 65536); // the file grew since it was listed
+        }
+        ssize_t got = read(handle, bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            int code = errno;
+            close(handle);
+            cannot(strerror(code));
+        }
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    close(handle);
+    if (done > static_cast<size_t>(MaxEntrySize))
+        Refuse("\"" + file.source.string() + "\" has grown to 2 GiB or more; an entry must be smaller");
+    bytes.resize(done);
+    return bytes;
+}
+
+} // namespace
+
+PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level)
+{
+    Compressor compressor = NewCompressor(level);
+    return Pack(compressor.get(), bytes, size);
+}
+
+std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs, Progress& progress)
+{
+    std::vector<PackedEntry> entries(files.size());
+    // Largest first, so that no big file starts last while the other threads are idle.
+    std::vector<size_t> order(files.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return files[a].size > files[b].size; });
+
+    std::atomic<size_t> next{0};
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::condition_variable changed;
+    size_t running = 0;
+    std::exception_ptr failure;
+    size_t failedIndex = files.size();
+
+    auto work = [&] {
+        try {
+            Compressor compressor = NewCompressor(level);
+            for (size_t i; !stop && (i = next++) < order.size();) {
+                size_t index = order[i];
+                try {
+                    std::vector<uint8_t> bytes = ReadFile(files[index]);
+                    entries[index] = Pack(compressor.get(), bytes.data(), bytes.size());
+                    progress.fileDone(bytes.size());
+                } catch (...) {
+                    // Of several failures, report the one of the first file in archive order.
+                    std::lock_guard<std::mutex> guard(lock);
+                    if (index < failedIndex) {
+                        failedIndex = index;
+                        failure = std::current_exception();
+                    }
+                    stop = true;
+                }
+            }
+        } catch (...) {
+            std::lock_guard<std::mutex> guard(lock);
+            if (!failure)
+                failure = std::current_exception();
+            stop = true;
+        }
+        std::lock_guard<std::mutex> guard(lock);
+        running--;
+        changed.notify_all();
+    };
+
+    size_t threads = std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(std::max(jobs, 1)), files.size()));
+    std::vector<std::thread> workers;
+    running = threads;
+    for (size_t t = 0; t < threads; t++)
+        workers.emplace_back(work);
+    {
+        std::unique_lock<std::mutex> guard(lock);
+        while (running > 0) {
+            changed.wait_for(guard, std::chrono::milliseconds(100));
+            progress.show();
+        }
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    progress.finish();
+    return entries;
+}

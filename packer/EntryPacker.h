@@ -1,0 +1,27 @@
+// Compressing the payload's files into the archive's entries on all cores: each file whole into
+// one zlib stream with libdeflate, or stored raw when that would not make it smaller.
+#ifndef LUMIVO_PACKER_ENTRYPACKER_H
+#define LUMIVO_PACKER_ENTRYPACKER_H
+
+#include "packer/PayloadFiles.h"
+
+#include <stdint.h>
+#include <vector>
+
+class Progress;
+
+struct PackedEntry {
+    std::vector<uint8_t> data; // the bytes as stored
+    uint32_t kind;
+    int32_t size;
+    uint32_t crc; // of data
+};
+
+// One file's bytes as an entry at a libdeflate level (1 to 12).
+PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level);
+
+// Every file of the list, in its order, read and packed by jobs threads (largest files first).
+// Refuses a file that cannot be read or that is 2 GiB or larger when read.
+std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs, Progress& progress);
+
+#endif

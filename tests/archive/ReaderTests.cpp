@@ -1,0 +1,273 @@
+#include "doctest.h"
+
+#include "archive/ArchiveFormat.h"
+#include "archive/ArchiveReader.h"
+#include "core/AppContext.h"
+#include "core/Error.h"
+#include "support/ArchiveBuilder.h"
+#include "support/TestFiles.h"
+
+#include <windows.h>
+
+#include <string>
+
+static std::string Text(const ByteArray& bytes)
+{
+    return std::string(reinterpret_cast<const char*>(bytes.items()), static_cast<size_t>(bytes.length()));
+}
+
+// Uses the archive for the lifetime of the holder.
+struct ArchiveInUse {
+    explicit ArchiveInUse(const std::string& archive) : bytes(archive)
+    {
+        ReleaseArchive();
+        UseArchive(Bytes(bytes), static_cast<int32_t>(bytes.size()));
+    }
+    ~ArchiveInUse() { ReleaseArchive(); }
+    std::string bytes;
+};
+
+static int32_t CodeOfRead(const wchar_t* name, std::wstring* text = nullptr)
+{
+    try {
+        ReadEntry(name);
+    } catch (const Error& e) {
+        if (text)
+            *text = e.text ? e.text : L"";
+        return e.code;
+    }
+    return 0;
+}
+
+static std::string RepeatedText(int lines)
+{
+    std::string text;
+    for (int i = 0; i < lines; i++)
+        text += "entry line " + std::to_string(i % 17) + "\r\n";
+    return text;
+}
+
+TEST_SUITE("reader") {
+
+TEST_CASE("names compare without regard to case, with equal lengths and backslashes only")
+{
+    ArchiveInUse archive(RawRecord(u"Install.script", "a=b") + RawRecord(u"docs\\readme.txt", "read me") +
+                         RawRecord(u"\u00C4pfel.txt", "apples") + EndRecord());
+    const uint8_t* script = FindEntry(L"install.script", -1);
+    REQUIRE(script);
+    CHECK(script == Bytes(archive.bytes));
+    CHECK(FindEntry(L"INSTALL.SCRIPT", -1) == script);
+    CHECK(FindEntry(L"install.scrip", -1) == nullptr);
+    CHECK(FindEntry(L"install.script!", 14) == script); // only the given units count
+    CHECK(FindEntry(L"install.script", 13) == nullptr);
+    CHECK(FindEntry(L"docs\\README.TXT", -1) != nullptr);
+    CHECK(FindEntry(L"docs/readme.txt", -1) == nullptr);
+    CHECK(FindEntry(L"\u00E4PFEL.txt", -1) != nullptr);
+    CHECK(Text(ReadEntry(L"DOCS\\readme.txt")) == "read me");
+}
+
+TEST_CASE("the first of two equal names wins")
+{
+    ArchiveInUse archive(RawRecord(u"same.txt", "first") + RawRecord(u"SAME.TXT", "second") + EndRecord());
+    CHECK(Text(ReadEntry(L"Same.txt")) == "first");
+}
+
+TEST_CASE("entries of every stored form read back exactly")
+{
+    std::string text = RepeatedText(200);
+    std::string runs("\x05" "abcde" "\x85\x05\x00" "\x81\x01\x00", 12); // abcde abcde e
+    ArchiveInUse archive(ZlibRecord(u"zlib.txt", text, 111) + Record(u"gzip.txt", 1, GzipOf(text),
+                                                                     static_cast<int32_t>(text.size()), 222) +
+                         Record(u"runs.bin", 0, runs, 11, 333) + RawRecord(u"raw.bin", "raw bytes", 444) +
+                         Record(u"raw-kind7.bin", 7, "seven", 5) + Record(u"empty.txt", 1, "", 0, 555) +
+                         EndRecord());
+    CHECK(Text(ReadEntry(L"zlib.txt")) == text);
+    CHECK(LastEntryTime == 111);
+    CHECK(Text(ReadEntry(L"gzip.txt")) == text);
+    CHECK(LastEntryTime == 222);
+    CHECK(Text(ReadEntry(L"runs.bin")) == "abcdeabcdee");
+    CHECK(Text(ReadEntry(L"raw.bin")) == "raw bytes");
+    CHECK(Text(ReadEntry(L"raw-kind7.bin")) == "seven");
+    ByteArray empty = ReadEntry(L"empty.txt");
+    CHECK(empty.length() == 0);
+    CHECK(LastEntryTime == 555);
+    // the zlib entry's header is the one the packer writes at the highest level
+    std::string packed = ZlibOf(text);
+    CHECK(static_cast<uint8_t>(packed[0]) == 0x78);
+}
+
+TEST_CASE("a record of an unknown kind is walked past and fails only when read")
+{
+    ArchiveInUse archive(Record(u"seven.bin", 7, "xyz", 10) + RawRecord(u"after.txt", "after") + EndRecord());
+    CHECK(Text(ReadEntry(L"after.txt")) == "after");
+    std::wstring name;
+    CHECK(CodeOfRead(L"SEVEN.BIN", &name) == ErrCorrupted);
+    CHECK(name == L"seven.bin"); // the record's own name
+}
+
+TEST_CASE("one flipped bit fails that entry alone, naming it")
+{
+    std::string text = RepeatedText(50);
+    std::string first = ZlibRecord(u"first.txt", text), second = ZlibRecord(u"second.txt", text),
+                third = RawRecord(u"third.txt", "third");
+    size_t dataStart = RecordHeaderSize + 2 * 10; // second.txt
+    for (size_t bit : {size_t(0), size_t(13), (second.size() - dataStart) * 8 - 1}) {
+        std::string damaged = second;
+        damaged[dataStart + bit / 8] ^= static_cast<char>(1 << (bit % 8));
+        ArchiveInUse archive(first + damaged + third + EndRecord());
+        std::wstring name;
+        try {
+            ReadEntry(L"second.txt");
+            FAIL("no error");
+        } catch (const CrcError& e) {
+            CHECK(e.code == ErrCorrupted);
+            CHECK(std::wstring(e.text) == L"second.txt");
+        }
+        CHECK(Text(ReadEntry(L"first.txt")) == text);
+        CHECK(Text(ReadEntry(L"third.txt")) == "third");
+    }
+}
+
+TEST_CASE("damaged data behind a good CRC fails as corrupted")
+{
+    std::string text = RepeatedText(30);
+    int32_t size = static_cast<int32_t>(text.size());
+    std::string packed = ZlibOf(text);
+    ArchiveInUse archive(Record(u"short.txt", 1, packed, size + 1) + Record(u"long.txt", 1, packed, size - 1) +
+                         Record(u"cut.txt", 1, packed.substr(0, packed.size() - 4), size) +
+                         Record(u"runs.bin", 0, std::string("\x03" "abc" "\x84\x03\x00", 7), 8) + EndRecord());
+    for (const wchar_t* name : {L"short.txt", L"long.txt", L"cut.txt", L"runs.bin"}) {
+        std::wstring reported;
+        CHECK(CodeOfRead(name, &reported) == ErrCorrupted);
+        CHECK(reported == name);
+    }
+}
+
+TEST_CASE("a missing entry is file-not-found with the requested name")
+{
+    ArchiveInUse archive(RawRecord(u"a.txt", "a") + EndRecord());
+    std::wstring name;
+    CHECK(CodeOfRead(L"b.txt", &name) == ERROR_FILE_NOT_FOUND);
+    CHECK(name == L"b.txt");
+    try {
+        ReadEntry(L"b.txt and more", 5);
+        FAIL("no error");
+    } catch (const WinError& e) {
+        CHECK(std::wstring(e.text) == L"b.txt");
+    }
+}
+
+TEST_CASE("a truncated record ends the walk")
+{
+    std::string last = RawRecord(u"last.txt", "0123456789");
+    ArchiveInUse archive(RawRecord(u"a.txt", "a") + last.substr(0, last.size() - 3));
+    CHECK(Text(ReadEntry(L"a.txt")) == "a");
+    CHECK(FindEntry(L"last.txt", -1) == nullptr);
+    StrArray names = ListEntryNames();
+    REQUIRE(names.length() == 1);
+    CHECK(names.at(0) == L"a.txt");
+}
+
+TEST_CASE("listing names in archive order up to the end record")
+{
+    ArchiveInUse archive(RawRecord(u"z.txt", "") + RawRecord(u"dir\\a.txt", "") + Record(u"odd", 9, "??", 7) +
+                         EndRecord() + RawRecord(u"hidden.txt", ""));
+    StrArray names = ListEntryNames();
+    REQUIRE(names.length() == 3);
+    CHECK(names.at(0) == L"z.txt");
+    CHECK(names.at(1) == L"dir\\a.txt");
+    CHECK(names.at(2) == L"odd");
+    ReleaseArchive();
+    CHECK(ListEntryNames().length() == 0);
+    CHECK(FindEntry(L"z.txt", -1) == nullptr);
+}
+
+TEST_CASE("entry text is decoded from UTF-8 without its byte-order mark")
+{
+    ArchiveInUse archive(RawRecord(u"bom.txt", "\xEF\xBB\xBFnazwa=Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87") +
+                         ZlibRecord(u"plain.txt", "plain") + EndRecord());
+    CHECK(ReadEntryText(L"bom.txt") == L"nazwa=Za\u017C\u00F3\u0142\u0107");
+    CHECK(ReadEntryText(L"plain.txt") == L"plain");
+}
+
+} // TEST_SUITE
+
+TEST_SUITE("locate") {
+
+TEST_CASE("a program without resource 103 and without a trailer is corrupted, naming its path")
+{
+    ReleaseArchive();
+    AppContext context = {};
+    CreateAppContext(&context, GetModuleHandleW(nullptr));
+    try {
+        LocateArchive();
+        FAIL("no error");
+    } catch (const WinError& e) {
+        CHECK(e.code == ErrCorrupted);
+        CHECK(Str(e.text) == ModuleFileName());
+    }
+    DestroyAppContext(&context);
+    CHECK(Payload.base == nullptr);
+}
+
+TEST_CASE("an archive already in use is kept")
+{
+    std::string archive = RawRecord(u"kept.txt", "kept") + EndRecord();
+    UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
+    LocateArchive(); // needs no context: nothing to locate
+    CHECK(Text(ReadEntry(L"kept.txt")) == "kept");
+    ReleaseArchive();
+}
+
+static int32_t CodeOfFile(const std::wstring& path)
+{
+    try {
+        UseArchiveFile(Str(path.c_str()));
+    } catch (const Error& e) {
+        CHECK(std::wstring(e.text) == path);
+        return e.code;
+    }
+    return 0;
+}
+
+TEST_CASE("an appended archive is found through its trailer")
+{
+    ScratchDir dir;
+    std::string program = "MZ" + std::string(300, '\x90');
+    std::string archive = ZlibRecord(u"install.script", "name=Demo") + RawRecord(u"b.bin", "bb") + EndRecord();
+    WriteWholeFile(dir.path(L"setup.exe"), Appended(program, archive));
+    CHECK(CodeOfFile(dir.path(L"setup.exe")) == 0);
+    CHECK(Payload.length == static_cast<int32_t>(archive.size()));
+    CHECK(Payload.programFile.length() == static_cast<int64_t>(program.size() + archive.size() + 16));
+    CHECK(Text(ReadEntry(L"install.script")) == "name=Demo");
+    CHECK(Text(ReadEntry(L"b.bin")) == "bb");
+    ReleaseArchive();
+    CHECK(Payload.programFile.isNull());
+}
+
+TEST_CASE("a wrong trailer is corrupted, naming the program path")
+{
+    ScratchDir dir;
+    std::string program(64, 'P');
+    std::string archive = RawRecord(u"a", "a") + EndRecord();
+    uint32_t length = static_cast<uint32_t>(archive.size());
+    uint32_t end = 64 + length;
+    struct Case {
+        const wchar_t* name;
+        std::string bytes;
+    } cases[] = {
+        {L"magic.exe", program + archive + Trailer(64, length, end, 0x12345678)},
+        {L"offset.exe", program + archive + Trailer(64, length, end - 1)},
+        {L"region.exe", program + archive + Trailer(64, length + 1, end)},
+        {L"sixteen.exe", Trailer(0, 0, 0)},
+        {L"empty.exe", ""},
+    };
+    for (const Case& c : cases) {
+        WriteWholeFile(dir.path(c.name), c.bytes);
+        CHECK(CodeOfFile(dir.path(c.name)) == ErrCorrupted);
+        CHECK(Payload.base == nullptr);
+    }
+    CHECK(CodeOfFile(dir.path(L"missing.exe")) == ERROR_FILE_NOT_FOUND);
+}
+
+} // TEST_SUITE

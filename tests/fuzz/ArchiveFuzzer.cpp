@@ -1,0 +1,62 @@
+// Fuzz target over the portable archive format: on any bytes, the trailer search, the walk, the
+// CRC check, run unpacking and inflating into buffers of exact size must neither crash nor read
+// or write outside their buffers (built with AddressSanitizer, whose buffers are exact).
+#include "archive/ArchiveFormat.h"
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <zlib.h>
+
+// Outputs are allocated at their stated size; larger ones are only walked past.
+static const int32_t MaxOutput = 1 << 20;
+
+static void Check(bool condition)
+{
+    if (!condition)
+        abort();
+}
+
+static void Unpack(const ArchiveEntry& entry)
+{
+    if (entry.size > MaxOutput)
+        return;
+    uint8_t* out = static_cast<uint8_t*>(malloc(entry.size > 0 ? entry.size : 1));
+    UnpackEntry(entry, out);
+    free(out);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // The input as a program file with an appended archive, else as an archive region.
+    const uint8_t* base = data;
+    int64_t length = static_cast<int64_t>(size);
+    int64_t offset = 0, appendedLength = 0;
+    if (FindAppendedArchive(data, length, offset, appendedLength)) {
+        Check(offset >= 0 && appendedLength >= 0 && offset + appendedLength + TrailerSize <= length);
+        base = data + offset;
+        length = appendedLength;
+    }
+    ArchiveWalk walk = StartWalk(base, length);
+    ArchiveEntry entry;
+    while (NextEntry(walk, entry)) {
+        Check(entry.record >= base && entry.data + entry.packedSize <= base + length);
+        Check(entry.packedSize >= 0 && entry.size >= 0 && entry.nameLength >= 0);
+        Check(Crc32(entry.data, entry.packedSize) ==
+              crc32(0, entry.packedSize ? entry.data : Z_NULL, static_cast<uInt>(entry.packedSize)));
+        for (int32_t i = 0; i < entry.nameLength; i++)
+            EntryNameUnit(entry, i);
+        Unpack(entry);
+    }
+    WalkReachedEndRecord(walk);
+
+    // The input as run-packed and as zlib data, into an output size taken from its first bytes.
+    if (size >= 4) {
+        int32_t outSize = static_cast<int32_t>(ReadU32(data) % 65536);
+        uint8_t* out = static_cast<uint8_t*>(malloc(outSize > 0 ? outSize : 1));
+        int32_t packedSize = static_cast<int32_t>(size - 4);
+        UnpackRuns(data + 4, packedSize, out, outSize);
+        InflateExact(data + 4, packedSize, out, outSize);
+        free(out);
+    }
+    return 0;
+}

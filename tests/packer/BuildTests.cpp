@@ -1,0 +1,230 @@
+#include "doctest.h"
+
+#include "MinimalPe.h"
+#include "TempFiles.h"
+#include "archive/ArchiveFormat.h"
+#include "packer/BuildCommand.h"
+#include "packer/EntryName.h"
+#include "packer/EntryPacker.h"
+#include "packer/PackError.h"
+#include "packer/SetupReader.h"
+#include "packer/SetupWriter.h"
+
+#include <filesystem>
+#include <algorithm>
+#include <map>
+#include <random>
+
+namespace fs = std::filesystem;
+
+// A folder with a script, text, a subfolder, an empty file and incompressible bytes.
+static void MakeApp(const TempDir& dir)
+{
+    std::string text;
+    for (int i = 0; i < 2000; i++)
+        text += "line " + std::to_string(i % 50) + " of the readme\n";
+    std::string noise(40000, '\0');
+    std::mt19937 random(7);
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    Put(dir.path("app/install.script"), "name=Demo\nexe-file=bin\\demo.exe\n");
+    Put(dir.path("app/docs/readme.txt"), text);
+    Put(dir.path("app/bin/demo.exe"), "MZ" + text.substr(0, 3000));
+    Put(dir.path("app/empty.dat"), "");
+    Put(dir.path("app/noise.bin"), noise);
+    Save(dir.path("stub.exe"), MinimalPe());
+}
+
+static BuildOptions Options(const TempDir& dir, const std::string& output = "setup.exe")
+{
+    BuildOptions options;
+    options.appDir = dir.path("app");
+    options.output = dir.path(output);
+    options.stub = dir.path("stub.exe");
+    options.jobs = 2;
+    options.quiet = true;
+    return options;
+}
+
+struct ReadEntry {
+    ArchiveEntry record;
+    std::string bytes;
+    bool good;
+};
+
+// Every entry of a built setup program, by name, unpacked by the same rules as the installer.
+static std::map<std::string, ReadEntry> Entries(const std::string& path, std::vector<std::string>* order = nullptr)
+{
+    static SetupArchive setup; // entries point into it
+    setup = LoadSetupArchive(path);
+    std::map<std::string, ReadEntry> entries;
+    ArchiveWalk walk = StartWalk(setup.base(), setup.length);
+    ArchiveEntry entry;
+    while (NextEntry(walk, entry)) {
+        std::u16string name;
+        for (int32_t i = 0; i < entry.nameLength; i++)
+            name += static_cast<char16_t>(EntryNameUnit(entry, i));
+        std::string bytes(static_cast<size_t>(entry.size), '\0');
+        bool good = UnpackEntry(entry, reinterpret_cast<uint8_t*>(&bytes[0])) == EntryCheck::Good;
+        entries[Utf16ToUtf8(name)] = ReadEntry{entry, bytes, good};
+        if (order)
+            order->push_back(Utf16ToUtf8(name));
+    }
+    CHECK(WalkReachedEndRecord(walk));
+    return entries;
+}
+
+static std::string FileText(const std::string& path)
+{
+    std::vector<uint8_t> bytes = Load(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST_SUITE("build") {
+
+TEST_CASE("a built setup program holds every file, verified, behind the stub")
+{
+    TempDir dir;
+    MakeApp(dir);
+    BuildSetup(Options(dir));
+    std::vector<std::string> order;
+    std::map<std::string, ReadEntry> entries = Entries(dir.path("setup.exe"), &order);
+    CHECK(order == std::vector<std::string>{"install.script", "bin\\demo.exe", "docs\\readme.txt", "empty.dat",
+                                            "noise.bin"});
+    for (auto& [name, entry] : entries) {
+        std::string source = name;
+        std::replace(source.begin(), source.end(), '\\', '/');
+        CHECK(entry.good);
+        CHECK(entry.bytes == FileText(dir.path("app/" + source)));
+    }
+    // compressed at the highest level, incompressible bytes stored raw, empty files empty
+    const ArchiveEntry& readme = entries["docs\\readme.txt"].record;
+    CHECK(readme.kind == EntryKindZlib);
+    CHECK(readme.packedSize < readme.size / 10);
+    CHECK(readme.data[0] == 0x78);
+    CHECK(readme.data[1] == 0xDA);
+    CHECK(entries["noise.bin"].record.packedSize == entries["noise.bin"].record.size);
+    CHECK(entries["empty.dat"].record.packedSize == 0);
+    CHECK(entries["empty.dat"].record.crc == 0);
+
+    std::vector<uint8_t> stub = Load(dir.path("stub.exe")), setup = Load(dir.path("setup.exe"));
+    CHECK(std::equal(stub.begin(), stub.end(), setup.begin()));
+    ArchiveTrailer trailer = ReadTrailer(setup.data() + setup.size() - TrailerSize);
+    CHECK(trailer.offset == stub.size());
+    CHECK(trailer.trailerOffset == setup.size() - TrailerSize);
+}
+
+TEST_CASE("the same folder gives the same bytes, whatever the number of jobs")
+{
+    TempDir dir;
+    MakeApp(dir);
+    BuildOptions one = Options(dir, "one.exe"), many = Options(dir, "many.exe");
+    one.jobs = 1;
+    many.jobs = 8;
+    BuildSetup(one);
+    BuildSetup(many);
+    CHECK(Load(dir.path("one.exe")) == Load(dir.path("many.exe")));
+
+    BuildOptions fast = Options(dir, "fast.exe");
+    fast.level = 1;
+    BuildSetup(fast);
+    CHECK(Entries(dir.path("fast.exe"))["docs\\readme.txt"].record.data[1] == 0x01);
+    CHECK(Entries(dir.path("fast.exe"))["docs\\readme.txt"].good);
+}
+
+TEST_CASE("extra folders join the archive under their own relative names")
+{
+    TempDir dir;
+    MakeApp(dir);
+    Put(dir.path("extra/_de_install.exe"), "uninstaller");
+    BuildOptions options = Options(dir);
+    options.extraFolders.push_back(dir.path("extra"));
+    BuildSetup(options);
+    CHECK(Entries(dir.path("setup.exe"))["_de_install.exe"].bytes == "uninstaller");
+
+    Put(dir.path("clash/DOCS/README.TXT"), "clash");
+    options.extraFolders.push_back(dir.path("clash"));
+    CHECK_THROWS_AS(BuildSetup(options), PackError);
+}
+
+TEST_CASE("a refused build writes nothing and leaves an earlier output as it was")
+{
+    TempDir dir;
+    MakeApp(dir);
+    Save(dir.path("setup.exe"), std::string("earlier build"));
+    auto refusal = [&](const BuildOptions& options) {
+        try {
+            BuildSetup(options);
+        } catch (const PackError& error) {
+            CHECK(error.status == ExitRefused);
+            CHECK(FileText(dir.path("setup.exe")) == "earlier build");
+            for (const fs::directory_entry& item : fs::directory_iterator(dir.path()))
+                CHECK(item.path().filename().string().find(".tmp") == std::string::npos);
+            return error.message;
+        }
+        FAIL("not refused");
+        return std::string();
+    };
+
+    BuildOptions options = Options(dir);
+    options.stub = dir.path("app/docs/readme.txt");
+    CHECK(refusal(options).find("not a PE image") != std::string::npos);
+    std::string archive = "an archive";
+    Save(dir.path("stub103.exe"), MinimalPe(&archive));
+    options.stub = dir.path("stub103.exe");
+    CHECK(refusal(options).find("103") != std::string::npos);
+    options.stub = dir.path("no-such-stub.exe");
+    CHECK(refusal(options).find("no-such-stub.exe") != std::string::npos);
+
+    fs::remove(dir.path("app/install.script"));
+    CHECK(refusal(Options(dir)).find("install.script") != std::string::npos);
+    Put(dir.path("app/INSTALL.SCRIPT"), "name=upper case is found");
+    BuildSetup(Options(dir, "upper.exe"));
+    options = Options(dir);
+    options.appDir = dir.path("missing-app");
+    CHECK(refusal(options).find("missing-app") != std::string::npos);
+}
+
+TEST_CASE("an output that cannot be written fails with 1 and leaves no temporary file")
+{
+    TempDir dir;
+    MakeApp(dir);
+    auto failure = [&](const std::string& output) {
+        try {
+            BuildSetup(Options(dir, output));
+        } catch (const PackError& error) {
+            CHECK(error.status == ExitDamaged);
+            return error.message;
+        }
+        FAIL("no failure");
+        return std::string();
+    };
+    CHECK(failure("missing/setup.exe").find("missing/setup.exe") != std::string::npos);
+    fs::create_directories(dir.path("taken.exe/inside"));
+    CHECK(failure("taken.exe").find("taken.exe") != std::string::npos);
+    for (const fs::directory_entry& item : fs::directory_iterator(dir.path()))
+        CHECK(item.path().filename().string().find(".tmp") == std::string::npos);
+}
+
+TEST_CASE("an archive must fit the 32-bit fields")
+{
+    CHECK_NOTHROW(CheckArchiveFits("setup.exe", 1000, 0x7FFFFFFF));
+    CHECK_THROWS_AS(CheckArchiveFits("setup.exe", 1000, 0x80000000ull), PackError);
+    CHECK_NOTHROW(CheckArchiveFits("setup.exe", 0x80000000ull, 0x7FFFFFFF));
+    CHECK_THROWS_AS(CheckArchiveFits("setup.exe", 0x80000001ull, 0x7FFFFFFF), PackError);
+}
+
+TEST_CASE("packing keeps only streams that are smaller than the file")
+{
+    std::string text(1000, 'a');
+    PackedEntry packed = PackBytes(reinterpret_cast<const uint8_t*>(text.data()), text.size(), 12);
+    CHECK(packed.data.size() < 100);
+    CHECK(packed.crc == Crc32(packed.data.data(), static_cast<int64_t>(packed.data.size())));
+    for (std::string small : {std::string(), std::string("x"), std::string("xy")}) {
+        PackedEntry raw = PackBytes(reinterpret_cast<const uint8_t*>(small.data()), small.size(), 12);
+        CHECK(std::string(raw.data.begin(), raw.data.end()) == small);
+        CHECK(raw.size == static_cast<int32_t>(small.size()));
+    }
+}
+
+} // TEST_SUITE
