@@ -9,7 +9,7 @@ static bool IsLineEnd(wchar_t unit)
     return unit == L'\r' || unit == L'\n';
 }
 
-void ParseScriptText(const Str& text)
+void ParseKeyValueText(const Str& text, KeyValueList& list)
 {
     const wchar_t* units = text.text();
     int64_t length = text.length();
@@ -26,11 +26,16 @@ void ParseScriptText(const Str& text)
         while (p < length && !IsLineEnd(units[p]))
             p++;
         if (separator >= 0)
-            ScriptValues.set(Str(units + lineStart, separator - lineStart),
+            list.set(Str(units + lineStart, separator - lineStart),
                              Str(units + separator + 1, p - separator - 1));
         while (p < length && IsLineEnd(units[p]))
             p++;
     }
+}
+
+void ParseScriptText(const Str& text)
+{
+    ParseKeyValueText(text, ScriptValues);
 }
 
 Str ScriptValue(const wchar_t* alias, const wchar_t* key)

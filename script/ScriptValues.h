@@ -10,6 +10,9 @@
 // The program-wide list of the script's pairs.
 extern KeyValueList ScriptValues;
 
+// Adds the pairs of text, in the script's syntax, to list (the uninstall data uses it too).
+void ParseKeyValueText(const Str& text, KeyValueList& list);
+
 // Adds the pairs of the decoded script text to ScriptValues.
 void ParseScriptText(const Str& text);
 

@@ -6,7 +6,7 @@
 #include "core/Path.h"
 #include "core/Utf8.h"
 #include "installer/ListItem.h"
-#include "script/ScriptText.h"
+#include "script/ScriptValues.h"
 
 UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text)
 {
