@@ -92,6 +92,10 @@ void Control::defaultProc(MessageRecord& record)
         record.result = DLGC_WANTCHARS; // the dialog manager passes over hidden controls
         return;
     }
+    // A native procedure would destroy the window behind its object's back (and leave the handle
+    // in the registry); closing a toolkit window never destroys it.
+    if (record.message == WM_CLOSE)
+        return;
     if (savedProc) {
         record.result = CallWindowProcW(savedProc, record.window, record.message, record.wParam, record.lParam);
         return;

@@ -128,10 +128,14 @@ TEST_CASE("WM_CLOSE leaves a toolkit window open")
 {
     GuiContext context;
     Form form(FormMain, L"Close Form", nullptr, 1);
-    LoggingWindow* child = new LoggingWindow(new ElasticGroup(Vertical, &form));
+    ElasticGroup* group = new ElasticGroup(Vertical, &form);
+    LoggingWindow* child = new LoggingWindow(group);
+    NativeEdit* edit = new NativeEdit(group);
     form.show();
     child->send(WM_CLOSE, 0, 0);
     CHECK(IsWindow(child->hwnd));
+    edit->send(WM_CLOSE, 0, 0); // not passed to the edit's own procedure, which would destroy it
+    CHECK(IsWindow(edit->hwnd));
     form.send(WM_CLOSE, 0, 0);
     CHECK(IsWindow(form.hwnd));
     CHECK(IsWindowVisible(form.hwnd));
