@@ -7,6 +7,7 @@ static int32_t BlendChannel(int32_t a, int32_t b, int32_t percent)
 
 COLORREF BlendColor(COLORREF a, COLORREF b, int32_t percent)
 {
-    return RGB(BlendChannel(GetRValue(a), GetRValue(b), percent), BlendChannel(GetGValue(a), GetGValue(b), percent),
+    return RGB(BlendChannel(GetRValue(a), GetRValue(b), percent),
+               BlendChannel(GetGValue(a), GetGValue(b), percent),
                BlendChannel(GetBValue(a), GetBValue(b), percent));
 }

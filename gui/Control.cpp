@@ -9,7 +9,8 @@
 #include "gui/WindowProc.h"
 #include "gui/WindowRegistry.h"
 
-Control::Control(ControlGroup* parent, uint32_t id, uint32_t flags) : controlId(id), flags(flags), parent(parent)
+Control::Control(ControlGroup* parent, uint32_t id, uint32_t flags)
+    : controlId(id), flags(flags), parent(parent)
 {
     kind = KindChild;
 }
@@ -54,8 +55,8 @@ void Control::createWindow(const wchar_t* label, uint32_t classStyle, uint32_t e
     // The object is registered only once the window exists: messages of the creation itself go
     // to DefWindowProcW or to the native procedure.
     HWND created = CreateWindowExW(extended, className.text(), nullptr,
-                                   style | classStyle | WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0, 0,
-                                   parentHandle(), nullptr, instance, nullptr);
+                                   style | classStyle | WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0,
+                                   0, parentHandle(), nullptr, instance, nullptr);
     if (!created)
         ThrowLastError();
     hwnd = created;
@@ -97,7 +98,8 @@ void Control::defaultProc(MessageRecord& record)
     if (record.message == WM_CLOSE)
         return;
     if (savedProc) {
-        record.result = CallWindowProcW(savedProc, record.window, record.message, record.wParam, record.lParam);
+        record.result =
+            CallWindowProcW(savedProc, record.window, record.message, record.wParam, record.lParam);
         return;
     }
     if (record.message == WM_ERASEBKGND) {

@@ -25,10 +25,10 @@ enum : uint32_t {
     Windowless = 0x20,
     VScroll = 0x40,
     HScroll = 0x80,
-    NoTabStop = 0x200,   // otherwise every child window is a tab stop while shown
+    NoTabStop = 0x200, // otherwise every child window is a tab stop while shown
     Border = 0x400,
     ClientEdge = 0x800,
-    Unmanaged = 0x1000,  // the parent's addChild and removeChild are not called
+    Unmanaged = 0x1000, // the parent's addChild and removeChild are not called
 };
 
 enum : uint32_t { NoControlId = 0xFFFFFFFF };
@@ -99,8 +99,8 @@ public:
     void destroyWindow();
 
     WNDPROC savedProc = nullptr; // the native procedure that subclassing replaced
-    uint32_t controlId;           // GWL_ID of the window; NoControlId for none
-    uint32_t flags;               // creation flags (0 for a form)
+    uint32_t controlId;          // GWL_ID of the window; NoControlId for none
+    uint32_t flags;              // creation flags (0 for a form)
     bool collapsed = false;
     Str tooltipText;
     ControlGroup* parent; // not owned

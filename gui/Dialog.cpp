@@ -56,7 +56,8 @@ void Dialog::placeForContent()
     int scaled = static_cast<int>(dpi());
     SizeLimits limits = sizeLimits();
     int32_t width = std::max(limits.minWidth, std::min(limits.maxWidth, MulDiv(maxInitialWidth, scaled, 96)));
-    int32_t height = std::max(limits.minHeight, std::min(limits.maxHeight, MulDiv(maxInitialHeight, scaled, 96)));
+    int32_t height =
+        std::max(limits.minHeight, std::min(limits.maxHeight, MulDiv(maxInitialHeight, scaled, 96)));
     RECT placed;
     if (dialogOwner) {
         RECT around = dialogOwner->windowRect();

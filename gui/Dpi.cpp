@@ -40,8 +40,8 @@ uint32_t MonitorDpi(HMONITOR monitor)
     if (!DpiLookedUp) {
         DpiLookedUp = true;
         DpiLoads++;
-        GetDpiForMonitorEntry =
-            reinterpret_cast<GetDpiForMonitorFunction>(LookUpSystemFunction(L"Shcore.dll", "GetDpiForMonitor"));
+        GetDpiForMonitorEntry = reinterpret_cast<GetDpiForMonitorFunction>(
+            LookUpSystemFunction(L"Shcore.dll", "GetDpiForMonitor"));
     }
     if (!GetDpiForMonitorEntry)
         return 0;

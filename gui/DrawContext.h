@@ -15,7 +15,7 @@ enum DrawContextKind : int32_t { WindowDCKind = 1, PaintDCKind = 2, MemoryDCKind
 
 struct DrawRecord {
     int32_t count;
-    HDC dc; // null once released
+    HDC dc;      // null once released
     HWND window; // of a window or paint DC
     int32_t kind;
     PAINTSTRUCT paint;

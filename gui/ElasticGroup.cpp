@@ -113,7 +113,8 @@ void ElasticGroup::setBounds(int32_t left, int32_t top, int32_t right, int32_t b
 {
     bool across = horizontal != 0;
     int32_t gap = scaled(spacing);
-    RECT inner = {left + scaled(marginX), top + scaled(marginY), right - scaled(marginX), bottom - scaled(marginY)};
+    RECT inner = {left + scaled(marginX), top + scaled(marginY), right - scaled(marginX),
+                  bottom - scaled(marginY)};
 
     for (int64_t i = 0; i < entries.length(); i++) {
         entries.ref(i).next = nullptr;

@@ -11,11 +11,11 @@
 #include <stdint.h>
 
 struct LayoutEntry {
-    Control* child;     // owned by the group
-    int32_t weight;     // share of extra room: 1 for a Space, 10000 for any other child
-    LayoutEntry* next;  // scratch: the distribution order
-    int32_t size;       // scratch: the size along the main axis from the last layout
-    SizeLimits limits;  // the child's limits from the group's last sizeLimits (zero when collapsed)
+    Control* child;    // owned by the group
+    int32_t weight;    // share of extra room: 1 for a Space, 10000 for any other child
+    LayoutEntry* next; // scratch: the distribution order
+    int32_t size;      // scratch: the size along the main axis from the last layout
+    SizeLimits limits; // the child's limits from the group's last sizeLimits (zero when collapsed)
 };
 
 enum : uint32_t { Vertical = 0, Horizontal = 1 };

@@ -91,8 +91,8 @@ void Form::createFormWindow(const wchar_t* label)
         height = around.bottom - around.top;
         ownerWindow = formOwner->hwnd;
     }
-    HWND created = CreateWindowExW(extended, className.text(), nullptr, style, x, y, width, height, ownerWindow,
-                                   nullptr, instance, nullptr);
+    HWND created = CreateWindowExW(extended, className.text(), nullptr, style, x, y, width, height,
+                                   ownerWindow, nullptr, instance, nullptr);
     if (!created)
         ThrowLastError();
     hwnd = created;
@@ -185,8 +185,8 @@ void Form::onActivate(MessageRecord& record)
     defaultProc(record);
     bool minimized = HIWORD(record.wParam) != 0;
     // A control destroyed meanwhile has left the registry (and was forgotten by childRemoved).
-    if (focusMemory && !minimized && focusMemory->hwnd && FindWindowObject(focusMemory->hwnd) == focusMemory &&
-        HoldsControl(this, focusMemory))
+    if (focusMemory && !minimized && focusMemory->hwnd &&
+        FindWindowObject(focusMemory->hwnd) == focusMemory && HoldsControl(this, focusMemory))
         focusMemory->setFocus();
     else
         SetFocus(hwnd);

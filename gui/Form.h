@@ -17,17 +17,17 @@ class Tooltip;
 
 // Form creation flags.
 enum : uint32_t {
-    FormMain = 0x001,             // WS_OVERLAPPEDWINDOW and WS_EX_APPWINDOW
+    FormMain = 0x001, // WS_OVERLAPPEDWINDOW and WS_EX_APPWINDOW
     FormNoTooltip = 0x002,
-    FormDialogFrame = 0x004,      // popup with caption and system menu; dialog keys
-    FormResizableDialog = 0x008,  // the same with a sizing frame
+    FormDialogFrame = 0x004,     // popup with caption and system menu; dialog keys
+    FormResizableDialog = 0x008, // the same with a sizing frame
     FormBorder = 0x010,
     FormDialogModalFrame = 0x020, // WS_DLGFRAME and WS_EX_DLGMODALFRAME (not for main windows)
     FormDropShadow = 0x040,
     FormTopMost = 0x080,
     FormNoActivate = 0x100,
     FormMinimizeBox = 0x200,
-    FormToolWindow = 0x400,       // WS_EX_TOOLWINDOW; caption and system menu unless main
+    FormToolWindow = 0x400, // WS_EX_TOOLWINDOW; caption and system menu unless main
 };
 
 class Form : public ControlGroup {
@@ -131,22 +131,22 @@ public:
 
     uint32_t formFlags = 0;
     uint32_t formId = 0;
-    Form* formOwner = nullptr;       // not owned
-    Control* content = nullptr;      // owned
-    bool sizedByWmSize = false;      // onSize laid the content out: setBounds need not
-    Control* focusMemory = nullptr;  // focused control when the form was last deactivated
+    Form* formOwner = nullptr;      // not owned
+    Control* content = nullptr;     // owned
+    bool sizedByWmSize = false;     // onSize laid the content out: setBounds need not
+    Control* focusMemory = nullptr; // focused control when the form was last deactivated
     bool quit = false;
     HACCEL accelerators = nullptr;
-    bool dialogKeys = false;         // messages pass through IsDialogMessageW
-    GuiBase* modalWindow = nullptr;  // the modal window that disabled this form
-    Tooltip* tooltip = nullptr;      // owned
+    bool dialogKeys = false;        // messages pass through IsDialogMessageW
+    GuiBase* modalWindow = nullptr; // the modal window that disabled this form
+    Tooltip* tooltip = nullptr;     // owned
     PtrArray idleObjects;
-    uint32_t dpiValue = 0;           // below 96: not known yet
+    uint32_t dpiValue = 0; // below 96: not known yet
     GdiObj normalFontObj;
     GdiObj boldFontObj;
-    int32_t heightAdjust = 0;        // added to button heights; 0 after every font rebuild
+    int32_t heightAdjust = 0; // added to button heights; 0 after every font rebuild
     PtrArray fontFollowers;
-    bool sizingCommands = false;     // the form may be sized, minimized, maximized and restored
+    bool sizingCommands = false; // the form may be sized, minimized, maximized and restored
 
 protected:
     // For derived forms, which call initForm themselves.

@@ -77,26 +77,31 @@ GdiObj Form::boldFont()
     return boldFontObj;
 }
 
+// An icon resource at the size of the system metrics scaled from the screen's DPI to the form's.
+static HICON LoadIconAtDpi(HINSTANCE instance, uint32_t resourceId, int widthMetric, int heightMetric,
+                           uint32_t dpi)
+{
+    int screen = static_cast<int>(SystemDpi());
+    int width = MulDiv(static_cast<int>(dpi), GetSystemMetrics(widthMetric), screen);
+    int height = MulDiv(static_cast<int>(dpi), GetSystemMetrics(heightMetric), screen);
+    return static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, width, height, LR_SHARED));
+}
+
 void Form::loadIcon(uint32_t resourceId)
 {
     HINSTANCE instance = AppInstance();
     if (!hwnd)
         return;
-    int scaled = static_cast<int>(dpi());
-    int screen = static_cast<int>(SystemDpi());
-    HICON big = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
-                                              MulDiv(scaled, GetSystemMetrics(SM_CXICON), screen),
-                                              MulDiv(scaled, GetSystemMetrics(SM_CYICON), screen), LR_SHARED));
+    HICON big = LoadIconAtDpi(instance, resourceId, SM_CXICON, SM_CYICON, dpi());
     if (!big)
         big = LoadIconW(instance, MAKEINTRESOURCEW(resourceId));
     if (!big)
         ThrowLastError();
     send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    HICON small = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_ICON,
-                                                MulDiv(scaled, GetSystemMetrics(SM_CXSMICON), screen),
-                                                MulDiv(scaled, GetSystemMetrics(SM_CYSMICON), screen), LR_SHARED));
-    if (small)
-        send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    // The small icon is a nicety: without one the system shrinks the big one.
+    if (HICON smallIcon = LoadIconAtDpi(instance, resourceId, SM_CXSMICON, SM_CYSMICON, dpi()))
+        send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
 }
 
 SizeLimits Form::sizeLimits()
@@ -108,8 +113,8 @@ SizeLimits Form::sizeLimits()
     if (outer.left <= -30000 || outer.top <= -30000) {
         // A minimized window lies at -32000 with no client area: compute the frame instead.
         RECT frame = {0, 0, 0, 0};
-        AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)), GetMenu(hwnd) != nullptr,
-                           static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
+        AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)),
+                           GetMenu(hwnd) != nullptr, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
         int scaled = static_cast<int>(dpi());
         horizontal = MulDiv(frame.right, scaled, 96) - MulDiv(frame.left, scaled, 96);
         vertical = MulDiv(frame.bottom, scaled, 96) - MulDiv(frame.top, scaled, 96);
@@ -170,7 +175,8 @@ void Form::defaultProc(MessageRecord& record)
     case WM_SYSCOMMAND:
         if (!sizingCommands) {
             WPARAM command = record.wParam & 0xFFF0;
-            if (command == SC_SIZE || command == SC_MINIMIZE || command == SC_MAXIMIZE || command == SC_RESTORE) {
+            if (command == SC_SIZE || command == SC_MINIMIZE || command == SC_MAXIMIZE ||
+                command == SC_RESTORE) {
                 record.result = 0;
                 return;
             }

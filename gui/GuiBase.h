@@ -148,11 +148,11 @@ public:
     }
 
     uint32_t kind = KindUnset;
-    HWND hwnd = nullptr;              // the object's window, or null
-    GuiBase* registryNext = nullptr;  // chain of the window registry's bucket
-    bool shown = false;               // kept for windowless objects too
-    bool tabStopWhenShown = false;    // WS_TABSTOP comes and goes with show and hide
-    bool ownClass = false;            // the window's class was registered by the toolkit
+    HWND hwnd = nullptr;             // the object's window, or null
+    GuiBase* registryNext = nullptr; // chain of the window registry's bucket
+    bool shown = false;              // kept for windowless objects too
+    bool tabStopWhenShown = false;   // WS_TABSTOP comes and goes with show and hide
+    bool ownClass = false;           // the window's class was registered by the toolkit
 };
 
 #endif

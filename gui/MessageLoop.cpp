@@ -102,7 +102,8 @@ static void WatchInput(const MSG& message)
     int buttonArea = ButtonMessageArea(message.message);
     if (buttonArea) {
         LastMouseKeys = message.wParam;
-        POINT point = {static_cast<short>(LOWORD(message.lParam)), static_cast<short>(HIWORD(message.lParam))};
+        POINT point = {static_cast<short>(LOWORD(message.lParam)),
+                       static_cast<short>(HIWORD(message.lParam))};
         if (buttonArea == 1 && message.hwnd)
             ClientToScreen(message.hwnd, &point);
         LastMousePoint = point;

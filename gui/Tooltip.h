@@ -22,8 +22,8 @@ public:
     void onTimer(MessageRecord& record) override;
     void onClose(MessageRecord& record) override;
 
-    Form* ownerForm;          // the form whose controls it serves; not owned
-    Str text;                 // the text now shown
+    Form* ownerForm; // the form whose controls it serves; not owned
+    Str text;        // the text now shown
     UINT_PTR timerId = 0;
     int32_t restTicks = 0;    // timer ticks while the mouse rests
     bool placedRight = false; // the window lies right of the cursor

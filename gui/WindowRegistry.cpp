@@ -24,7 +24,8 @@ void UnregisterWindow(HWND window)
 {
     if (!window)
         return;
-    for (GuiBase** link = &ToolkitWindows.buckets[WindowBucket(window)]; *link; link = &(*link)->registryNext) {
+    for (GuiBase** link = &ToolkitWindows.buckets[WindowBucket(window)]; *link;
+         link = &(*link)->registryNext) {
         if ((*link)->hwnd == window) {
             GuiBase* found = *link;
             *link = found->registryNext;

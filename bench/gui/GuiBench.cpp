@@ -21,7 +21,10 @@ static double Seconds(const LARGE_INTEGER& start, const LARGE_INTEGER& end)
 // A windowless child of fixed size, as a label or a button would report it.
 class FixedChild : public Control {
 public:
-    explicit FixedChild(ControlGroup* parent) : Control(parent, 0, Windowless) { createWindow(L"Fixed", 0, 0); }
+    explicit FixedChild(ControlGroup* parent) : Control(parent, 0, Windowless)
+    {
+        createWindow(L"Fixed", 0, 0);
+    }
     SizeLimits sizeLimits() override { return SizeLimits{80, 20, 80, 20}; }
 };
 

@@ -9,7 +9,8 @@ int32_t Form::alertPieces(const wchar_t* const* pieces, const wchar_t* title, co
     throw InternalError();
 }
 
-int32_t Form::alert(const wchar_t* message, const wchar_t* title, const wchar_t* buttonSpec, uint32_t alertFlags)
+int32_t Form::alert(const wchar_t* message, const wchar_t* title, const wchar_t* buttonSpec,
+                    uint32_t alertFlags)
 {
     throw InternalError();
 }

@@ -44,7 +44,8 @@ public:
 // A native edit control that counts the messages that reach its native procedure.
 class NativeEdit : public Control {
 public:
-    explicit NativeEdit(ControlGroup* parent, uint32_t id = 100, uint32_t flags = 0) : Control(parent, id, flags)
+    explicit NativeEdit(ControlGroup* parent, uint32_t id = 100, uint32_t flags = 0)
+        : Control(parent, id, flags)
     {
         createWindow(L"EDIT", ES_AUTOHSCROLL, 0);
     }

@@ -10,7 +10,8 @@
 // A form whose content is one elastic group, at a chosen DPI.
 struct LayoutForm {
     explicit LayoutForm(uint32_t horizontal, uint32_t dpi = 96)
-        : form(FormMain | FormNoTooltip, L"Layout Form", nullptr, 1), group(new ElasticGroup(horizontal, &form))
+        : form(FormMain | FormNoTooltip, L"Layout Form", nullptr, 1),
+          group(new ElasticGroup(horizontal, &form))
     {
         form.setDpi(dpi);
     }

@@ -195,7 +195,8 @@ TEST_CASE("one window class per label")
     CHECK((registered.lpfnWndProc == ToolkitWindowProc));
     CHECK(registered.cbWndExtra == 30);
 
-    Str shadow = RegisterToolkitClass(GetModuleHandleW(nullptr), L"Shadow Test", ClassDropShadow | ClassDoubleClicks);
+    Str shadow =
+        RegisterToolkitClass(GetModuleHandleW(nullptr), L"Shadow Test", ClassDropShadow | ClassDoubleClicks);
     REQUIRE(GetClassInfoW(GetModuleHandleW(nullptr), shadow.text(), &registered));
     CHECK((registered.style & CS_DBLCLKS));
     CHECK(ToolkitClasses.length() == classes + 1);
