@@ -107,6 +107,25 @@ TEST_CASE("a dialog is centred on its owner and kept in the work area")
     CHECK(alone.windowRect().top == centred.top);
 }
 
+TEST_CASE("rectangles are moved into the work area, and clipped when too large")
+{
+    RECT work = WorkAreaNear(RECT{0, 0, 10, 10});
+    RECT moved = FitRectToWorkArea(RECT{work.left - 50, work.top - 20, work.left + 50, work.top + 80});
+    CHECK(moved.left == work.left);
+    CHECK(moved.top == work.top);
+    CHECK(moved.right == work.left + 100);
+    CHECK(moved.bottom == work.top + 100);
+
+    LONG wide = work.right - work.left + 100;
+    RECT clipped = FitRectToWorkArea(RECT{work.left - 10, work.top, work.left - 10 + wide, work.top + 10});
+    CHECK(clipped.left == work.left);
+    CHECK(clipped.right == work.right);
+
+    RECT centred = CentreRectInWorkArea(RECT{5, 5, 105, 55});
+    CHECK(centred.left == work.left + (work.right - work.left - 100) / 2);
+    CHECK(centred.bottom - centred.top == 50);
+}
+
 TEST_CASE("runModal disables the owner while its loop runs")
 {
     GuiContext context;
