@@ -1,0 +1,3 @@
+#include "gui/ControlGroup.h"
+
+ControlGroup::~ControlGroup() {}

@@ -1,0 +1,84 @@
+// Shared pieces of the toolkit tests: the application context that window creation needs, and
+// small test controls.
+#ifndef LUMIVO_TESTS_GUITESTSUPPORT_H
+#define LUMIVO_TESTS_GUITESTSUPPORT_H
+
+#include "core/AppContext.h"
+#include "gui/ControlGroup.h"
+
+#include <windows.h>
+
+#include <vector>
+
+// Binds an application context to the test's thread for as long as it lives.
+struct GuiContext {
+    GuiContext() { CreateAppContext(&context, GetModuleHandleW(nullptr)); }
+    ~GuiContext() { DestroyAppContext(&context); }
+    GuiContext(const GuiContext&) = delete;
+    GuiContext& operator=(const GuiContext&) = delete;
+    AppContext context = {};
+};
+
+// A windowless child with fixed limits that records where layout put it.
+class Probe : public Control {
+public:
+    Probe(ControlGroup* parent, SizeLimits limits, uint32_t flags = 0)
+        : Control(parent, 0, Windowless | flags), limits(limits)
+    {
+        createWindow(L"Probe", 0, 0);
+    }
+    SizeLimits sizeLimits() override { return limits; }
+    void setBounds(int32_t left, int32_t top, int32_t right, int32_t bottom) override
+    {
+        bounds = RECT{left, top, right, bottom};
+        boundsCalls++;
+    }
+    int32_t width() const { return bounds.right - bounds.left; }
+    int32_t height() const { return bounds.bottom - bounds.top; }
+
+    SizeLimits limits;
+    RECT bounds = {0, 0, 0, 0};
+    int boundsCalls = 0;
+};
+
+// A native edit control that counts the messages that reach its native procedure.
+class NativeEdit : public Control {
+public:
+    explicit NativeEdit(ControlGroup* parent, uint32_t id = 100, uint32_t flags = 0)
+        : Control(parent, id, flags)
+    {
+        createWindow(L"EDIT", ES_AUTOHSCROLL, 0);
+    }
+    void defaultProc(MessageRecord& record) override
+    {
+        if (record.message == WM_SETTEXT)
+            setTextCalls++;
+        Control::defaultProc(record);
+    }
+    int setTextCalls = 0;
+};
+
+// A child window of a toolkit class that logs every message its object dispatches.
+class LoggingWindow : public Control {
+public:
+    explicit LoggingWindow(ControlGroup* parent, const wchar_t* label = L"Logging Window")
+        : Control(parent, 7, OwnClass)
+    {
+        createWindow(label, 0, 0);
+    }
+    void dispatch(MessageRecord& record) override
+    {
+        messages.push_back(record.message);
+        Control::dispatch(record);
+    }
+    bool saw(UINT message) const
+    {
+        for (UINT seen : messages)
+            if (seen == message)
+                return true;
+        return false;
+    }
+    std::vector<UINT> messages;
+};
+
+#endif
