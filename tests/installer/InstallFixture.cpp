@@ -1,0 +1,153 @@
+#include "installer/InstallFixture.h"
+
+#include "archive/ArchiveReader.h"
+#include "core/Error.h"
+#include "gui/Form.h"
+#include "installer/InstallProgram.h"
+#include "installer/Shortcut.h"
+#include "installer/UninstallRegistration.h"
+#include "script/InstallScript.h"
+#include "support/AlertAnswers.h"
+#include "support/ArchiveBuilder.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+static const wchar_t* UninstallRoot = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+
+InstallFixture::InstallFixture() : context(), form(nullptr)
+{
+    CoInitialize(nullptr); // the shell's link object needs COM, as at start-up
+    CreateAppContext(&context, GetModuleHandleW(nullptr));
+    context.exitCode = 1;
+    Language = LangEnglish;
+    isAdmin = true;
+    form = new Form(FormDialogFrame, L"Install Test", nullptr, 104);
+}
+
+InstallFixture::~InstallFixture()
+{
+    StopAnsweringAlerts();
+    delete form;
+    if (!programName.empty()) {
+        for (bool perUser : {true, false}) {
+            UnregisterUninstaller(perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE,
+                                  Str((UninstallRoot + programName).c_str()));
+            DeleteFileW(LinkPath(StartMenuFolder(perUser), programName).c_str());
+            DeleteFileW(LinkPath(DesktopFolder(perUser), programName).c_str());
+        }
+    }
+    ReleaseInstallScript();
+    ReleaseArchive();
+    Language = LangPolish;
+    DestroyAppContext(&context);
+    CoUninitialize();
+}
+
+void InstallFixture::useArchive(const std::vector<std::pair<std::wstring, std::string>>& entries, uint64_t time)
+{
+    archive.clear();
+    for (const auto& entry : entries) {
+        std::u16string name(entry.first.begin(), entry.first.end());
+        archive += ZlibRecord(name, entry.second, time);
+    }
+    archive += EndRecord();
+    ReleaseArchive();
+    UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
+}
+
+void InstallFixture::useProgram(const std::wstring& name, const std::wstring& copy, bool perUser)
+{
+    programName = name;
+    ScriptValues.clear();
+    ScriptValues.set(Str(L"copy-files"), Str(copy.c_str()));
+    Script = InstallScript();
+    Script.programName = name.c_str();
+    Script.exeFile = L"foo.exe";
+    Script.installDir = installDir().c_str();
+    Script.perUserInstall = perUser;
+    Script.offerAllUsers = perUser;
+    Script.preferShared = true;
+}
+
+std::wstring InstallFixture::installDir() const
+{
+    return scratch.path(programName);
+}
+
+static InstallFixture* Current = nullptr;
+
+static void RecordStatus(Form&, const Str& line1, const Str& line2)
+{
+    Current->statusLines.emplace_back(line1.text(), line2.text());
+}
+
+bool InstallFixture::install()
+{
+    Current = this;
+    try {
+        InstallProgram(*form, RecordStatus);
+        return true;
+    } catch (const Abort&) {
+        return false;
+    }
+}
+
+uint64_t LastWriteTime(const std::wstring& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+static HKEY OpenUninstallKey(bool perUser, const std::wstring& programName)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, (UninstallRoot + programName).c_str(), 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return nullptr;
+    return key;
+}
+
+std::wstring RegistryText(bool perUser, const std::wstring& programName, const wchar_t* value)
+{
+    HKEY key = OpenUninstallKey(perUser, programName);
+    if (!key)
+        return L"<absent>";
+    wchar_t buffer[2048];
+    DWORD bytes = sizeof buffer, type = 0;
+    LONG result = RegQueryValueExW(key, value, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes);
+    RegCloseKey(key);
+    if (result != ERROR_SUCCESS || type != REG_SZ)
+        return L"<absent>";
+    return std::wstring(buffer, bytes / 2 > 0 ? bytes / 2 - 1 : 0);
+}
+
+int RegistryValueCount(bool perUser, const std::wstring& programName)
+{
+    HKEY key = OpenUninstallKey(perUser, programName);
+    if (!key)
+        return -1;
+    DWORD values = 0;
+    RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr, nullptr,
+                     nullptr);
+    RegCloseKey(key);
+    return static_cast<int>(values);
+}
+
+bool RegistryKeyExists(bool perUser, const std::wstring& programName)
+{
+    HKEY key = OpenUninstallKey(perUser, programName);
+    if (key)
+        RegCloseKey(key);
+    return key != nullptr;
+}
+
+std::wstring LinkPath(int csidl, const std::wstring& programName)
+{
+    wchar_t folder[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, folder)))
+        return L"";
+    return std::wstring(folder) + L"\\" + programName + L".lnk";
+}

@@ -1,0 +1,44 @@
+// A scene for installation tests: an archive in memory, the settings of a program, a real form
+// that owns the alerts, and the clean-up of everything an installation may leave behind (files,
+// registry keys, links).
+#ifndef LUMIVO_TESTS_INSTALLFIXTURE_H
+#define LUMIVO_TESTS_INSTALLFIXTURE_H
+
+#include "core/AppContext.h"
+#include "support/TestFiles.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+class Form;
+
+struct InstallFixture {
+    InstallFixture();
+    ~InstallFixture();
+
+    // Uses an archive of these (name, content) entries, each stamped with time.
+    void useArchive(const std::vector<std::pair<std::wstring, std::string>>& entries, uint64_t time);
+    // Settings of a program named name, installed into dir\name; copy is the copy specification.
+    void useProgram(const std::wstring& name, const std::wstring& copy, bool perUser);
+    // Runs the installation with the test form; true when it ran to its end, false on Abort.
+    bool install();
+
+    std::wstring installDir() const;
+    std::wstring programName;
+    std::vector<std::pair<std::wstring, std::wstring>> statusLines; // every setStatus, in order
+    ScratchDir scratch;
+    std::string archive;
+    AppContext context;
+    Form* form;
+};
+
+uint64_t LastWriteTime(const std::wstring& path);
+// The value of a registry text, or "<absent>".
+std::wstring RegistryText(bool perUser, const std::wstring& programName, const wchar_t* value);
+int RegistryValueCount(bool perUser, const std::wstring& programName);
+bool RegistryKeyExists(bool perUser, const std::wstring& programName);
+// The path of a link file in a shell folder.
+std::wstring LinkPath(int csidl, const std::wstring& programName);
+
+#endif

@@ -1,0 +1,79 @@
+#include "doctest.h"
+
+#include "archive/ArchiveReader.h"
+#include "installer/FileList.h"
+#include "installer/ListItem.h"
+#include "support/ArchiveBuilder.h"
+
+static std::wstring Joined(const StrArray& items)
+{
+    std::wstring all;
+    for (int64_t i = 0; i < items.length(); i++)
+        all += (i ? L"|" : L"") + std::wstring(items.ref(i).text());
+    return all;
+}
+
+static bool Match(const wchar_t* name, const wchar_t* pattern)
+{
+    return MatchPattern(Str(name), Str(pattern));
+}
+
+TEST_SUITE("lists") {
+
+TEST_CASE("pattern matching")
+{
+    CHECK(Match(L"x.txt", L"*.txt"));
+    CHECK(Match(L"x.txt.bak", L"*.txt")); // the pattern may end before the name
+    CHECK(Match(L"sub\\y.txt", L"*.txt")); // the star is held back only at its own position
+    CHECK(Match(L"Data\\sub\\x.txt", L"Data\\*"));
+    CHECK(Match(L"Data\\sub\\x.txt", L"Dat"));
+    CHECK(Match(L"README", L"read*"));
+    CHECK_FALSE(Match(L"\\y.txt", L"*y.txt")); // a star facing a separator matches nothing there
+    CHECK(Match(L"\\y.txt", L"*\\y.txt"));
+    CHECK_FALSE(Match(L"ab", L"abc"));
+    CHECK_FALSE(Match(L"a.exe", L"*.dll"));
+    CHECK(Match(L"ŻÓŁW.TXT", L"żółw*"));
+}
+
+TEST_CASE("list items and the containment rule")
+{
+    CHECK(Joined(SplitList(Str(L"a.exe||b.dll|"))) == L"a.exe|b.dll");
+    CHECK(Joined(SplitList(Str(L"|a b| c "))) == L"a b| c ");
+    CHECK(SplitList(Str()).length() == 0);
+    CHECK(IsContainedRelativePath(Str(L"sub\\file.txt")));
+    CHECK(IsContainedRelativePath(Str(L"a..b\\c")));
+    CHECK_FALSE(IsContainedRelativePath(Str(L"C:\\Windows\\x.dll")));
+    CHECK_FALSE(IsContainedRelativePath(Str(L"C:x.dll")));
+    CHECK_FALSE(IsContainedRelativePath(Str(L"\\Windows\\x.dll")));
+    CHECK_FALSE(IsContainedRelativePath(Str(L"/etc/x")));
+    CHECK_FALSE(IsContainedRelativePath(Str(L"sub\\..\\..\\x")));
+    CHECK_FALSE(IsContainedRelativePath(Str(L"..")));
+    CHECK_FALSE(IsContainedRelativePath(Str(L"sub/../x")));
+    CHECK_FALSE(IsContainedRelativePath(Str(L".\\x")));
+    CHECK_FALSE(IsContainedRelativePath(Str()));
+}
+
+TEST_CASE("expanding the copy specification against the archive")
+{
+    std::string archive = RawRecord(u"x.txt", "1") + RawRecord(u"sub\\y.txt", "2") + RawRecord(u"x.txt.bak", "3") +
+                          RawRecord(u"a.exe", "4") + RawRecord(u"X.TXT", "5") + EndRecord();
+    UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
+    CHECK(Joined(ExpandFileList(Str(L"a.exe|A.EXE|b.txt"))) == L"a.exe|b.txt");
+    CHECK(Joined(ExpandFileList(Str(L"*.txt"))) == L"x.txt|sub\\y.txt|x.txt.bak");
+    CHECK(Joined(ExpandFileList(Str(L"x.txt|*.txt|missing.dll"))) == L"x.txt|sub\\y.txt|x.txt.bak|missing.dll");
+    CHECK(ExpandFileList(Str(L"|")).length() == 0);
+    ReleaseArchive();
+}
+
+TEST_CASE("the directories the files need, shortest first")
+{
+    StrArray files = SplitList(Str(L"a.exe|Spellcheck\\pl.dic|Colors\\light.txt|Syntax\\css.x"));
+    CHECK(Joined(NeededDirectories(files)) == L"Colors\\|Syntax\\|Spellcheck\\");
+    CHECK(Joined(NeededDirectories(SplitList(Str(L"a\\b\\c.txt")))) == L"a\\|a\\b\\");
+    CHECK(Joined(NeededDirectories(SplitList(Str(L"A\\x|a\\y")))) == L"A\\");
+    CHECK(NeededDirectories(SplitList(Str(L"top.exe"))).length() == 0);
+    // A rooted name ends the walk instead of climbing forever.
+    CHECK(NeededDirectories(SplitList(Str(L"C:\\a\\b.txt"))).length() == 2);
+}
+
+} // TEST_SUITE
