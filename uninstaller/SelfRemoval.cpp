@@ -1,0 +1,151 @@
+#include "uninstaller/SelfRemoval.h"
+
+#include "core/AppContext.h"
+#include "core/CharCase.h"
+#include "core/Owned.h"
+#include "core/Path.h"
+
+#include <windows.h>
+#include <sddl.h>
+
+#include <wchar.h>
+
+const wchar_t* const FinishSwitch = L"/lumivo-finish";
+
+// A folder readable and writable by the current user and the system only, under a name that no
+// one could have prepared: nothing can be planted beside the copy before it starts.
+static Str MakePrivateFolder()
+{
+    OwnedHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()))
+        return Str();
+    BYTE userBuffer[256];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, userBuffer, sizeof userBuffer, &size))
+        return Str();
+    OwnedLocal sidText;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid,
+                                reinterpret_cast<LPWSTR*>(sidText.receive())))
+        return Str();
+    Str sddl = Concat(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;", static_cast<const wchar_t*>(sidText.get()), L")");
+    OwnedLocal descriptor;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.text(), SDDL_REVISION_1, descriptor.receive(),
+                                                              nullptr))
+        return Str();
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor.get(), FALSE};
+
+    wchar_t temp[MAX_PATH + 1];
+    DWORD length = GetTempPathW(MAX_PATH + 1, temp);
+    if (length == 0 || length > MAX_PATH)
+        return Str();
+    for (int attempt = 0; attempt < 100; attempt++) {
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        wchar_t name[64];
+        swprintf(name, 64, L"Lumivo-%08lx%08lx", GetCurrentProcessId() ^ static_cast<DWORD>(counter.HighPart),
+                 static_cast<DWORD>(counter.LowPart) + attempt * 7919u);
+        Str folder = Concat(temp, name);
+        if (CreateDirectoryW(folder.text(), &attributes))
+            return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return Str();
+    }
+    return Str();
+}
+
+static Str Quoted(const Str& text)
+{
+    // Arguments never end in a backslash here (files and folders without a trailing one).
+    return Concat(Str(L"\""), text, Str(L"\""));
+}
+
+bool ContinueFromCopy(const Str& installDir)
+{
+    Str original = ModuleFileName();
+    Str folder = MakePrivateFolder();
+    if (folder.isEmpty())
+        return false;
+    Str copy = Concat(folder, Str(L"\\uninstall.exe"));
+    if (!CopyFileW(original.text(), copy.text(), TRUE)) {
+        RemoveDirectoryW(folder.text());
+        return false;
+    }
+    // The copy's file is deleted when its last handle closes: the one the copy inherits.
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    OwnedFileHandle copyFile(CreateFileW(copy.text(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                         &inheritable, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+    HANDLE self = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0)) {
+        copyFile.reset();
+        DeleteFileW(copy.text());
+        RemoveDirectoryW(folder.text());
+        return false;
+    }
+    OwnedHandle selfHandle(self);
+    wchar_t handleText[32];
+    swprintf(handleText, 32, L"%llu", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(self)));
+    Str command = Quoted(copy);
+    const wchar_t* middle[] = {L" ", FinishSwitch, L" ", handleText, L" ", nullptr};
+    command.append(ConcatList(middle));
+    command.append(Quoted(original));
+    command.append(Str(L" "));
+    command.append(Quoted(installDir));
+    command.append(Str(L" "));
+    command.append(Quoted(folder));
+
+    CharBuffer writable; // CreateProcessW may write into the command line
+    writable.appendText(command.text(), command.length());
+    writable.reserveZeros(1);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(copy.text(), writable.text(), nullptr, nullptr, TRUE, 0, nullptr, folder.text(), &startup,
+                        &process)) {
+        copyFile.reset();
+        DeleteFileW(copy.text());
+        RemoveDirectoryW(folder.text());
+        return false;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+static bool IsUninstallerName(const Str& path)
+{
+    const wchar_t* name = path.text();
+    for (int64_t i = 0; i < path.length(); i++)
+        if (path.text()[i] == L'\\' || path.text()[i] == L'/')
+            name = path.text() + i + 1;
+    return StrEqualNoCase(Str(name), L"_de_install.exe") || StrEqualNoCase(Str(name), L"_de_installu.exe");
+}
+
+int FinishFromCopy(const StrArray& arguments)
+{
+    if (arguments.length() < 4)
+        return 1;
+    HANDLE original = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(wcstoull(arguments.ref(0).text(), nullptr, 10)));
+    Str originalPath = arguments.at(1);
+    Str installDir = arguments.at(2);
+    Str folder = arguments.at(3);
+    WaitForSingleObject(original, 30000);
+    CloseHandle(original);
+
+    // Only an uninstaller that lies directly in the installation directory is deleted.
+    bool removed = true;
+    if (IsUninstallerName(originalPath) &&
+        StrEqualNoCase(DirectoryOf(NormalizePath(originalPath)), AddTrailingSlash(NormalizePath(installDir)))) {
+        removed = false;
+        for (int attempt = 0; attempt < 100 && !removed; attempt++) {
+            removed = DeleteFileW(originalPath.text()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+            if (!removed)
+                Sleep(100);
+        }
+    }
+    RemoveDirectoryW(installDir.text());
+    // This file goes when the copy ends; its folder at the next start of Windows.
+    Str self = ModuleFileName();
+    MoveFileExW(self.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExW(folder.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return removed ? 0 : 1;
+}
