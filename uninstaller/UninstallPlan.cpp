@@ -42,10 +42,11 @@ UninstallPlan ReadUninstallData(const Str& dataFile)
     return ParseUninstallData(dataFile, Utf8ToStr(bytes.items(), size));
 }
 
-static bool IsAbsolute(const Str& path)
+static bool IsAbsoluteFolder(const Str& path)
 {
     const wchar_t* p = path.text();
-    bool drive = path.length() >= 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) &&
+    // A drive root is no program's own folder.
+    bool drive = path.length() > 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) &&
                  p[1] == L':' && p[2] == L'\\';
     bool unc = path.length() >= 5 && p[0] == L'\\' && p[1] == L'\\' && p[2] != L'\\' && p[2] != L'?' && p[2] != L'.';
     return drive || unc;
@@ -62,7 +63,7 @@ static Str FirstUnsafe(const StrArray& items)
 Str UnsafeItem(const UninstallPlan& plan)
 {
     Str dataFolder = DirectoryOf(NormalizePath(plan.dataFile));
-    if (!IsAbsolute(plan.installDir) || !StrEqualNoCase(AddTrailingSlash(plan.installDir), dataFolder))
+    if (!IsAbsoluteFolder(plan.installDir) || !StrEqualNoCase(AddTrailingSlash(plan.installDir), dataFolder))
         return plan.installDir.isEmpty() ? Str(L"path=") : plan.installDir;
     const StrArray* lists[] = {&plan.autoFiles, &plan.autoDirectories, &plan.deleteFiles, &plan.askDeleteFiles,
                                &plan.deleteDirectories};

@@ -25,8 +25,8 @@ UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text);
 UninstallPlan ReadUninstallData(const Str& dataFile);
 
 // The first value of the plan that would make a removal reach outside the installation
-// directory, or the empty string when there is none: a path= that is not absolute or is not the
-// data file's own folder, a list item that is absolute or has a "." or ".." component, a program
+// directory, or the empty string when there is none: a path= that is not absolute, is a drive's
+// root or is not the data file's own folder, a list item that is absolute or has a "." or ".." component, a program
 // name that would put a link outside its shell folder.
 Str UnsafeItem(const UninstallPlan& plan);
 
