@@ -57,6 +57,29 @@ static std::vector<uint8_t> ReadStub(const fs::path& stub)
     return bytes;
 }
 
+// The uninstaller under the names that the installer unpacks for an all-users and a per-user
+// installation, unless the application brings its own.
+static void AddUninstaller(PayloadList& payload, const fs::path& uninstaller)
+{
+    for (const char16_t* name : {u"_de_install.exe", u"_de_installu.exe"}) {
+        bool present = false;
+        for (const PayloadFile& file : payload.files)
+            present = present || FoldedName(file.units) == name;
+        if (present)
+            continue;
+        std::vector<uint8_t> bytes;
+        try {
+            bytes = ReadWholeFile(uninstaller);
+        } catch (const PackError& error) {
+            Refuse(error.message + " (the uninstaller; --no-uninstaller packs none)");
+        }
+        if (!IsPeImage(bytes.data(), bytes.size()))
+            Refuse("the uninstaller " + Shown(uninstaller) + " is not a PE image");
+        AddFile(payload, name == std::u16string(u"_de_install.exe") ? "_de_install.exe" : "_de_installu.exe",
+                uninstaller);
+    }
+}
+
 void BuildSetup(const BuildOptions& options)
 {
     CheckAppDir(options.appDir);
@@ -68,6 +91,8 @@ void BuildSetup(const BuildOptions& options)
     AddFolder(payload, options.appDir);
     for (const fs::path& folder : options.extraFolders)
         AddFolder(payload, folder);
+    if (!options.uninstaller.empty())
+        AddUninstaller(payload, options.uninstaller);
     CheckPayload(payload);
     OrderPayload(payload);
 
@@ -93,11 +118,18 @@ fs::path DefaultStub()
     return error ? fs::path("lumivo-stub.exe") : self.parent_path() / "lumivo-stub.exe";
 }
 
+fs::path DefaultUninstaller()
+{
+    return DefaultStub().parent_path() / "lumivo-uninstall.exe";
+}
+
 int RunBuild(const std::vector<std::string>& args)
 {
     CommandLine line = ParseCommandLine(args,
                                         {{"-o", "--output", true},
                                          {"", "--stub", true},
+                                         {"", "--uninstaller", true},
+                                         {"", "--no-uninstaller", false},
                                          {"", "--level", true},
                                          {"", "--jobs", true},
                                          {"-q", "--quiet", false}},
@@ -114,6 +146,10 @@ int RunBuild(const std::vector<std::string>& args)
     options.appDir = line.operands[0];
     options.output = line.value("--output");
     options.stub = line.has("--stub") ? fs::path(line.value("--stub")) : DefaultStub();
+    if (line.has("--no-uninstaller"))
+        options.uninstaller.clear();
+    else
+        options.uninstaller = line.has("--uninstaller") ? fs::path(line.value("--uninstaller")) : DefaultUninstaller();
     options.level = IntegerOption(line, "--level", 12, 1, 12);
     int cores = static_cast<int>(std::thread::hardware_concurrency());
     options.jobs = IntegerOption(line, "--jobs", cores > 0 ? cores : 1, 1, 1024);

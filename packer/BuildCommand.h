@@ -11,6 +11,9 @@ struct BuildOptions {
     // Further folders whose files join the archive, named relative to their own folder (files
     // that the installer itself brings, such as its uninstaller).
     std::vector<std::filesystem::path> extraFolders;
+    // The uninstaller program, added as "_de_install.exe" and "_de_installu.exe" unless the folders
+    // already hold files of those names; none when empty.
+    std::filesystem::path uninstaller;
     std::filesystem::path output;
     std::filesystem::path stub;
     int level = 12;
@@ -23,6 +26,8 @@ void BuildSetup(const BuildOptions& options);
 
 // The stub used when none is given: lumivo-stub.exe next to the running packer.
 std::filesystem::path DefaultStub();
+// lumivo-uninstall.exe next to the packer.
+std::filesystem::path DefaultUninstaller();
 
 // The command line of build (after the word "build"); returns the exit status.
 int RunBuild(const std::vector<std::string>& args);

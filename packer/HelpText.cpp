@@ -18,7 +18,8 @@ Exit status:
   2  refused input or a usage error; nothing was written
 )";
 
-static const char Build[] = R"(Usage: lumivo-pack build APPDIR -o SETUP.exe [--stub STUB.exe] [--level 1..12] [--jobs N] [-q]
+static const char Build[] = R"(Usage: lumivo-pack build APPDIR -o SETUP.exe [--stub STUB.exe] [--uninstaller EXE | --no-uninstaller]
+                         [--level 1..12] [--jobs N] [-q]
 
 Packs every regular file under APPDIR into an archive and appends it, with its 16-byte trailer,
 to a copy of the installer stub. Each file becomes one entry named by its path relative to
@@ -34,6 +35,12 @@ Options:
   --stub STUB.exe         the installer program to append the archive to (default:
                           lumivo-stub.exe next to lumivo-pack). It must be a PE image and
                           must not carry an archive resource (103) of its own.
+  --uninstaller EXE       the uninstaller to add under the two names that installations use,
+                          "_de_install.exe" (all users) and "_de_installu.exe" (per user)
+                          (default: lumivo-uninstall.exe next to lumivo-pack). A name that
+                          APPDIR already holds keeps APPDIR's file: an application may bring
+                          its own uninstaller.
+  --no-uninstaller        add no uninstaller (the application brings both programs itself)
   --level N               compression level from 1 (fastest) to 12 (smallest, the default)
   --jobs N                files compressed at the same time (default: one per core)
   -q, --quiet             no progress on stderr

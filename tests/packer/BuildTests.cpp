@@ -114,6 +114,34 @@ TEST_CASE("a built setup program holds every file, verified, behind the stub")
     CHECK(trailer.trailerOffset == setup.size() - TrailerSize);
 }
 
+TEST_CASE("the uninstaller joins under both names unless the application brings its own")
+{
+    TempDir dir;
+    MakeApp(dir);
+    Save(dir.path("uninstall.exe"), MinimalPe());
+    BuildOptions options = Options(dir);
+    options.uninstaller = dir.path("uninstall.exe");
+    BuildSetup(options);
+    std::vector<std::string> order;
+    std::map<std::string, ReadEntry> entries = Entries(dir.path("setup.exe"), &order);
+    std::string uninstaller = FileText(dir.path("uninstall.exe"));
+    CHECK(entries["_de_install.exe"].bytes == uninstaller);
+    CHECK(entries["_de_installu.exe"].bytes == uninstaller);
+    CHECK(order.size() == 7);
+
+    Put(dir.path("app/_DE_INSTALL.EXE"), "the application's own");
+    BuildSetup(options);
+    entries = Entries(dir.path("setup.exe"), &order);
+    CHECK(entries.count("_de_install.exe") == 0);
+    CHECK(entries["_DE_INSTALL.EXE"].bytes == "the application's own");
+    CHECK(entries["_de_installu.exe"].bytes == uninstaller);
+
+    options.uninstaller = dir.path("app/docs/readme.txt");
+    CHECK_THROWS_AS(BuildSetup(options), PackError);
+    options.uninstaller = dir.path("no-such-uninstaller.exe");
+    CHECK_THROWS_AS(BuildSetup(options), PackError);
+}
+
 TEST_CASE("the same folder gives the same bytes, whatever the number of jobs")
 {
     TempDir dir;

@@ -73,11 +73,11 @@ TEST_CASE("build, list, verify and extract agree")
     Put(dir.path("app/docs/readme.txt"), std::string(5000, 'r'));
     Save(dir.path("stub.exe"), MinimalPe());
     Outcome built = Pack("build " + dir.path("app") + " -o " + dir.path("setup.exe") + " --stub " +
-                         dir.path("stub.exe") + " --jobs 2");
+                         dir.path("stub.exe") + " --jobs 2 --no-uninstaller");
     CHECK(built.status == 0);
     CHECK(Has(built, "2/2 files"));
     CHECK(Pack("build -q " + dir.path("app") + " --output=" + dir.path("quiet.exe") + " --stub=" +
-               dir.path("stub.exe"))
+               dir.path("stub.exe") + " --no-uninstaller")
               .output.empty());
 
     Outcome listed = Pack("list " + dir.path("setup.exe"));
