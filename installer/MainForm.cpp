@@ -1,0 +1,355 @@
+#include "installer/MainForm.h"
+
+#include "core/AppContext.h"
+#include "core/Error.h"
+#include "core/ShowError.h"
+#include "gui/AlertDialog.h"
+#include "gui/Button.h"
+#include "gui/CheckMark.h"
+#include "gui/EditLine.h"
+#include "gui/ElasticGroup.h"
+#include "gui/Label.h"
+#include "gui/Space.h"
+#include "gui/WorkArea.h"
+#include "installer/ElevatedRelaunch.h"
+#include "installer/FolderBrowser.h"
+#include "installer/InstallProgram.h"
+#include "installer/LicenceDialog.h"
+#include "script/InstallScript.h"
+
+#include <commctrl.h>
+
+static const wchar_t* FailedInstallation()
+{
+    return Tr(L"Nieudana instalacja.", L"Failed instalation");
+}
+
+MainForm::MainForm()
+{
+    if (Script.programName.isEmpty() || Script.exeFile.isEmpty()) {
+        // The window does not exist yet: the alert has no owner.
+        ShowAlert(nullptr,
+                  Script.programName.isEmpty()
+                      ? Tr(L"W pliku \"INSTALL.SCRIPT\" nie ma nazwy programu.",
+                           L"There is no program name in the \"INSTALL.SCRIPT\" file.")
+                      : Tr(L"W pliku \"INSTALL.SCRIPT\" nie ma nazwy pliku wykonywalnego.",
+                           L"There is no executable file name in the \"INSTALL.SCRIPT\" file."),
+                  L"Lumivo", L"+OK", AlertWarning);
+        throw Abort();
+    }
+    logoBitmap.loadBitmap(AppInstance());
+    initForm(FormDialogFrame, L"Main Form", nullptr, 104);
+    Str title = Script.titleText.isEmpty() ? DefaultHeadline() : Script.titleText;
+    setTitle(title.text());
+    loadIcon(101);
+
+    rootGroup = new ElasticGroup(0, this);
+    rootGroup->spacing = 12;
+    rootGroup->marginX = 12;
+    rootGroup->marginY = 12;
+    setBounds(60, 60, 610, 510);
+    rebuildFonts(0); // the DPI of the monitor that holds the window
+    headlineFont.makeBoldFont(L"Arial CE", MulDiv(24, dpi(), 96));
+    copyrightFont.makeBoldFont(L"Arial CE", MulDiv(18, dpi(), 96));
+    buildControls();
+    if (Script.updateMode)
+        settingsGroup->hide();
+    fitWindow();
+
+    if (Script.updateMode) {
+        rootGroup->hide();
+        installNow();
+        hide();
+        return;
+    }
+    show();
+    installButton->setFocus();
+    enableDialogKeys();
+}
+
+MainForm::~MainForm()
+{
+    if (backgroundBrush)
+        DeleteObject(backgroundBrush);
+}
+
+void MainForm::buildControls()
+{
+    new Space(rootGroup, -1, 60); // room for the banner
+
+    settingsGroup = new ElasticGroup(0, rootGroup);
+    settingsGroup->spacing = 12;
+    settingsGroup->marginX = 64;
+    new Label(settingsGroup, Tr(L"&Katalog docelowy instalacji:", L"Install &directory:"));
+    ElasticGroup* directoryRow = new ElasticGroup(1, settingsGroup);
+    new Space(directoryRow, 32, -1);
+    directoryField = new EditLine(directoryRow);
+    directoryField->setText(Script.installDir.text());
+    new Button(directoryRow, Tr(L"&Przeglądaj...", L"&Browse"), CommandBrowse, L"");
+
+    if (!Script.startMenuText.isEmpty() || !Script.desktopText.isEmpty() || !Script.sendToText.isEmpty()) {
+        new Label(settingsGroup, Tr(L"Utwórz skróty:", L"Create shortcuts:"));
+        ElasticGroup* shortcutRow = new ElasticGroup(1, settingsGroup);
+        new Space(shortcutRow, 32, -1);
+        ElasticGroup* boxes = new ElasticGroup(0, shortcutRow);
+        boxes->spacing = 12;
+        if (!Script.startMenuText.isEmpty())
+            startMenuBox = new CheckMark(boxes, Tr(L"w Menu &Start", L"in the &Start Menu"), StartMenuBoxId,
+                                         Script.startMenuShortcut);
+        if (!Script.desktopText.isEmpty())
+            desktopBox = new CheckMark(boxes, Tr(L"&na Pulpicie", L"&on Desktop"), DesktopBoxId,
+                                       Script.desktopShortcut);
+        new Space(shortcutRow);
+    }
+    new Space(settingsGroup, -1, 10);
+
+    ElasticGroup* installRow = new ElasticGroup(1, settingsGroup);
+    installRow->alignment = 1;
+    installRow->marginY = 12;
+    installButton = new Button(installRow, Tr(L"    &Instaluj    ", L"    &Install    "), CommandInstall, L"");
+    installButton->send(BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+    installButton->setFont(headlineFont);
+
+    if (Script.offerAllUsers) {
+        ElasticGroup* allUsersRow = new ElasticGroup(1, settingsGroup);
+        allUsersRow->alignment = 1;
+        allUsersRow->marginY = 12;
+        Button* allUsers = new Button(
+            allUsersRow, Tr(L"Instalator dla &wszytkich użytkowników", L"Installer for &all users"), CommandAllUsers, L"");
+        allUsers->send(BCM_SETSHIELD, 0, 1);
+        allUsers->paddingX = 24;
+        allUsers->paddingY = 0;
+    } else {
+        new Space(settingsGroup, 0, 50);
+    }
+
+    ElasticGroup* bottomRow = new ElasticGroup(1, rootGroup);
+    bottomRow->spacing = 8;
+    new Space(bottomRow);
+    new Button(bottomRow, Tr(L"&Licencja", L"&Licence"), CommandLicence, L"");
+    new Button(bottomRow, Tr(L"&Nie instaluj", L"&Exit"), CommandExit, L"");
+}
+
+int32_t MainForm::scaled(int32_t value)
+{
+    return MulDiv(value, static_cast<int>(dpi()), 96);
+}
+
+// As high as the content needs, at least 550 wide, centred on its monitor.
+void MainForm::fitWindow()
+{
+    SizeLimits limits = sizeLimits();
+    RECT bounds = {scaled(60), scaled(60), scaled(610), scaled(60) + limits.minHeight};
+    if (bounds.right - bounds.left < limits.minWidth)
+        bounds.right = bounds.left + limits.minWidth;
+    bounds = CentreRectInWorkArea(bounds);
+    setBounds(bounds.left, bounds.top, bounds.right, bounds.bottom);
+}
+
+void MainForm::setStatus(const Str& line1, const Str& line2)
+{
+    statusLine1 = line1;
+    statusLine2 = line2;
+    invalidate();
+    update();
+}
+
+void MainForm::SetStatusOf(Form& form, const Str& line1, const Str& line2)
+{
+    static_cast<MainForm&>(form).setStatus(line1, line2);
+}
+
+void MainForm::installNow()
+{
+    try {
+        InstallProgram(*this, SetStatusOf);
+    } catch (const Abort&) {
+    } catch (const Error& error) {
+        setStatus(Str(FailedInstallation()), Str());
+        ShowError(this, FailedInstallation(), error);
+    }
+}
+
+void MainForm::onInstall()
+{
+    Script.installDir = directoryField->getText();
+    Script.startMenuShortcut = startMenuBox && startMenuBox->send(BM_GETCHECK, 0, 0) == BST_CHECKED;
+    Script.desktopShortcut = desktopBox && desktopBox->send(BM_GETCHECK, 0, 0) == BST_CHECKED;
+    Script.sendToShortcut = false;
+    rootGroup->hide();
+    installNow();
+    quitLoop(); // there is no way back to the controls
+}
+
+void MainForm::confirmCancel()
+{
+    try {
+        if (alert(Tr(L"Chcesz zrezygnować z instalacji programu?", L"Do you want to cancel the program installation?"),
+                  L"Lumivo", Tr(L"+Tak|-Nie", L"+Yes|-No"), AlertWarning) == 0)
+            quitLoop();
+    } catch (const Error& error) {
+        ShowError(this, Tr(L"Błąd - Lumivo", L"Error - Lumivo"), error);
+    }
+}
+
+void MainForm::onClose(MessageRecord& record)
+{
+    confirmCancel();
+}
+
+void MainForm::runCommand(uint32_t id)
+{
+    switch (id) {
+    case CommandInstall:
+        onInstall();
+        break;
+    case CommandExit:
+        confirmCancel();
+        break;
+    case CommandBrowse:
+        BrowseForDirectory(*this);
+        break;
+    case CommandLicence:
+        ShowLicence(*this);
+        break;
+    case CommandAllUsers:
+        // The relaunch reports its own failures; this window closes either way.
+        RelaunchElevated(this, nullptr);
+        quitLoop();
+        break;
+    }
+}
+
+void MainForm::onCommand(MessageRecord& record)
+{
+    try {
+        runCommand(LOWORD(record.wParam));
+    } catch (const Abort&) {
+    } catch (const Error& error) {
+        ShowError(this, Tr(L"Błąd - Lumivo", L"Error - Lumivo"), error);
+    }
+}
+
+void MainForm::onPaint(MessageRecord& record)
+{
+    DrawContext context;
+    context.openPaintDC(handle());
+    drawBackdrop(context);
+}
+
+void MainForm::drawBackdrop(DrawContext& context)
+{
+    RECT client = clientRect();
+    HDC dc = context.dc();
+    RECT banner = {client.left, client.top, client.right, scaled(60)};
+    context.fillSolid(banner, RGB(255, 255, 255));
+
+    context.selectFont(headlineFont);
+    if (!Script.titleText.isEmpty()) {
+        context.textOut(scaled(58), scaled(8), Script.titleText.text(), Script.titleText.length());
+    } else {
+        // The default headline in three pieces, the program's name in the middle.
+        const wchar_t* before = Tr(L"Instalator programu ", L"");
+        const wchar_t* after = Tr(L"", L" Setup");
+        const wchar_t* pieces[] = {before, Script.programName.text(), after};
+        int32_t x = scaled(58);
+        for (const wchar_t* piece : pieces) {
+            int64_t length = TextLength(piece);
+            context.textOut(x, scaled(8), piece, length);
+            x += context.textExtent(piece, length).cx;
+        }
+    }
+    int32_t headlineHeight = context.textExtent(L"W", 1).cy;
+    context.selectFont(copyrightFont);
+    context.textOut(scaled(100), scaled(12) + headlineHeight, Script.copyrightText.text(),
+                    Script.copyrightText.length());
+
+    // The lower area is lightest in the middle.
+    RECT lower = client;
+    lower.top = scaled(60);
+    RECT left = lower, right = lower;
+    left.right = right.left = client.right / 2;
+    context.gradientFill(left, 1, GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_WINDOW));
+    context.gradientFill(right, 1, GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_BTNFACE));
+
+    // The band behind Licence and Exit.
+    int32_t lineHeight = context.lineHeight();
+    RECT band = client;
+    band.top = client.bottom - (scaled(18) + (lineHeight * 14 + 4) / 8);
+    context.fillSolid(band, GetSysColor(COLOR_BTNFACE));
+
+    context.selectFont(normalFont());
+    SetBkMode(dc, TRANSPARENT);
+    static const wchar_t signature[] = L"Lumivo by Quenbar";
+    context.textOut(scaled(12), client.bottom - scaled(12) - context.lineHeight(), signature, TextLength(signature));
+    if (!statusLine1.isEmpty())
+        context.textOut(scaled(64), scaled(96), statusLine1.text(), statusLine1.length());
+    if (!statusLine2.isEmpty())
+        context.textOut(scaled(64), scaled(108) + context.textExtent(L" ", 1).cy, statusLine2.text(),
+                        statusLine2.length());
+
+    if (!logoBitmap.isNull()) {
+        DrawContext memory;
+        memory.openMemoryDC(&context);
+        HGDIOBJ previous = SelectObject(memory.dc(), logoBitmap.handle());
+        BitBlt(dc, scaled(10), scaled(10), 32, 31, memory.dc(), 0, 0, SRCCOPY);
+        SelectObject(memory.dc(), previous);
+    }
+}
+
+void MainForm::rebuildBackgroundBrush()
+{
+    try {
+        RECT client = clientRect();
+        DrawContext window = windowDC();
+        DrawContext memory;
+        memory.openMemoryDC(&window);
+        GdiObj picture;
+        picture.makeCompatibleBitmap(window, client.right, client.bottom);
+        HGDIOBJ previous = SelectObject(memory.dc(), picture.handle());
+        try {
+            drawBackdrop(memory);
+        } catch (...) {
+            SelectObject(memory.dc(), previous);
+            throw;
+        }
+        SelectObject(memory.dc(), previous);
+        HBRUSH brush = CreatePatternBrush(picture.bitmap());
+        if (brush) {
+            if (backgroundBrush)
+                DeleteObject(backgroundBrush);
+            backgroundBrush = brush;
+            brushReady = true;
+        }
+    } catch (...) {
+        // The controls keep their own background until the next attempt.
+    }
+}
+
+void MainForm::defaultProc(MessageRecord& record)
+{
+    switch (record.message) {
+    case WM_SIZE:
+        Form::defaultProc(record);
+        rebuildBackgroundBrush();
+        return;
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC: {
+        Form::defaultProc(record);
+        if (!brushReady)
+            rebuildBackgroundBrush();
+        if (backgroundBrush) {
+            HDC dc = reinterpret_cast<HDC>(record.wParam);
+            POINT origin = clientToScreen(POINT{0, 0});
+            RECT control;
+            GetWindowRect(reinterpret_cast<HWND>(record.lParam), &control);
+            SetBkMode(dc, TRANSPARENT);
+            SetBrushOrgEx(dc, origin.x - control.left, origin.y - control.top, nullptr);
+            record.result = reinterpret_cast<LRESULT>(backgroundBrush);
+        }
+        return;
+    }
+    default:
+        Form::defaultProc(record);
+    }
+}

@@ -1,0 +1,76 @@
+// The installer's only main window: a painted banner with the headline, the installation
+// directory with Browse, the shortcut check boxes, Install, the all-users button, and a bottom
+// bar with Licence and Exit. Install hides the controls and shows the progress of the
+// installation in two status lines painted on the window's own background.
+#ifndef LUMIVO_INSTALLER_MAINFORM_H
+#define LUMIVO_INSTALLER_MAINFORM_H
+
+#include "core/Str.h"
+#include "gui/Form.h"
+#include "gui/GdiObj.h"
+
+#include <windows.h>
+
+class Button;
+class CheckMark;
+class EditLine;
+class ElasticGroup;
+
+// Command ids of the main form.
+enum : uint32_t {
+    CommandInstall = 1,
+    CommandExit = 2,
+    DirectoryFieldId = 40004,
+    CommandBrowse = 40005,
+    CommandLicence = 40006,
+    CommandAllUsers = 40007,
+    StartMenuBoxId = 40008,
+    DesktopBoxId = 40009,
+};
+
+class MainForm : public Form {
+public:
+    // Builds the window from the install script's settings. In update mode it installs at once
+    // and stays hidden. Raises Abort after telling the user that the script names no program or
+    // no executable.
+    MainForm();
+    ~MainForm() override;
+    // The background behind the buttons, labels and check boxes is the form's own backdrop.
+    void defaultProc(MessageRecord& record) override;
+    void onPaint(MessageRecord& record) override;
+    // The close box asks whether to cancel the installation.
+    void onClose(MessageRecord& record) override;
+    void onCommand(MessageRecord& record) override;
+
+    // Shows the two status lines and repaints before returning.
+    void setStatus(const Str& line1, const Str& line2);
+    // The status setter of the installation procedure for this form.
+    static void SetStatusOf(Form& form, const Str& line1, const Str& line2);
+
+    GdiObj headlineFont;
+    GdiObj copyrightFont;
+    GdiObj logoBitmap;
+    ElasticGroup* rootGroup = nullptr;  // the content, owned by the form
+    EditLine* directoryField = nullptr; // owned by its group
+    Str statusLine1;
+    Str statusLine2;
+    CheckMark* startMenuBox = nullptr;
+    CheckMark* desktopBox = nullptr;
+    HBRUSH backgroundBrush = nullptr; // owned
+    bool brushReady = false;
+    ElasticGroup* settingsGroup = nullptr;
+    Button* installButton = nullptr;
+
+private:
+    void buildControls();
+    void fitWindow();
+    void runCommand(uint32_t id);
+    void onInstall();
+    void confirmCancel();
+    void installNow();
+    void drawBackdrop(DrawContext& context);
+    void rebuildBackgroundBrush();
+    int32_t scaled(int32_t value);
+};
+
+#endif
