@@ -61,7 +61,7 @@ void Tooltip::onTimer(MessageRecord& record)
         return;
     }
     POINT cursor;
-    if (!GetCursorPos(&cursor)) {
+    if (!readCursor(&cursor)) {
         stopResting();
         return;
     }

@@ -21,6 +21,9 @@ enum : int32_t {
     TooltipStripWidth = 20,
 };
 
+// Where the tooltip reads the mouse position from (GetCursorPos unless a test drives it).
+typedef BOOL(WINAPI* CursorReader)(LPPOINT);
+
 class Tooltip : public Form {
 public:
     // A bordered popup with a drop shadow, owned by the form's window, and its timer.
@@ -52,6 +55,7 @@ public:
     POINT restPoint = {0, 0}; // where the mouse came to rest
     bool resting = false;
     bool hiddenAtValid = false;
+    CursorReader readCursor = GetCursorPos;
 
 private:
     void stopResting();
