@@ -17,6 +17,29 @@ ButtonsBar::~ButtonsBar()
     entries.release();
 }
 
+void ButtonsBar::show()
+{
+    if (shown)
+        return;
+    shown = true;
+    for (int64_t i = 0; i < entries.length(); i++)
+        entries.ref(i).button->show();
+}
+
+void ButtonsBar::showNoActivate()
+{
+    show();
+}
+
+void ButtonsBar::hide()
+{
+    if (!shown)
+        return;
+    shown = false;
+    for (int64_t i = 0; i < entries.length(); i++)
+        entries.ref(i).button->hide();
+}
+
 SizeLimits ButtonsBar::sizeLimits()
 {
     if (collapsed)

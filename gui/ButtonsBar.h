@@ -19,6 +19,10 @@ public:
     explicit ButtonsBar(ControlGroup* parent);
     // Deletes the buttons, last first.
     ~ButtonsBar() override;
+    // The bar has no window: showing and hiding it (collapsing, too) act on its buttons.
+    void show() override;
+    void showNoActivate() override;
+    void hide() override;
     // Right-aligned in the rectangle, last button first.
     void setBounds(int32_t left, int32_t top, int32_t right, int32_t bottom) override;
     // Fixed: the buttons side by side with the spacing and margins; a collapsed bar takes no room.

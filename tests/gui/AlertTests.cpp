@@ -111,14 +111,6 @@ static std::wstring ClipboardText()
     return text;
 }
 
-static void SetControlKey(bool down)
-{
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
 static const wchar_t Rule[] = L"---------------------------\r\n";
 
 TEST_SUITE("alert") {

@@ -51,14 +51,6 @@ struct LanguageScope {
     int32_t saved;
 };
 
-static void SetControlKey(bool down)
-{
-    BYTE keys[256];
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = down ? 0x80 : 0;
-    SetKeyboardState(keys);
-}
-
 TEST_SUITE("showerror") {
 
 TEST_CASE("out of memory has a fixed text, in English and in Polish")
