@@ -32,9 +32,9 @@ static AlertKind KindOfFlags(uint32_t alertFlags)
     }
 }
 
-AlertDialog::AlertDialog(Form* owner, const Str& message, const wchar_t* title, const wchar_t* spec,
+AlertDialog::AlertDialog(Form* owner, const Str& message, const wchar_t* title, const wchar_t* buttonsText,
                          uint32_t alertFlags)
-    : messageText(message), buttonSpec(spec), parsedButtons(ParseButtonSpec(spec))
+    : messageText(message), buttonSpec(buttonsText), parsedButtons(ParseAlertButtons(buttonsText))
 {
     AlertKind kind = KindOfFlags(alertFlags);
     iconId = kind.iconId;

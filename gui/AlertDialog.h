@@ -1,11 +1,12 @@
 // AlertDialog: the toolkit's message box. A modal dialog with an optional system icon, a message
 // that wraps at 60 average characters, and a right-aligned row of up to four buttons described by
-// a button specification (ButtonSpec.h). Ctrl+C copies it to the clipboard as plain text.
+// a short buttons text such as "+Retry|-Cancel" (AlertButtons.h). Ctrl+C copies it to the
+// clipboard as plain text.
 #ifndef LUMIVO_GUI_ALERTDIALOG_H
 #define LUMIVO_GUI_ALERTDIALOG_H
 
 #include "core/Str.h"
-#include "gui/ButtonSpec.h"
+#include "gui/AlertButtons.h"
 #include "gui/Dialog.h"
 #include "gui/GdiObj.h"
 
@@ -30,7 +31,7 @@ enum : uint32_t { AlertFormId = 51 };
 
 class AlertDialog : public Dialog {
 public:
-    // Builds the hidden alert: InternalError for a malformed button specification. owner may be
+    // Builds the hidden alert: InternalError for a malformed buttons text. owner may be
     // null (an alert of its own, centred on the screen).
     AlertDialog(Form* owner, const Str& message, const wchar_t* title, const wchar_t* buttonSpec,
                 uint32_t alertFlags);
@@ -47,7 +48,7 @@ public:
     bool preTranslate(MSG* message) override;
 
     // Beeps, shows the alert modally over its owner and returns the index of the chosen button
-    // (counting from 0 in the specification), or -1 when it ended without one.
+    // (counting from 0 in the buttons text), or -1 when it ended without one.
     int32_t run();
     // The system icon at the size for the DPI; without one the alert shows none.
     void loadAlertIcon(uint32_t newDpi);
@@ -66,7 +67,7 @@ public:
     StaticText* messageControl = nullptr;  // owned by the content
     Str messageText;
     Str buttonSpec;
-    ButtonSpec parsedButtons;
+    AlertButtons parsedButtons;
     uint32_t beepType = 0;
     HICON ownedIcon = nullptr; // the scaled icon on show, destroyed with the alert
 };

@@ -31,7 +31,7 @@ Str NormalizeLineBreaks(const Str& text)
     return normalized;
 }
 
-Str AlertClipboardText(const Str& title, const Str& message, const ButtonSpec& buttons)
+Str AlertClipboardText(const Str& title, const Str& message, const AlertButtons& buttons)
 {
     static const wchar_t Rule[] = L"---------------------------";
     CharBuffer text;

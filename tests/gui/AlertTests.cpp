@@ -40,9 +40,9 @@ static int32_t RunAlert(AlertDialog& alert, const Steps& steps)
     return result;
 }
 
-static int32_t RunSpec(const wchar_t* spec, const Steps& steps, Form* owner = nullptr)
+static int32_t RunButtons(const wchar_t* buttons, const Steps& steps, Form* owner = nullptr)
 {
-    AlertDialog alert(owner, Str(L"Message"), L"Title", spec, AlertQuestion);
+    AlertDialog alert(owner, Str(L"Message"), L"Title", buttons, AlertQuestion);
     return RunAlert(alert, steps);
 }
 
@@ -115,50 +115,50 @@ static const wchar_t Rule[] = L"---------------------------\r\n";
 
 TEST_SUITE("alert") {
 
-TEST_CASE("button specifications: markers, ids, captions and the malformed ones")
+TEST_CASE("buttons texts: markers, ids, captions and the malformed ones")
 {
-    ButtonSpec ok = ParseButtonSpec(L"+OK");
+    AlertButtons ok = ParseAlertButtons(L"+OK");
     CHECK(ok.count == 1);
     CHECK(ok.ids[0] == IDOK);
     CHECK(ok.captions[0] == L"OK");
     CHECK(ok.defaultIndex == 0);
 
-    ButtonSpec retry = ParseButtonSpec(L"+Retry|-Cancel");
+    AlertButtons retry = ParseAlertButtons(L"+Retry|-Cancel");
     CHECK(retry.count == 2);
     CHECK(retry.ids[1] == IDCANCEL);
     CHECK(retry.captions[1] == L"Cancel");
     CHECK(retry.cancelIndex == 1);
 
-    ButtonSpec plain = ParseButtonSpec(L"Yes|No");
+    AlertButtons plain = ParseAlertButtons(L"Yes|No");
     CHECK(plain.ids[0] == 50);
     CHECK(plain.ids[1] == 51);
     CHECK(plain.defaultIndex == -1);
     CHECK(plain.cancelIndex == -1);
 
-    ButtonSpec trailing = ParseButtonSpec(L"OK+");
+    AlertButtons trailing = ParseAlertButtons(L"OK+");
     CHECK(trailing.captions[0] == L"OK+");
     CHECK(trailing.ids[0] == 50);
-    ButtonSpec inside = ParseButtonSpec(L"a-b|c+d|-e+");
+    AlertButtons inside = ParseAlertButtons(L"a-b|c+d|-e+");
     CHECK(inside.captions[0] == L"a-b");
     CHECK(inside.captions[2] == L"e+");
     CHECK(inside.ids[2] == IDCANCEL);
 
-    ButtonSpec lone = ParseButtonSpec(L"Yes|");
+    AlertButtons lone = ParseAlertButtons(L"Yes|");
     CHECK(lone.count == 1);
     CHECK(lone.captions[0] == L"Yes");
-    CHECK(ParseButtonSpec(L"a|b|c|d").count == 4);
+    CHECK(ParseAlertButtons(L"a|b|c|d").count == 4);
 
-    CHECK_THROWS_AS(ParseButtonSpec(L"a|b|c|d|e"), InternalError);
-    CHECK_THROWS_AS(ParseButtonSpec(L"a||b"), InternalError);
-    CHECK_THROWS_AS(ParseButtonSpec(L"|a"), InternalError);
-    CHECK_THROWS_AS(ParseButtonSpec(L"a||"), InternalError);
-    CHECK_THROWS_AS(ParseButtonSpec(L""), InternalError);
-    CHECK_THROWS_AS(ParseButtonSpec(nullptr), InternalError);
-    CHECK_THROWS_AS(ParseButtonSpec(L"+Yes|+No"), InternalError); // one id for two buttons
-    CHECK_THROWS_AS(ParseButtonSpec(L"-Yes|-No"), InternalError);
+    CHECK_THROWS_AS(ParseAlertButtons(L"a|b|c|d|e"), InternalError);
+    CHECK_THROWS_AS(ParseAlertButtons(L"a||b"), InternalError);
+    CHECK_THROWS_AS(ParseAlertButtons(L"|a"), InternalError);
+    CHECK_THROWS_AS(ParseAlertButtons(L"a||"), InternalError);
+    CHECK_THROWS_AS(ParseAlertButtons(L""), InternalError);
+    CHECK_THROWS_AS(ParseAlertButtons(nullptr), InternalError);
+    CHECK_THROWS_AS(ParseAlertButtons(L"+Yes|+No"), InternalError); // one id for two buttons
+    CHECK_THROWS_AS(ParseAlertButtons(L"-Yes|-No"), InternalError);
 }
 
-TEST_CASE("a malformed specification fails while the alert is built, and leaves no window")
+TEST_CASE("a malformed buttons text fails while the alert is built, and leaves no window")
 {
     GuiContext context;
     Form owner(FormMain, L"Alert Owner", nullptr, 1);
@@ -182,21 +182,21 @@ TEST_CASE("+OK: one default button that also cancels")
         CHECK(RunAlert(alert, {Key(VK_RETURN)}) == 0);
         CHECK(alert.resultId == IDOK);
     }
-    CHECK(RunSpec(L"+OK", {Key(VK_ESCAPE)}) == 0);
-    CHECK(RunSpec(L"+OK", {CloseBox()}) == 0);
-    CHECK(RunSpec(L"+OK", {Click(0)}) == 0);
+    CHECK(RunButtons(L"+OK", {Key(VK_ESCAPE)}) == 0);
+    CHECK(RunButtons(L"+OK", {CloseBox()}) == 0);
+    CHECK(RunButtons(L"+OK", {Click(0)}) == 0);
 }
 
 TEST_CASE("+Retry|-Cancel: Enter retries, Esc and the close box cancel")
 {
     GuiContext context;
-    CHECK(RunSpec(L"+Retry|-Cancel", {[] { CHECK(GetFocus() == ActiveAlert()->buttons[0]->hwnd); },
+    CHECK(RunButtons(L"+Retry|-Cancel", {[] { CHECK(GetFocus() == ActiveAlert()->buttons[0]->hwnd); },
                                       Key(VK_RETURN)}) == 0);
-    CHECK(RunSpec(L"+Retry|-Cancel", {Key(VK_ESCAPE)}) == 1);
-    CHECK(RunSpec(L"+Retry|-Cancel", {CloseBox()}) == 1);
-    CHECK(RunSpec(L"+Retry|-Cancel", {Click(0)}) == 0);
-    CHECK(RunSpec(L"+Retry|-Cancel", {Click(1)}) == 1);
-    CHECK(RunSpec(L"+Retry|-Cancel", {Command(IDCANCEL)}) == 1);
+    CHECK(RunButtons(L"+Retry|-Cancel", {Key(VK_ESCAPE)}) == 1);
+    CHECK(RunButtons(L"+Retry|-Cancel", {CloseBox()}) == 1);
+    CHECK(RunButtons(L"+Retry|-Cancel", {Click(0)}) == 0);
+    CHECK(RunButtons(L"+Retry|-Cancel", {Click(1)}) == 1);
+    CHECK(RunButtons(L"+Retry|-Cancel", {Command(IDCANCEL)}) == 1);
 }
 
 TEST_CASE("two plain buttons: only the buttons end the alert; Close is grey")
@@ -220,8 +220,8 @@ TEST_CASE("two plain buttons: only the buttons end the alert; Close is grey")
         CHECK(alert.resultId == 51);
     }
     CHECK(IsWindowEnabled(owner.hwnd));
-    CHECK(RunSpec(L"Yes|No", {Click(0)}, &owner) == 0);
-    CHECK(RunSpec(L"Yes|No", {Command(51)}, &owner) == 1);
+    CHECK(RunButtons(L"Yes|No", {Click(0)}, &owner) == 0);
+    CHECK(RunButtons(L"Yes|No", {Command(51)}, &owner) == 1);
 }
 
 TEST_CASE("a missing default or cancel button: its command, Enter or Esc does nothing")
@@ -235,12 +235,12 @@ TEST_CASE("a missing default or cancel button: its command, Enter or Esc does no
         CHECK(alert.iconControl == nullptr);
         CHECK(RunAlert(alert, {Key(VK_RETURN), Key(VK_ESCAPE), CloseBox(), StillOpen(), Click(0)}) == 0);
     }
-    CHECK(RunSpec(L"+Yes|No", {Command(IDCANCEL), CloseBox(), Key(VK_ESCAPE), StillOpen(), Key(VK_RETURN)}) ==
+    CHECK(RunButtons(L"+Yes|No", {Command(IDCANCEL), CloseBox(), Key(VK_ESCAPE), StillOpen(), Key(VK_RETURN)}) ==
           0);
-    CHECK(RunSpec(L"+Yes|No", {Click(1)}) == 1);
-    CHECK(RunSpec(L"Go|-Stop", {Command(IDOK), Key(VK_RETURN), StillOpen(), Key(VK_ESCAPE)}) == 1);
-    CHECK(RunSpec(L"Yes|", {Click(0)}) == 0);
-    CHECK(RunSpec(L"Yes|No", {StillOpen()}) == -1); // ended by the watchdog's quitLoop: no button
+    CHECK(RunButtons(L"+Yes|No", {Click(1)}) == 1);
+    CHECK(RunButtons(L"Go|-Stop", {Command(IDOK), Key(VK_RETURN), StillOpen(), Key(VK_ESCAPE)}) == 1);
+    CHECK(RunButtons(L"Yes|", {Click(0)}) == 0);
+    CHECK(RunButtons(L"Yes|No", {StillOpen()}) == -1); // ended by the watchdog's quitLoop: no button
 }
 
 TEST_CASE("Form::alert shows the message over its disabled owner; alertPieces joins the pieces")
@@ -407,7 +407,7 @@ TEST_CASE("Ctrl+C copies title, message and captions in the fixed layout")
     CHECK(blockSize >= 2 * expected.size() + 2);
 
     // plain C without Ctrl copies nothing
-    RunSpec(L"+OK", {[] {
+    RunButtons(L"+OK", {[] {
                          SetControlKey(false);
                          if (OpenClipboard(nullptr)) {
                              EmptyClipboard();

@@ -1,27 +1,27 @@
-#include "gui/ButtonSpec.h"
+#include "gui/AlertButtons.h"
 
 #include "core/Error.h"
 
 #include <windows.h>
 
-ButtonSpec ParseButtonSpec(const wchar_t* spec)
+AlertButtons ParseAlertButtons(const wchar_t* buttons)
 {
-    ButtonSpec parsed;
+    AlertButtons parsed;
     parsed.count = 0;
     parsed.defaultIndex = -1;
     parsed.cancelIndex = -1;
-    int64_t length = spec ? TextLength(spec) : 0;
+    int64_t length = buttons ? TextLength(buttons) : 0;
     if (length == 0)
         throw InternalError();
     int64_t start = 0;
     while (start < length) {
         int64_t end = start;
-        while (end < length && spec[end] != L'|')
+        while (end < length && buttons[end] != L'|')
             end++;
         if (end == start || parsed.count == MaxAlertButtons)
             throw InternalError();
         int32_t index = parsed.count++;
-        const wchar_t* caption = spec + start;
+        const wchar_t* caption = buttons + start;
         int64_t captionLength = end - start;
         if (*caption == L'+' || *caption == L'-') {
             bool isDefault = *caption == L'+';
