@@ -97,6 +97,8 @@ public:
     void createWindow(const wchar_t* label, uint32_t classStyle, uint32_t extendedStyle);
     // Destroys and forgets the window: the object gets no message from then on.
     void destroyWindow();
+    // A distance in pixels at 96 DPI, scaled to the control's DPI.
+    int32_t scaled(int32_t pixelsAt96) { return MulDiv(pixelsAt96, static_cast<int>(dpi()), 96); }
 
     WNDPROC savedProc = nullptr; // the native procedure that subclassing replaced
     uint32_t controlId;          // GWL_ID of the window; NoControlId for none

@@ -18,11 +18,6 @@ ElasticGroup::~ElasticGroup()
     entries.release();
 }
 
-int32_t ElasticGroup::scaled(int32_t value)
-{
-    return MulDiv(value, static_cast<int>(dpi()), 96);
-}
-
 void ElasticGroup::show()
 {
     if (shown)

@@ -48,9 +48,6 @@ public:
     int32_t marginX = 0;             // left of the first and right of the last child
     int32_t marginY = 0;             // above and below the children
     Array<LayoutEntry, true, 4> entries;
-
-private:
-    int32_t scaled(int32_t value);
 };
 
 #endif

@@ -19,6 +19,15 @@ struct GuiContext {
     AppContext context = {};
 };
 
+// Sets or clears the Ctrl key in the thread's keyboard state, as GetKeyState reads it.
+inline void SetControlKey(bool down)
+{
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+}
+
 // A windowless child with fixed limits that records where layout put it.
 class Probe : public Control {
 public:

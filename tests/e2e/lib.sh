@@ -1,0 +1,100 @@
+# Helpers of the end-to-end scenarios: a Wine prefix of their own, packing an application with
+# lumivo-pack, running setup programs under Wine in the background, watching their windows with
+# window-probe and pressing keys with xdotool.
+#
+# Expects: root (the project), pack (lumivo-pack), winbuild (the Windows build tree), work (a
+# scratch folder of the scenario).
+
+export LUMIVO_WINEPREFIX="$root/build/wineprefix-e2e"
+export WINEPREFIX="$LUMIVO_WINEPREFIX"
+export WINEDEBUG=-all
+bin="$root/build/bin"
+
+fail() {
+    echo "FAILED: $*" >&2
+    windows >&2 || true
+    exit 1
+}
+
+# The Windows path of a file under the prefix's C: drive, and back.
+drive_c() { echo "$WINEPREFIX/drive_c/$1"; }
+
+# Every visible window of the Wine desktop.
+windows() { "$root/tools/wine-run" "$winbuild/tests/window-probe.exe" list; }
+
+# Waits for a window of the class (whose title or message holds the text); prints what the probe saw.
+wait_window() {
+    "$root/tools/wine-run" "$winbuild/tests/window-probe.exe" wait "$1" "${3:-40}" "${2:-}" ||
+        fail "no window of class '$1' ${2:+showing '$2'}"
+}
+
+# Waits until no window of the class is left.
+wait_gone() {
+    "$root/tools/wine-run" "$winbuild/tests/window-probe.exe" gone "$1" "${2:-20}" || fail "'$1' did not close"
+}
+
+# Presses keys (xdotool names) in the Wine desktop, which takes the keyboard focus first.
+press() {
+    local desktop
+    desktop=$(xdotool search --name 'Wine desktop' | head -n 1)
+    [ -n "$desktop" ] || fail "no Wine desktop window on the display"
+    xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
+    sleep 0.3
+    xdotool key --delay 100 "$@"
+}
+
+# A fresh application folder: the sample program with the given install.script text.
+make_app() {
+    rm -rf "$work/app"
+    mkdir -p "$work/app/docs"
+    cp "$bin/hello.exe" "$work/app/hello.exe"
+    printf 'Read me.\r\n' >"$work/app/docs/readme.txt"
+    printf 'The licence of the end-to-end test.\nSecond line.\n' >"$work/app/licence.txt"
+    printf '%s\n' "$1" >"$work/app/install.script"
+}
+
+# Packs the application folder into $work/setup.exe.
+pack_app() {
+    "$pack" build "$work/app" -o "$work/setup.exe" -q || fail "lumivo-pack build failed"
+}
+
+# Starts a setup program under Wine in the background; its pid in setup_pid.
+start_setup() {
+    "$root/tools/wine-run" "$@" >"$work/setup.log" 2>&1 &
+    setup_pid=$!
+}
+
+# Waits for the setup program to end; its exit code in setup_status.
+finish_setup() {
+    local waited=0
+    while kill -0 "$setup_pid" 2>/dev/null; do
+        sleep 0.5
+        waited=$((waited + 1))
+        [ "$waited" -lt 120 ] || fail "the setup program did not end"
+    done
+    setup_status=0
+    wait "$setup_pid" || setup_status=$?
+}
+
+# The data of a value of a program's uninstall key, or nothing.
+reg_value() {
+    "$root/tools/wine-run" reg query "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$2" /v "$3" 2>/dev/null |
+        tr -d '\r' | sed -n "s/^ *$3 *REG_SZ *//p"
+}
+
+key_exists() {
+    "$root/tools/wine-run" reg query "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$2" >/dev/null 2>&1
+}
+
+# Removes what an installation of the program may have left in the prefix.
+forget_program() {
+    local name=$1
+    rm -rf "$(drive_c "Program Files/$name")"
+    rm -f "$(drive_c "ProgramData/Microsoft/Windows/Start Menu/$name.lnk")"
+    rm -f "$(drive_c "users/Public/Desktop/$name.lnk")"
+    "$root/tools/wine-run" reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name" /f \
+        >/dev/null 2>&1 || true
+}
+
+"$root/tools/wine-prefix"
+mkdir -p "$work"
