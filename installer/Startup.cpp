@@ -7,7 +7,6 @@
 #include "core/Path.h"
 #include "core/ShowError.h"
 #include "core/StrFormat.h"
-#include "gui/ClassRegistry.h"
 #include "installer/ElevatedRelaunch.h"
 #include "installer/ExistingInstall.h"
 #include "installer/MainForm.h"
@@ -16,7 +15,6 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <new>
 
 Str UpdateParameters(const Str& directory)
 {
@@ -88,32 +86,4 @@ void AppMain()
     ReleaseInstallScript();
     ReleaseArchive();
     CoUninitialize();
-}
-
-int WinMain(HINSTANCE instance)
-{
-    int result = 3;
-    try {
-        AppContext* context = new (std::nothrow) AppContext();
-        if (!context)
-            throw MemoryError();
-        try {
-            CreateAppContext(context, instance);
-            AppMain();
-            result = context->exitCode;
-        } catch (...) {
-            DestroyAppContext(context);
-            delete context;
-            throw;
-        }
-        DestroyAppContext(context);
-        delete context;
-    } catch (const Error& error) {
-        ShowError(nullptr, Tr(L"Nieudane uruchomienie Lumivo.", L"Lumivo failed to start."), error);
-        result = 3;
-    } catch (...) {
-        result = 3;
-    }
-    ToolkitClasses.release();
-    return result;
 }

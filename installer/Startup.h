@@ -5,12 +5,6 @@
 #include "core/Array.h"
 #include "core/Str.h"
 
-struct HINSTANCE__;
-
-// The exit code of the process: 0 after a completed installation, 1 when it did not complete,
-// the elevated copy's code after a relaunch, 3 when start-up itself failed.
-int WinMain(HINSTANCE__* instance);
-
 // The application: COM, the administrator test, the install script, then the run mode. Reports
 // its own errors; only a missing application context escapes.
 void AppMain();

@@ -93,7 +93,8 @@ void RemoveLinks(Session& session)
 {
     if (session.plan.programName.isEmpty())
         return;
-    for (int csidl : {StartMenuFolder(session.plan.perUser), DesktopFolder(session.plan.perUser)}) {
+    const int folders[] = {StartMenuFolder(session.plan.perUser), DesktopFolder(session.plan.perUser)};
+    for (int csidl : folders) {
         wchar_t folder[MAX_PATH];
         if (SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder)))
             RemoveFile(Concat(Str(folder), Str(L"\\"), Concat(session.plan.programName, Str(L".lnk"))), session.log);

@@ -17,6 +17,7 @@
 #include "support/TestFiles.h"
 
 #include <windows.h>
+#include <objbase.h>
 
 namespace {
 
@@ -42,7 +43,7 @@ struct AppScene {
         Script.licenceEntry = L"licence.txt";
         Script.copyrightText = L"Copyright (c) Quenbar";
         Script.startMenuText = L"yes";
-        Script.desktopText = L"no";
+        Script.startMenuShortcut = true;
         Script.preferShared = true;
     }
     ~AppScene()
@@ -308,6 +309,7 @@ TEST_CASE("an update of a per-user directory installs at once, without relaunch"
 {
     AppScene scene;
     isAdmin = false;
+    Script.perUserInstall = true; // as the script loader sets it without rights
     std::wstring dir = scene.scratch.path(L"PerUser");
     CreateDirectoryW(dir.c_str(), nullptr);
     CreateDirectoryW((dir + L"\\_de_install.exe").c_str(), nullptr); // a directory is no uninstaller

@@ -26,6 +26,14 @@ LinkInfo ReadLink(const std::wstring& linkFile)
         info.iconIndex = index;
     }
     link->GetShowCmd(&info.showCommand);
+    HANDLE raw = CreateFileW(linkFile.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (raw != INVALID_HANDLE_VALUE) {
+        BYTE header[76];
+        DWORD got = 0;
+        if (ReadFile(raw, header, sizeof header, &got, nullptr) && got == sizeof header)
+            info.savedShowCommand = *reinterpret_cast<const int32_t*>(header + 60);
+        CloseHandle(raw);
+    }
     info.loaded = true;
     return info;
 }

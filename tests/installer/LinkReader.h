@@ -10,7 +10,9 @@ struct LinkInfo {
     std::wstring description;
     std::wstring iconPath;
     int iconIndex = -1;
-    int showCommand = -1;
+    int showCommand = -1;    // as the shell link object reports it
+    int savedShowCommand = -1; // the field as saved in the file (the object reports values other
+                               // than normal, maximized and minimized as normal)
 };
 
 LinkInfo ReadLink(const std::wstring& linkFile);
