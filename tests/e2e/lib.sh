@@ -7,12 +7,14 @@
 
 export LUMIVO_WINEPREFIX="$root/build/wineprefix-e2e"
 export WINEPREFIX="$LUMIVO_WINEPREFIX"
+export LUMIVO_WINE_DESKTOP=LumivoE2E
 export WINEDEBUG=-all
 bin="$root/build/bin"
 
 fail() {
     echo "FAILED: $*" >&2
     windows >&2 || true
+    wineserver -k >/dev/null 2>&1 || true # nothing of a failed scenario may linger
     exit 1
 }
 
@@ -36,7 +38,7 @@ wait_gone() {
 # Presses keys (xdotool names) in the Wine desktop, which takes the keyboard focus first.
 press() {
     local desktop
-    desktop=$(xdotool search --name 'Wine desktop' | head -n 1)
+    desktop=$(xdotool search --name "^$LUMIVO_WINE_DESKTOP - Wine desktop" 2>/dev/null | head -n 1 || true)
     [ -n "$desktop" ] || fail "no Wine desktop window on the display"
     xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
     sleep 0.3
