@@ -1,6 +1,6 @@
 # Helpers of the end-to-end scenarios: a Wine prefix of their own, packing an application with
-# lumivo-pack, running setup programs under Wine in the background, watching their windows with
-# window-probe and pressing keys with xdotool.
+# lumivo-pack, running setup programs under Wine in the background; watching their windows and
+# pressing keys comes from tools/wine-desktop.sh.
 #
 # Expects: root (the project), pack (lumivo-pack), winbuild (the Windows build tree), work (a
 # scratch folder of the scenario).
@@ -21,29 +21,7 @@ fail() {
 # The Windows path of a file under the prefix's C: drive, and back.
 drive_c() { echo "$WINEPREFIX/drive_c/$1"; }
 
-# Every visible window of the Wine desktop.
-windows() { "$root/tools/wine-run" "$winbuild/tests/window-probe.exe" list; }
-
-# Waits for a window of the class (whose title or message holds the text); prints what the probe saw.
-wait_window() {
-    "$root/tools/wine-run" "$winbuild/tests/window-probe.exe" wait "$1" "${3:-40}" "${2:-}" ||
-        fail "no window of class '$1' ${2:+showing '$2'}"
-}
-
-# Waits until no window of the class is left.
-wait_gone() {
-    "$root/tools/wine-run" "$winbuild/tests/window-probe.exe" gone "$1" "${2:-20}" || fail "'$1' did not close"
-}
-
-# Presses keys (xdotool names) in the Wine desktop, which takes the keyboard focus first.
-press() {
-    local desktop
-    desktop=$(xdotool search --name "^$LUMIVO_WINE_DESKTOP - Wine desktop" 2>/dev/null | head -n 1 || true)
-    [ -n "$desktop" ] || fail "no Wine desktop window on the display"
-    xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
-    sleep 0.3
-    xdotool key --delay 100 "$@"
-}
+. "$root/tools/wine-desktop.sh"
 
 # A fresh application folder: the sample program with the given install.script text.
 make_app() {

@@ -1,0 +1,48 @@
+# Driving Windows programs on a Wine desktop from outside, sourced by the demo and the
+# end-to-end tests: watching windows with window-probe, pressing keys with xdotool, and
+# photographing a window with ImageMagick's import.
+#
+# Expects: root (the project), winbuild (the Windows build tree), WINEPREFIX / LUMIVO_WINEPREFIX,
+# LUMIVO_WINE_DESKTOP (the desktop's name) and a fail function.
+
+probe() { "$root/tools/wine-run" "$winbuild/tests/window-probe.exe" "$@"; }
+
+# Every visible window of the Wine desktop.
+windows() { probe list; }
+
+# Waits for a window of the class (whose title or message holds the text); prints what the probe
+# saw, rectangle included.
+wait_window() {
+    probe wait "$1" "${3:-40}" "${2:-}" || fail "no window of class '$1' ${2:+showing '$2'}"
+}
+
+# Waits until no window of the class is left.
+wait_gone() {
+    probe gone "$1" "${2:-20}" || fail "'$1' did not close"
+}
+
+# The X window of the Wine desktop.
+desktop_window() {
+    xdotool search --name "^$LUMIVO_WINE_DESKTOP - Wine desktop" 2>/dev/null | head -n 1 || true
+}
+
+# Presses keys (xdotool names) in the Wine desktop, which takes the keyboard focus first.
+press() {
+    local desktop
+    desktop=$(desktop_window)
+    [ -n "$desktop" ] || fail "no Wine desktop window on the display"
+    xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
+    sleep 0.3
+    xdotool key --delay 100 "$@"
+}
+
+# Saves a PNG of the window that wait_window reported (its output in $1) to $2.
+photograph() {
+    local rect left top right bottom desktop X=0 Y=0
+    rect=$(printf '%s\n' "$1" | tr -d '\r' | sed -n 's/^rect: //p')
+    read -r left top right bottom <<<"$rect"
+    desktop=$(desktop_window)
+    [ -z "$desktop" ] || eval "$(xdotool getwindowgeometry --shell "$desktop" | grep -E '^[XY]=')"
+    sleep 0.5 # let the window finish painting
+    import -window root -crop "$((right - left))x$((bottom - top))+$((left + X))+$((top + Y))" +repage "$2"
+}
