@@ -66,6 +66,55 @@ key_exists() {
     "$root/tools/wine-run" reg query "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$2" >/dev/null 2>&1
 }
 
+# Installs the program of the scenario ($script, $name) with the Install button.
+install_program() {
+    make_app "$script"
+    pack_app
+    start_setup "$work/setup.exe"
+    wait_window "Lumivo Main Form" "$name" >/dev/null
+    press Return
+    wait_window "Lumivo Dialog" "Installation completed successfully." >/dev/null
+    press Return
+    finish_setup
+    [ "$setup_status" = 0 ] || fail "the installation ended with $setup_status"
+}
+
+# Runs the registered uninstaller of the scenario's program with the given options; its exit code
+# in uninstall_status.
+run_uninstaller() {
+    uninstall_status=0
+    "$root/tools/wine-run" "C:\\Program Files\\$name\\_de_install.exe" "C:\\Program Files\\$name\\$name.de" \
+        "$@" >"$work/uninstall.log" 2>&1 || uninstall_status=$?
+}
+
+# The uninstaller finishes from its temporary copy once it has ended: waits for the folder to go.
+wait_removed() {
+    for _ in $(seq 200); do
+        [ -e "$1" ] || return 0
+        sleep 0.1
+    done
+    fail "$1 is left: $(find "$1")"
+}
+
+# A Windows restart: pending removals are carried out.
+restart_windows() {
+    wineboot -r </dev/null >/dev/null 2>&1 || true
+    wineserver -w </dev/null >/dev/null 2>&1 || true
+}
+
+# What an installation may change: the files outside C:\windows, the lists of installed programs,
+# pending removals.
+prefix_state() {
+    (cd "$WINEPREFIX/drive_c" && find . -path ./windows -prune -o -print | sort)
+    local key
+    for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
+               'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'; do
+        "$root/tools/wine-run" reg query "$key" /s 2>/dev/null | tr -d '\r' || true
+    done
+    "$root/tools/wine-run" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
+        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' || true
+}
+
 # Removes what an installation of the program may have left in the prefix.
 forget_program() {
     local name=$1

@@ -1,0 +1,23 @@
+// Holds a file open without sharing, as a running program holds its own files:
+//   file-holder FILE SECONDS
+// It creates FILE.held once the file is open, so that a test knows when to go on.
+#include <windows.h>
+
+#include <string>
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 3)
+        return 2;
+    HANDLE file = CreateFileW(argv[1], GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 1;
+    std::wstring marker = std::wstring(argv[1]) + L".held";
+    HANDLE created = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (created != INVALID_HANDLE_VALUE)
+        CloseHandle(created);
+    Sleep(static_cast<DWORD>(_wtoi(argv[2])) * 1000);
+    CloseHandle(file);
+    DeleteFileW(marker.c_str());
+    return 0;
+}
