@@ -1,7 +1,9 @@
 // A look at the windows of the Wine desktop from outside, for the end-to-end tests:
 //   window-probe list                         every visible top-level window: class, title, rectangle
 //   window-probe wait CLASS [SECONDS] [TEXT]  waits for a visible window of the class (whose title or
-//                                             message holds TEXT) and prints its title and message
+//                                             message holds TEXT) that is the foreground window (so
+//                                             that keys pressed next reach it) and prints its title
+//                                             and message
 //   window-probe gone CLASS [SECONDS]         waits until no visible window of the class is left
 // The message of a window is the text of its child with id 33 (an alert's message). Exit status 0
 // when the wait succeeded, 1 when it timed out.
@@ -88,7 +90,7 @@ int wmain(int argc, wchar_t** argv)
         DWORD end = GetTickCount() + seconds * 1000;
         for (;;) {
             HWND window = Find(argv[2], text);
-            if (!wantGone && window) {
+            if (!wantGone && window && GetForegroundWindow() == window) {
                 RECT r;
                 GetWindowRect(window, &r);
                 printf("title: %s\nmessage: %s\nrect: %ld %ld %ld %ld\n", Utf8(TextOf(window)).c_str(),

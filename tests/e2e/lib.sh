@@ -96,10 +96,9 @@ wait_removed() {
     fail "$1 is left: $(find "$1")"
 }
 
-# A Windows restart: pending removals are carried out.
+# A Windows restart: pending removals are carried out (wineboot does them before it returns).
 restart_windows() {
     wineboot -r </dev/null >/dev/null 2>&1 || true
-    wineserver -w </dev/null >/dev/null 2>&1 || true
 }
 
 # What an installation may change: the files outside C:\windows, the lists of installed programs,
