@@ -21,11 +21,11 @@ static bool HasStar(const Str& item)
     return false;
 }
 
-StrArray ExpandFileList(const Str& specification)
+StrArray ExpandFileList(const Str& copyList)
 {
     StrArray files;
     files.makeEmpty();
-    StrArray items = SplitList(specification);
+    StrArray items = SplitList(copyList);
     StrArray entries; // read from the archive once, when the first pattern needs them
     for (int64_t i = 0; i < items.length(); i++) {
         const Str& item = items.ref(i);

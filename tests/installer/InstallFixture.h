@@ -19,7 +19,7 @@ struct InstallFixture {
 
     // Uses an archive of these (name, content) entries, each stamped with time.
     void useArchive(const std::vector<std::pair<std::wstring, std::string>>& entries, uint64_t time);
-    // Settings of a program named name, installed into dir\name; copy is the copy specification.
+    // Settings of a program named name, installed into dir\name; copy is the list of files to copy.
     void useProgram(const std::wstring& name, const std::wstring& copy, bool perUser);
     // Runs the installation with the test form; true when it ran to its end, false on Abort.
     bool install();

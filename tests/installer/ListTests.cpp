@@ -53,7 +53,7 @@ TEST_CASE("list items and the containment rule")
     CHECK_FALSE(IsContainedRelativePath(Str()));
 }
 
-TEST_CASE("expanding the copy specification against the archive")
+TEST_CASE("expanding the copy list against the archive")
 {
     std::string archive = RawRecord(u"x.txt", "1") + RawRecord(u"sub\\y.txt", "2") + RawRecord(u"x.txt.bak", "3") +
                           RawRecord(u"a.exe", "4") + RawRecord(u"X.TXT", "5") + EndRecord();
