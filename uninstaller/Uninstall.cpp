@@ -9,6 +9,7 @@
 #include "installer/ElevatedRelaunch.h"
 #include "installer/Shortcut.h"
 #include "installer/UninstallRegistration.h"
+#include "script/InstallScript.h"
 #include "uninstaller/Removal.h"
 #include "uninstaller/SelfRemoval.h"
 #include "uninstaller/UninstallPlan.h"
@@ -163,7 +164,7 @@ int RunUninstall(const StrArray& arguments)
     }
 
     // An installation for all users is removed with administrator rights.
-    if (!session.plan.perUser && !ShellSaysAdministrator()) {
+    if (!session.plan.perUser && !isAdmin) {
         Str parameters = Concat(Str(L"\""), dataFile, Str(session.quiet ? L"\" /S" : L"\""));
         CurrentAppContext()->exitCode = NotAllRemoved;
         RelaunchElevated(nullptr, parameters.text());

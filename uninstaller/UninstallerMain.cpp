@@ -5,6 +5,8 @@
 #include "core/Error.h"
 #include "core/ShowError.h"
 #include "gui/ClassRegistry.h"
+#include "installer/ElevatedRelaunch.h"
+#include "script/InstallScript.h"
 #include "uninstaller/SelfRemoval.h"
 #include "uninstaller/Uninstall.h"
 
@@ -21,6 +23,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     try {
         CreateAppContext(&context, instance);
         CoInitialize(nullptr);
+        isAdmin = ShellSaysAdministrator();
         StrArray arguments = AppArguments();
         if (arguments.length() >= 1 && StrEqualNoCase(arguments.ref(0), FinishSwitch)) {
             StrArray rest;

@@ -1,0 +1,143 @@
+#include "doctest.h"
+
+#include "core/AppContext.h"
+#include "installer/UninstallRegistration.h"
+#include "script/InstallScript.h"
+#include "support/AlertAnswers.h"
+#include "support/TestFiles.h"
+#include "uninstaller/Uninstall.h"
+
+#include <windows.h>
+#include <objbase.h>
+
+namespace {
+
+// An installed program in a scratch folder: files, a data file and a registry entry.
+struct Installed {
+    Installed()
+    {
+        CoInitialize(nullptr);
+        CreateAppContext(&context, GetModuleHandleW(nullptr));
+        Language = LangEnglish;
+        isAdmin = true;
+        dir = scratch.path(L"LumivoFlowTest");
+        CreateDirectoryW(dir.c_str(), nullptr);
+        CreateDirectoryW((dir + L"\\sub").c_str(), nullptr);
+        CreateDirectoryW((dir + L"\\cache").c_str(), nullptr);
+        WriteWholeFile(dir + L"\\app.exe", "program");
+        WriteWholeFile(dir + L"\\sub\\data.txt", "data");
+        WriteWholeFile(dir + L"\\cache\\x.bin", "cached");
+        WriteWholeFile(dir + L"\\notes.txt", "the user's notes");
+        std::string path(dir.begin(), dir.end());
+        WriteWholeFile(dataFile(), "path=" + path + "\r\nauto-delete-files=sub\\data.txt|app.exe\r\n"
+                                   "auto-delete-directories=sub\\\r\nask-delete-files=notes.txt\r\n"
+                                   "delete-directories=cache\r\nexe-file=app.exe\r\nname=LumivoFlowTest");
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoFlowTest")).text(), 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegCloseKey(key);
+    }
+    ~Installed()
+    {
+        StopAnsweringAlerts();
+        UnregisterUninstaller(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoFlowTest")));
+        Language = LangPolish;
+        DestroyAppContext(&context);
+        CoUninitialize();
+    }
+    std::wstring dataFile() const { return dir + L"\\LumivoFlowTest.de"; }
+    int run(bool quiet)
+    {
+        StrArray arguments;
+        arguments.append(Str(dataFile().c_str()));
+        if (quiet)
+            arguments.append(Str(L"/S"));
+        return RunUninstall(arguments);
+    }
+    bool registered() const
+    {
+        HKEY key = nullptr;
+        bool found = RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoFlowTest")).text(), 0, KEY_READ,
+                                   &key) == ERROR_SUCCESS;
+        if (key)
+            RegCloseKey(key);
+        return found;
+    }
+    AppContext context = {};
+    ScratchDir scratch;
+    std::wstring dir;
+};
+
+} // namespace
+
+TEST_SUITE("flow") {
+
+TEST_CASE("quiet: everything named goes, the files that need a question stay")
+{
+    Installed program;
+    CHECK(program.run(true) == 0);
+    CHECK_FALSE(FileExists(program.dir + L"\\app.exe"));
+    CHECK_FALSE(DirectoryExists(program.dir + L"\\sub"));
+    CHECK_FALSE(DirectoryExists(program.dir + L"\\cache"));
+    CHECK_FALSE(FileExists(program.dataFile()));
+    CHECK(FileExists(program.dir + L"\\notes.txt"));
+    CHECK_FALSE(program.registered());
+}
+
+TEST_CASE("asked: Yes, then Yes to the user's files, removes everything and says so")
+{
+    Installed program;
+    AnswerAlerts({0, 0, 0});
+    CHECK(program.run(false) == 0);
+    REQUIRE(SeenAlerts().size() == 3);
+    CHECK(SeenAlerts()[0].text == L"Do you want to remove LumivoFlowTest and all of its components?");
+    CHECK(SeenAlerts()[0].title == L"Uninstall - LumivoFlowTest");
+    CHECK(SeenAlerts()[1].text.find(L"notes.txt") != std::wstring::npos);
+    CHECK(SeenAlerts()[2].text == L"LumivoFlowTest has been removed from your computer.");
+    CHECK_FALSE(FileExists(program.dir + L"\\notes.txt"));
+    CHECK_FALSE(DirectoryExists(program.dir)); // the test program does not lie in it: removed at once
+}
+
+TEST_CASE("declining removes nothing and ends with 2")
+{
+    Installed program;
+    AnswerAlerts({1});
+    CHECK(program.run(false) == 2);
+    CHECK(FileExists(program.dir + L"\\app.exe"));
+    CHECK(program.registered());
+}
+
+TEST_CASE("a data file that reaches outside is refused with a message, and nothing goes")
+{
+    Installed program;
+    std::string data = ReadWholeFile(program.dataFile());
+    WriteWholeFile(program.dataFile(), data + "\r\ndelete-files=..\\..\\outside.txt");
+    WriteWholeFile(program.scratch.path(L"outside.txt"), "not the program's");
+    AnswerAlerts({0});
+    CHECK(program.run(false) == 1);
+    REQUIRE(SeenAlerts().size() == 1);
+    CHECK(SeenAlerts()[0].text.find(L"points outside the program's directory:\n..\\..\\outside.txt") !=
+          std::wstring::npos);
+    CHECK(FileExists(program.dir + L"\\app.exe"));
+    CHECK(program.registered());
+}
+
+TEST_CASE("an all-users removal without rights is done by an elevated copy")
+{
+    Installed program;
+    isAdmin = false;
+    ScratchDir record;
+    std::wstring file = record.path(L"child.txt");
+    SetEnvironmentVariableW(L"LUMIVO_TEST_CHILD_RECORD", file.c_str());
+    SetEnvironmentVariableW(L"LUMIVO_TEST_CHILD_EXIT", L"0");
+    int code = program.run(true);
+    SetEnvironmentVariableW(L"LUMIVO_TEST_CHILD_RECORD", nullptr);
+    SetEnvironmentVariableW(L"LUMIVO_TEST_CHILD_EXIT", nullptr);
+    CHECK(code == 0);
+    std::string bytes = ReadWholeFile(file);
+    std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+    CHECK(line.find(L"\"" + program.dataFile() + L"\" /S") != std::wstring::npos);
+    CHECK(FileExists(program.dir + L"\\app.exe")); // the copy did the work, not this process
+}
+
+} // TEST_SUITE
