@@ -21,9 +21,16 @@ wait_gone() {
     probe gone "$1" "${2:-20}" || fail "'$1' did not close"
 }
 
-# The X window of the Wine desktop.
+# The X window of the Wine desktop. A search fails now and then when another window goes away
+# while xdotool looks at it: a few more tries.
 desktop_window() {
-    xdotool search --name "^$LUMIVO_WINE_DESKTOP - Wine desktop" 2>/dev/null | head -n 1 || true
+    local found= try
+    for try in 1 2 3 4 5 6 7 8 9 10; do
+        found=$(xdotool search --name "^$LUMIVO_WINE_DESKTOP - Wine desktop" 2>/dev/null | head -n 1 || true)
+        [ -z "$found" ] || break
+        sleep 0.2
+    done
+    echo "$found"
 }
 
 # Presses keys (xdotool names) in the Wine desktop, which takes the keyboard focus first.
