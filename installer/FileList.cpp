@@ -13,14 +13,6 @@ static bool ContainsNoCase(const StrArray& list, const Str& name)
     return false;
 }
 
-static bool HasStar(const Str& item)
-{
-    for (int64_t i = 0; i < item.length(); i++)
-        if (item.text()[i] == L'*')
-            return true;
-    return false;
-}
-
 StrArray ExpandFileList(const Str& copyList)
 {
     StrArray files;
@@ -29,7 +21,7 @@ StrArray ExpandFileList(const Str& copyList)
     StrArray entries; // read from the archive once, when the first pattern needs them
     for (int64_t i = 0; i < items.length(); i++) {
         const Str& item = items.ref(i);
-        if (!HasStar(item)) {
+        if (!HasWildcard(item)) {
             if (!ContainsNoCase(files, item))
                 files.append(item);
             continue;

@@ -102,15 +102,10 @@ void CreateMissingDirectory(const Str& path)
         CreateDirectoryW(path.text(), nullptr); // a failure shows up when the first file is copied
 }
 
-const wchar_t* Pl(const wchar_t* polish, const wchar_t* english)
-{
-    return Tr(polish, english);
-}
-
 void CleanUp(Form& form, StatusSetter setStatus, const InstallPlan& plan)
 {
     try {
-        setStatus(form, Str(Pl(L"Sprzątanie po nieudanej instalacji", L"Cleaning after a failed installation")),
+        setStatus(form, Str(Tr(L"Sprzątanie po nieudanej instalacji", L"Cleaning after a failed installation")),
                   Str());
     } catch (...) {
     }
@@ -125,7 +120,7 @@ void CleanUp(Form& form, StatusSetter setStatus, const InstallPlan& plan)
     DeleteFileW(plan.uninstallerPath.text());
     RemoveDirectoryW(Script.installDir.text());
     try {
-        form.alert(Pl(L"Nieudana instalacja programu.", L"The program could not be installed properly."),
+        form.alert(Tr(L"Nieudana instalacja programu.", L"The program could not be installed properly."),
                    Script.titleText.text(), L"+OK", 2);
     } catch (...) {
     }
@@ -135,7 +130,7 @@ void CleanUp(Form& form, StatusSetter setStatus, const InstallPlan& plan)
 
 void InstallProgram(Form& form, StatusSetter setStatus)
 {
-    setStatus(form, Str(Pl(L"Przygotowywanie instalacji, proszę czekać.", L"Initializing setup, please wait.")),
+    setStatus(form, Str(Tr(L"Przygotowywanie instalacji, proszę czekać.", L"Initializing setup, please wait.")),
               Str());
     InstallPlan plan = MakePlan();
     if (Script.titleText.isEmpty())
@@ -144,17 +139,17 @@ void InstallProgram(Form& form, StatusSetter setStatus)
 
     if (plan.files.length() == 0 || Script.exeFile.isEmpty() || Script.programName.isEmpty() ||
         !FilesStayInside(plan.files)) {
-        setStatus(form, Str(Pl(L"Niekompletne dane instalacji.", L"Incomplete installation data.")), Str());
-        form.alert(Pl(L"Nieprawidłowy opis instalacji.\nNie mogę zainstalować.",
+        setStatus(form, Str(Tr(L"Niekompletne dane instalacji.", L"Incomplete installation data.")), Str());
+        form.alert(Tr(L"Nieprawidłowy opis instalacji.\nNie mogę zainstalować.",
                           L"Invalid installation description.\nCan not install."),
                    Script.titleText.text(), L"+OK", 2);
         throw Abort();
     }
 
-    setStatus(form, Str(Pl(L"Tworzenie katalogu...", L"Creating directory...")), Str());
+    setStatus(form, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
     if (!MakeInstallDirectory()) {
-        setStatus(form, Str(Pl(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
-        const wchar_t* pieces[] = {Pl(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"),
+        setStatus(form, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
+        const wchar_t* pieces[] = {Tr(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"),
                                    Script.installDir.text(), nullptr};
         form.alertPieces(pieces, Script.titleText.text(), L"+OK", 1);
         throw Abort();
@@ -162,7 +157,7 @@ void InstallProgram(Form& form, StatusSetter setStatus)
 
     // From the first written file on, every failure is undone before it is reported.
     try {
-        setStatus(form, Str(Pl(L"Kopiowanie plików...", L"Copying files...")), Str());
+        setStatus(form, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
         SetFileAttributesW(plan.dataPath.text(), FILE_ATTRIBUTE_NORMAL);
         WriteUninstallData(plan.dataPath, dataText);
         InstallFile(form, plan.uninstallerName, plan.uninstallerPath);
@@ -172,19 +167,19 @@ void InstallProgram(Form& form, StatusSetter setStatus)
             InstallFile(form, plan.files.ref(i), plan.destinations.ref(i));
 
         if (Script.updateMode) {
-            setStatus(form, Str(Pl(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());
+            setStatus(form, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());
         } else {
-            setStatus(form, Str(Pl(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
-                      Str(Pl(L"Tworzenie skrótów...", L"Creating shortcuts...")));
+            setStatus(form, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
+                      Str(Tr(L"Tworzenie skrótów...", L"Creating shortcuts...")));
             if (Script.startMenuShortcut)
                 AddStartMenuShortcut(form, Script.programName, plan.programPath);
             if (Script.desktopShortcut)
                 AddDesktopShortcut(form, Script.programName, plan.programPath);
             RegisterUninstaller(form, plan.root, plan.keyPath, Script.programName, plan.uninstallCommand,
                                 plan.programPath, plan.publisher, plan.version);
-            setStatus(form, Str(Pl(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
-                      Str(Pl(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
-            form.alert(Pl(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
+            setStatus(form, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
+                      Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
+            form.alert(Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
                        Script.titleText.text(), L"+OK", 4);
         }
         CurrentAppContext()->exitCode = 0;

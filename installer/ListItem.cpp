@@ -26,6 +26,14 @@ static bool MatchFrom(const wchar_t* name, int64_t nameLength, int64_t n, const 
     }
 }
 
+bool HasWildcard(const Str& item)
+{
+    for (int64_t i = 0; i < item.length(); i++)
+        if (item.text()[i] == L'*')
+            return true;
+    return false;
+}
+
 bool MatchPattern(const Str& name, const Str& pattern)
 {
     return MatchFrom(name.text(), name.length(), 0, pattern.text(), pattern.length(), 0);

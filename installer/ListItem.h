@@ -9,6 +9,9 @@
 // The items of a "|"-separated list in order, empty items skipped, nothing trimmed.
 StrArray SplitList(const Str& list);
 
+// Whether an item is a pattern (holds a "*").
+bool HasWildcard(const Str& item);
+
 // "*" matches any run of characters but never starts across "\", "/" or ":"; the other
 // characters compare after upper-case mapping. A pattern that ends before the name matches
 // (the pattern Data\* and even Dat match Data\sub\x.txt).

@@ -15,14 +15,6 @@ static bool IsDots(const wchar_t* name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-static bool HasStar(const Str& item)
-{
-    for (int64_t i = 0; i < item.length(); i++)
-        if (item.text()[i] == L'*')
-            return true;
-    return false;
-}
-
 // Every file (or directory) under dir, as names relative to base; links are listed, not entered.
 static void Walk(const Str& base, const Str& relative, bool directories, StrArray& found)
 {
@@ -48,7 +40,7 @@ StrArray ExpandItem(const Str& dir, const Str& item, bool directories)
 {
     StrArray names;
     names.makeEmpty();
-    if (!HasStar(item)) {
+    if (!HasWildcard(item)) {
         DWORD attributes = GetFileAttributesW(Join(dir, item).text());
         if (attributes != INVALID_FILE_ATTRIBUTES && ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == directories)
             names.append(item);

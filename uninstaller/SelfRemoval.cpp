@@ -4,6 +4,7 @@
 #include "core/CharCase.h"
 #include "core/Owned.h"
 #include "core/Path.h"
+#include "uninstaller/UninstallPlan.h"
 
 #include <windows.h>
 #include <sddl.h>
@@ -133,8 +134,7 @@ int FinishFromCopy(const StrArray& arguments)
 
     // Only an uninstaller that lies directly in the installation directory is deleted.
     bool removed = true;
-    if (IsUninstallerName(originalPath) &&
-        StrEqualNoCase(DirectoryOf(NormalizePath(originalPath)), AddTrailingSlash(NormalizePath(installDir)))) {
+    if (IsUninstallerName(originalPath) && LiesDirectlyIn(originalPath, installDir)) {
         removed = false;
         for (int attempt = 0; attempt < 100 && !removed; attempt++) {
             removed = DeleteFileW(originalPath.text()) || GetLastError() == ERROR_FILE_NOT_FOUND;

@@ -3,7 +3,6 @@
 #include "core/AppContext.h"
 #include "core/CharCase.h"
 #include "core/Error.h"
-#include "core/Path.h"
 #include "core/ShowError.h"
 #include "gui/AlertDialog.h"
 #include "installer/ElevatedRelaunch.h"
@@ -15,7 +14,6 @@
 #include "uninstaller/UninstallPlan.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 namespace {
 
@@ -96,9 +94,11 @@ void RemoveLinks(Session& session)
         return;
     const int folders[] = {StartMenuFolder(session.plan.perUser), DesktopFolder(session.plan.perUser)};
     for (int csidl : folders) {
-        wchar_t folder[MAX_PATH];
-        if (SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, folder)))
-            RemoveFile(Concat(Str(folder), Str(L"\\"), Concat(session.plan.programName, Str(L".lnk"))), session.log);
+        try {
+            RemoveFile(ShortcutPath(nullptr, csidl, session.plan.programName), session.log);
+        } catch (const Error&) {
+            // a shell folder that does not exist holds no link
+        }
     }
 }
 
@@ -118,9 +118,7 @@ void RemoveRegistration(Session& session)
 void RemoveTheRest(Session& session)
 {
     RemoveFile(session.plan.dataFile, session.log);
-    Str own = ModuleFileName();
-    bool ownInside = StrEqualNoCase(DirectoryOf(NormalizePath(own)), AddTrailingSlash(session.plan.installDir));
-    if (ownInside && ContinueFromCopy(session.plan.installDir))
+    if (LiesDirectlyIn(ModuleFileName(), session.plan.installDir) && ContinueFromCopy(session.plan.installDir))
         return;
     RemoveDirectoryW(session.plan.installDir.text());
 }

@@ -42,6 +42,11 @@ UninstallPlan ReadUninstallData(const Str& dataFile)
     return ParseUninstallData(dataFile, Utf8ToStr(bytes.items(), size));
 }
 
+bool LiesDirectlyIn(const Str& path, const Str& dir)
+{
+    return StrEqualNoCase(DirectoryOf(NormalizePath(path)), AddTrailingSlash(NormalizePath(dir)));
+}
+
 static bool IsAbsoluteFolder(const Str& path)
 {
     const wchar_t* p = path.text();
@@ -62,8 +67,7 @@ static Str FirstUnsafe(const StrArray& items)
 
 Str UnsafeItem(const UninstallPlan& plan)
 {
-    Str dataFolder = DirectoryOf(NormalizePath(plan.dataFile));
-    if (!IsAbsoluteFolder(plan.installDir) || !StrEqualNoCase(AddTrailingSlash(plan.installDir), dataFolder))
+    if (!IsAbsoluteFolder(plan.installDir) || !LiesDirectlyIn(plan.dataFile, plan.installDir))
         return plan.installDir.isEmpty() ? Str(L"path=") : plan.installDir;
     const StrArray* lists[] = {&plan.autoFiles, &plan.autoDirectories, &plan.deleteFiles, &plan.askDeleteFiles,
                                &plan.deleteDirectories};

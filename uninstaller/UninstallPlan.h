@@ -19,6 +19,9 @@ struct UninstallPlan {
     bool perUser; // private-install=1: per-user links and registry
 };
 
+// Whether path names an entry directly inside dir (after normalisation, without regard to case).
+bool LiesDirectlyIn(const Str& path, const Str& dir);
+
 // The plan from the data file's text (UTF-8 decoded; lines "key=value", CR LF or LF).
 UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text);
 // Reads and parses the data file; the errors of File when it cannot be read.
