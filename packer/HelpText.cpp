@@ -19,7 +19,7 @@ Exit status:
 )";
 
 static const char Build[] = R"(Usage: lumivo-pack build APPDIR -o SETUP.exe [--stub STUB.exe] [--uninstaller EXE | --no-uninstaller]
-                         [--level 1..12] [--jobs N] [-q]
+                         [--level 1..12] [--jobs N] [--follow-links] [-q]
 
 Packs every regular file under APPDIR into an archive and appends it, with its 16-byte trailer,
 to a copy of the installer stub. Each file becomes one entry named by its path relative to
@@ -43,6 +43,9 @@ Options:
   --no-uninstaller        add no uninstaller (the application brings both programs itself)
   --level N               compression level from 1 (fastest) to 12 (smallest, the default)
   --jobs N                files compressed at the same time (default: one per core)
+  --follow-links          pack a symbolic link to a file inside APPDIR as that file, under the
+                          link's name (links are refused otherwise; links to folders and links
+                          that lead outside APPDIR are always refused)
   -q, --quiet             no progress on stderr
   -h, --help              this text
 
@@ -50,18 +53,22 @@ Entry times are the files' modification times, or SOURCE_DATE_EPOCH (seconds sin
 every entry when that variable is set.
 
 Refused, with exit status 2 and the offending file named, before anything is written:
-  an APPDIR without install.script; a file of 2 GiB or more, or an archive too large for the
-  32-bit fields of the format; two names equal without regard to case; a name that is
-  absolute, has a ".." component or holds a character that Windows does not allow (a file
-  name with a backslash included); a stub that is not a PE image; a file that cannot be read.
+  an APPDIR without install.script; a symbolic link (see --follow-links); a file of 2 GiB or
+  more, or an archive too large for the 32-bit fields of the format; two names equal without
+  regard to case; a name that is absolute, has a "." or ".." component, names a Windows device
+  (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension), has a component ending in a dot
+  or a space, or holds a control character or a character that Windows does not allow (a file
+  name with a backslash included); a stub that is not a PE image; a file that cannot be read;
+  a file that changes (is replaced, grows or shrinks) while it is packed.
 )";
 
 static const char List[] = R"(Usage: lumivo-pack list SETUP.exe
 
 Prints one line per entry of the archive (resource 103, or the appended archive):
   kind  packed size  size  CRC-32 of the stored bytes  time (UTC)  name
-An entry whose packed size equals its size is stored raw. Exit status 1 when no archive is
-found or its records break off before the end record.
+An entry whose packed size equals its size is stored raw. Control characters in names are
+shown as \xHH, invisible direction marks as \uHHHH. Exit status 1 when no archive is found
+or its records break off before the end record.
 
 Options:
   -h, --help  this text

@@ -57,10 +57,10 @@ static bool IsAbsoluteFolder(const Str& path)
     return drive || unc;
 }
 
-static Str FirstUnsafe(const StrArray& items)
+static Str FirstUnsafe(const StrArray& items, unsigned flags)
 {
     for (int64_t i = 0; i < items.length(); i++)
-        if (!IsContainedRelativePath(items.ref(i)))
+        if (!IsContainedRelativePath(items.ref(i), flags))
             return items.at(i);
     return Str();
 }
@@ -69,15 +69,21 @@ Str UnsafeItem(const UninstallPlan& plan)
 {
     if (!IsAbsoluteFolder(plan.installDir) || !LiesDirectlyIn(plan.dataFile, plan.installDir))
         return plan.installDir.isEmpty() ? Str(L"path=") : plan.installDir;
-    const StrArray* lists[] = {&plan.autoFiles, &plan.autoDirectories, &plan.deleteFiles, &plan.askDeleteFiles,
-                               &plan.deleteDirectories};
-    for (const StrArray* list : lists) {
-        Str unsafe = FirstUnsafe(*list);
+    struct {
+        const StrArray* items;
+        unsigned flags;
+    } lists[] = {{&plan.autoFiles, 0},
+                 {&plan.autoDirectories, NameMayEndInSeparator},
+                 {&plan.deleteFiles, NameMayHoldWildcards},
+                 {&plan.askDeleteFiles, NameMayHoldWildcards},
+                 {&plan.deleteDirectories, NameMayHoldWildcards | NameMayEndInSeparator}};
+    for (const auto& list : lists) {
+        Str unsafe = FirstUnsafe(*list.items, list.flags);
         if (!unsafe.isEmpty())
             return unsafe;
     }
     // The links are the name followed by ".lnk" in a shell folder.
-    if (!plan.programName.isEmpty() && !IsContainedRelativePath(plan.programName))
+    if (!plan.programName.isEmpty() && !IsContainedRelativePath(Concat(plan.programName, Str(L".lnk"))))
         return plan.programName;
     return Str();
 }

@@ -28,9 +28,11 @@ UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text);
 UninstallPlan ReadUninstallData(const Str& dataFile);
 
 // The first value of the plan that would make a removal reach outside the installation
-// directory, or the empty string when there is none: a path= that is not absolute, is a drive's
-// root or is not the data file's own folder, a list item that is absolute or has a "." or ".." component, a program
-// name that would put a link outside its shell folder.
+// directory or name something other than an ordinary file, or the empty string when there is
+// none: a path= that is not absolute, is a drive's root or is not the data file's own folder; a
+// list item that breaks the rule of relative names (IsContainedRelativePath: absolute, "." or
+// "..", a device name, a trailing dot or space, a control character; patterns only where
+// patterns belong, a final "\" only on folders); a program name whose link would break it.
 Str UnsafeItem(const UninstallPlan& plan);
 
 #endif
