@@ -17,7 +17,8 @@ static StrBlock* NewBlock(int64_t length)
         throw MemoryError();
     block->length = length;
     block->count = 1;
-    block->text[length] = 0;
+    wchar_t* units = block->text; // the text runs past the declared two units
+    units[length] = 0;
     return block;
 }
 
@@ -99,7 +100,8 @@ wchar_t Str::at(int64_t index) const
 {
     if (index < 0 || index >= length())
         throw IndexError();
-    return block->text[index];
+    const wchar_t* units = block->text;
+    return units[index];
 }
 
 void Str::release()
@@ -201,7 +203,12 @@ Str IntToStr(int64_t value)
 int64_t RealToText(double value, wchar_t (&buffer)[50])
 {
     char narrow[64];
+#ifdef _WIN32
+    // MinGW's own formatting writes the standard two exponent digits; the C runtime's writes three.
     int length = __mingw_snprintf(narrow, sizeof narrow, "%g", value);
+#else
+    int length = snprintf(narrow, sizeof narrow, "%g", value);
+#endif
     if (length < 0 || length > 49)
         throw IndexError();
     for (int i = 0; i <= length; i++)

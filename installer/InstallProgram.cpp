@@ -6,6 +6,7 @@
 #include "core/Path.h"
 #include "gui/Form.h"
 #include "installer/FileList.h"
+#include "installer/InstallDirectory.h"
 #include "installer/InstallFile.h"
 #include "installer/ListItem.h"
 #include "installer/Shortcut.h"
@@ -85,15 +86,6 @@ bool FilesStayInside(const StrArray& files)
     return true;
 }
 
-bool MakeInstallDirectory()
-{
-    WIN32_FIND_DATAW found;
-    OwnedFind find(FindFirstFileW(Script.installDir.text(), &found));
-    if (find)
-        return found.dwFileAttributes != 0;
-    return CreateDirectoryW(Script.installDir.text(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
-}
-
 void CreateMissingDirectory(const Str& path)
 {
     WIN32_FIND_DATAW found;
@@ -147,13 +139,7 @@ void InstallProgram(Form& form, StatusSetter setStatus)
     }
 
     setStatus(form, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
-    if (!MakeInstallDirectory()) {
-        setStatus(form, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
-        const wchar_t* pieces[] = {Tr(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"),
-                                   Script.installDir.text(), nullptr};
-        form.alertPieces(pieces, Script.titleText.text(), L"+OK", 1);
-        throw Abort();
-    }
+    StrArray createdFolders = MakeInstallDirectory(form, setStatus);
 
     // From the first written file on, every failure is undone before it is reported.
     try {
@@ -184,8 +170,10 @@ void InstallProgram(Form& form, StatusSetter setStatus)
         }
         CurrentAppContext()->exitCode = 0;
     } catch (...) {
-        if (!Script.updateMode)
+        if (!Script.updateMode) {
             CleanUp(form, setStatus, plan);
+            RemoveCreatedFolders(createdFolders);
+        }
         throw Abort();
     }
 }

@@ -1,10 +1,8 @@
 #include "uninstaller/UninstallPlan.h"
 
 #include "core/CharCase.h"
-#include "core/File.h"
 #include "core/KeyValueList.h"
 #include "core/Path.h"
-#include "core/Utf8.h"
 #include "installer/ListItem.h"
 #include "script/ScriptValues.h"
 
@@ -29,22 +27,26 @@ UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text)
     return plan;
 }
 
-UninstallPlan ReadUninstallData(const Str& dataFile)
-{
-    File file;
-    file.open(dataFile, FileRead, 0);
-    int64_t size = file.size();
-    ByteArray bytes;
-    bytes.resize(CheckInt(size));
-    if (file.read(bytes.items(), size) != size)
-        throw EofError(dataFile.text());
-    file.close();
-    return ParseUninstallData(dataFile, Utf8ToStr(bytes.items(), size));
-}
-
 bool LiesDirectlyIn(const Str& path, const Str& dir)
 {
     return StrEqualNoCase(DirectoryOf(NormalizePath(path)), AddTrailingSlash(NormalizePath(dir)));
+}
+
+// Whether a component of the path is "." or "..": a normalised path keeps them only where they
+// cannot be resolved, as in C:\.., which is the drive's root.
+static bool HasDotComponent(const Str& path)
+{
+    const wchar_t* p = path.text();
+    int64_t start = 0;
+    for (int64_t i = 0; i <= path.length(); i++) {
+        if (i < path.length() && p[i] != L'\\')
+            continue;
+        int64_t part = i - start;
+        if ((part == 1 && p[start] == L'.') || (part == 2 && p[start] == L'.' && p[start + 1] == L'.'))
+            return true;
+        start = i + 1;
+    }
+    return false;
 }
 
 static bool IsAbsoluteFolder(const Str& path)
@@ -54,7 +56,7 @@ static bool IsAbsoluteFolder(const Str& path)
     bool drive = path.length() > 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) &&
                  p[1] == L':' && p[2] == L'\\';
     bool unc = path.length() >= 5 && p[0] == L'\\' && p[1] == L'\\' && p[2] != L'\\' && p[2] != L'?' && p[2] != L'.';
-    return drive || unc;
+    return (drive || unc) && !HasDotComponent(path);
 }
 
 static Str FirstUnsafe(const StrArray& items, unsigned flags)

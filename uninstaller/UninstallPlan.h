@@ -24,8 +24,6 @@ bool LiesDirectlyIn(const Str& path, const Str& dir);
 
 // The plan from the data file's text (UTF-8 decoded; lines "key=value", CR LF or LF).
 UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text);
-// Reads and parses the data file; the errors of File when it cannot be read.
-UninstallPlan ReadUninstallData(const Str& dataFile);
 
 // The first value of the plan that would make a removal reach outside the installation
 // directory or name something other than an ordinary file, or the empty string when there is
