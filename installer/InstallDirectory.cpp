@@ -6,7 +6,6 @@
 #include "core/FileSecurity.h"
 #include "core/Owned.h"
 #include "core/Path.h"
-#include "gui/Form.h"
 #include "script/InstallScript.h"
 
 #include <windows.h>
@@ -102,18 +101,18 @@ void RemoveCreatedFolders(const StrArray& created)
         RemoveDirectoryW(created.ref(i).text());
 }
 
-StrArray MakeInstallDirectory(Form& form, StatusSetter setStatus)
+StrArray MakeInstallDirectory(InstallHost& host)
 {
     StrArray created;
     created.makeEmpty();
     DirectoryOutcome outcome = PrepareDirectory(Script.installDir, isAdmin && !Script.perUserInstall, created);
     if (outcome == DirectoryOutcome::Ready)
         return created;
-    setStatus(form, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
+    HostStatus(host, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
     const wchar_t* dir = Script.installDir.text();
     if (outcome == DirectoryOutcome::CannotCreate) {
         const wchar_t* pieces[] = {Tr(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"), dir, nullptr};
-        form.alertPieces(pieces, Script.titleText.text(), L"+OK", 1);
+        HostAlertPieces(host, pieces, L"+OK", 1);
         throw Abort();
     }
     const wchar_t* why =
@@ -130,6 +129,6 @@ StrArray MakeInstallDirectory(Form& form, StatusSetter setStatus)
                                Tr(L"\n\nNic nie zostało zainstalowane. Uruchom instalator ponownie i wybierz inny katalog.",
                                   L"\n\nNothing has been installed. Run the installer again and choose another directory."),
                                nullptr};
-    form.alertPieces(pieces, Script.titleText.text(), L"+OK", 2);
+    HostAlertPieces(host, pieces, L"+OK", 2);
     throw Abort();
 }

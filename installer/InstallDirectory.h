@@ -6,9 +6,7 @@
 
 #include "core/Array.h"
 #include "core/Str.h"
-#include "installer/InstallProgram.h"
-
-class Form;
+#include "installer/InstallHost.h"
 
 enum class DirectoryOutcome {
     Ready,
@@ -31,8 +29,8 @@ DirectoryOutcome PrepareDirectory(const Str& dir, bool forAllUsers, StrArray& cr
 void RemoveCreatedFolders(const StrArray& created);
 
 // The step of the installation for Script.installDir (for all users when isAdmin is set and the
-// installation is not per user): the folders it created, outermost first; on failure the status
-// line and an alert tell why, and Abort is raised with nothing written.
-StrArray MakeInstallDirectory(Form& form, StatusSetter setStatus);
+// installation is not per user): the folders it created, outermost first; on failure the host's
+// status line and alert tell why, and Abort is raised with nothing written.
+StrArray MakeInstallDirectory(InstallHost& host);
 
 #endif
