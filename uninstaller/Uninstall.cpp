@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/CharCase.h"
 #include "core/Error.h"
+#include "core/Path.h"
 #include "core/ShowError.h"
 #include "gui/AlertDialog.h"
 #include "installer/ElevatedRelaunch.h"
@@ -11,6 +12,7 @@
 #include "script/InstallScript.h"
 #include "uninstaller/Removal.h"
 #include "uninstaller/SelfRemoval.h"
+#include "uninstaller/UninstallDataFile.h"
 #include "uninstaller/UninstallPlan.h"
 
 #include <windows.h>
@@ -117,7 +119,9 @@ void RemoveRegistration(Session& session)
 // directory when nothing is left in it.
 void RemoveTheRest(Session& session)
 {
-    RemoveFile(session.plan.dataFile, session.log);
+    Str dataFile = NormalizePath(session.plan.dataFile);
+    Str dataFileName(dataFile.text() + DirectoryOf(dataFile).length(), dataFile.length() - DirectoryOf(dataFile).length());
+    RemoveFileInside(session.plan.installDir, dataFileName, session.log);
     if (LiesDirectlyIn(ModuleFileName(), session.plan.installDir) && ContinueFromCopy(session.plan.installDir))
         return;
     RemoveDirectoryW(session.plan.installDir.text());
@@ -143,8 +147,10 @@ int RunUninstall(const StrArray& arguments)
         return NotAllRemoved;
     }
     Str dataFile = arguments.at(0);
+    DataFile data;
     try {
-        session.plan = ReadUninstallData(dataFile);
+        data = ReadDataFile(dataFile);
+        session.plan = data.plan;
     } catch (const Error& error) {
         if (!session.quiet)
             ShowError(nullptr, session.title.text(), error);
@@ -167,6 +173,14 @@ int RunUninstall(const StrArray& arguments)
         CurrentAppContext()->exitCode = NotAllRemoved;
         RelaunchElevated(nullptr, parameters.text());
         return CurrentAppContext()->exitCode;
+    }
+    // With administrator rights, only a data file that no standard user could have written.
+    if (!session.plan.perUser) {
+        Str distrusted = DistrustedDataFile(dataFile, data);
+        if (!distrusted.isEmpty()) {
+            Tell(session, Concat(distrusted, Str(Tr(L"\n\nNic nie zostało usunięte.", L"\n\nNothing has been removed."))), 2);
+            return NotAllRemoved;
+        }
     }
 
     if (!session.quiet &&

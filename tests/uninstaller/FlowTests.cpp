@@ -8,7 +8,9 @@
 #include "uninstaller/Uninstall.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <objbase.h>
+#include <sddl.h>
 
 namespace {
 
@@ -35,6 +37,9 @@ struct Installed {
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoFlowTest")).text(), 0, nullptr, 0,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        std::wstring command = L"\"" + dir + L"\\_de_install.exe\" \"" + dataFile() + L"\"";
+        RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>(2 * (command.size() + 1)));
         RegCloseKey(key);
     }
     ~Installed()
@@ -120,6 +125,46 @@ TEST_CASE("a data file that reaches outside is refused with a message, and nothi
           std::wstring::npos);
     CHECK(FileExists(program.dir + L"\\app.exe"));
     CHECK(program.registered());
+}
+
+TEST_CASE("with administrator rights, only the registered data file that users cannot change is obeyed")
+{
+    // A copy of the data file that the list of installed programs does not name.
+    {
+        Installed program;
+        std::wstring copy = program.dir + L"\\copy.de";
+        WriteWholeFile(copy, ReadWholeFile(program.dataFile()));
+        AnswerAlerts({0});
+        StrArray arguments;
+        arguments.append(Str(copy.c_str()));
+        CHECK(RunUninstall(arguments) == 1);
+        REQUIRE(SeenAlerts().size() == 1);
+        CHECK(SeenAlerts()[0].text == L"The uninstall data file \"" + copy + L"\" is not the one registered for "
+                                      L"LumivoFlowTest in the list of installed programs.\n\nNothing has been removed.");
+        CHECK(FileExists(program.dir + L"\\app.exe"));
+        CHECK(program.registered());
+    }
+    // The registered file, but one that everyone may change.
+    {
+        Installed program;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        REQUIRE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;WD)", SDDL_REVISION_1, &descriptor,
+                                                                     nullptr));
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL dacl = nullptr;
+        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+        std::wstring dataFile = program.dataFile();
+        REQUIRE(SetNamedSecurityInfoW(&dataFile[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
+                                      nullptr) == ERROR_SUCCESS);
+        LocalFree(descriptor);
+        AnswerAlerts({0});
+        CHECK(program.run(false) == 1);
+        REQUIRE(SeenAlerts().size() == 1);
+        CHECK(SeenAlerts()[0].text.find(L"can be changed by users without administrator rights") != std::wstring::npos);
+        CHECK(FileExists(program.dir + L"\\app.exe"));
+        CHECK(FileExists(program.dir + L"\\cache\\x.bin"));
+        CHECK(program.registered());
+    }
 }
 
 TEST_CASE("an all-users removal without rights is done by an elevated copy")
