@@ -115,7 +115,7 @@ const char* NameProblemText(NameProblem problem)
     case NameProblem::DotDotComponent:
         return "has a \"..\" component";
     case NameProblem::DeviceName:
-        return "names a Windows device (CON, PRN, AUX, NUL, COM1-9, LPT1-9)";
+        return "names a Windows device (CON, PRN, AUX, NUL, COM0-9, LPT0-9)";
     case NameProblem::TrailingDotOrSpace:
         return "has a component ending in a dot or a space, which Windows would drop";
     }

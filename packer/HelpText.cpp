@@ -56,7 +56,7 @@ Refused, with exit status 2 and the offending file named, before anything is wri
   an APPDIR without install.script; a symbolic link (see --follow-links); a file of 2 GiB or
   more, or an archive too large for the 32-bit fields of the format; two names equal without
   regard to case; a name that is absolute, has a "." or ".." component, names a Windows device
-  (CON, PRN, AUX, NUL, COM1-9, LPT1-9, also with an extension), has a component ending in a dot
+  (CON, PRN, AUX, NUL, COM0-9, LPT0-9, also with an extension), has a component ending in a dot
   or a space, or holds a control character or a character that Windows does not allow (a file
   name with a backslash included); a stub that is not a PE image; a file that cannot be read;
   a file that changes (is replaced, grows or shrinks) while it is packed.
@@ -88,8 +88,10 @@ Options:
 static const char Extract[] = R"(Usage: lumivo-pack extract SETUP.exe -C DIR
 
 Unpacks every entry into DIR (created when missing), backslashes becoming folders, with the
-entry's time as the file's modification time. A damaged entry, or one whose name is absolute or
-climbs out of DIR, is reported by name and nothing is written for it; the exit status is then 1.
+entry's time as the file's modification time. A damaged entry, or one whose name breaks the
+installer's rule of names (absolute, climbing out of DIR, a Windows device name, a trailing dot or
+space, a control character), is reported by name and nothing is written for it; the exit status
+is then 1. Control characters in the names shown are escaped.
 Of two entries equal without regard to case only the first is written, as the installer would
 only ever read the first.
 

@@ -120,8 +120,8 @@ void RemoveRegistration(Session& session)
 void RemoveTheRest(Session& session)
 {
     Str dataFile = NormalizePath(session.plan.dataFile);
-    Str dataFileName(dataFile.text() + DirectoryOf(dataFile).length(), dataFile.length() - DirectoryOf(dataFile).length());
-    RemoveFileInside(session.plan.installDir, dataFileName, session.log);
+    int64_t folder = DirectoryOf(dataFile).length(); // the installation directory's, checked at the start
+    RemoveFileInside(session.plan.installDir, Str(dataFile.text() + folder, dataFile.length() - folder), session.log);
     if (LiesDirectlyIn(ModuleFileName(), session.plan.installDir) && ContinueFromCopy(session.plan.installDir))
         return;
     RemoveDirectoryW(session.plan.installDir.text());

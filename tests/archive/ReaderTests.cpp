@@ -143,6 +143,19 @@ TEST_CASE("damaged data behind a good CRC fails as corrupted")
     }
 }
 
+TEST_CASE("a size that the stored bytes cannot give fails as corrupted before it is allocated")
+{
+    ArchiveInUse archive(Record(u"bomb.bin", EntryKindZlib, std::string(10, 'z'), 0x7FFFFFFF) +
+                         Record(u"runs.bin", EntryKindRuns, std::string(30, '\x80'), 30 / 3 * 127 + 128) +
+                         RawRecord(u"fine.txt", "fine") + EndRecord());
+    for (const wchar_t* name : {L"bomb.bin", L"runs.bin"}) {
+        std::wstring reported;
+        CHECK(CodeOfRead(name, &reported) == ErrCorrupted);
+        CHECK(reported == name);
+    }
+    CHECK(Text(ReadEntry(L"fine.txt")) == "fine");
+}
+
 TEST_CASE("a missing entry is file-not-found with the requested name")
 {
     ArchiveInUse archive(RawRecord(u"a.txt", "a") + EndRecord());

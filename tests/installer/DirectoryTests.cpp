@@ -6,7 +6,6 @@
 
 #include <windows.h>
 #include <aclapi.h>
-#include <sddl.h>
 
 namespace {
 
@@ -18,21 +17,6 @@ std::vector<std::pair<std::wstring, std::string>> Entries()
             {L"_de_installu.exe", "per-user uninstaller"},
             {L"foo.exe", "MZ program"},
             {L"docs\\readme.txt", "read me"}};
-}
-
-// Everyone may do everything with the folder, as a standard user could have arranged.
-void LetEveryoneChange(const std::wstring& path)
-{
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    REQUIRE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &descriptor,
-                                                                 nullptr));
-    BOOL present = FALSE, defaulted = FALSE;
-    PACL dacl = nullptr;
-    GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-    DWORD result = SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                         nullptr, nullptr, dacl, nullptr);
-    LocalFree(descriptor);
-    REQUIRE(result == ERROR_SUCCESS);
 }
 
 // Whether the folder's access list, as the system reports it, has an entry for Everyone.

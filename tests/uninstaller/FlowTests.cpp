@@ -8,9 +8,7 @@
 #include "uninstaller/Uninstall.h"
 
 #include <windows.h>
-#include <aclapi.h>
 #include <objbase.h>
-#include <sddl.h>
 
 namespace {
 
@@ -147,16 +145,7 @@ TEST_CASE("with administrator rights, only the registered data file that users c
     // The registered file, but one that everyone may change.
     {
         Installed program;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        REQUIRE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;WD)", SDDL_REVISION_1, &descriptor,
-                                                                     nullptr));
-        BOOL present = FALSE, defaulted = FALSE;
-        PACL dacl = nullptr;
-        GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-        std::wstring dataFile = program.dataFile();
-        REQUIRE(SetNamedSecurityInfoW(&dataFile[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
-                                      nullptr) == ERROR_SUCCESS);
-        LocalFree(descriptor);
+        LetEveryoneChange(program.dataFile());
         AnswerAlerts({0});
         CHECK(program.run(false) == 1);
         REQUIRE(SeenAlerts().size() == 1);
