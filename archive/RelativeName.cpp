@@ -14,8 +14,7 @@ uint32_t UpperAscii(uint32_t unit)
 
 // Windows opens a device for these names in every folder, whatever follows the first dot and
 // however many spaces precede it: "nul", "Con.txt", "com1 .log".
-template <class Unit>
-bool IsDeviceName(const Unit* component, int64_t length)
+template <class Unit> bool IsDeviceName(const Unit* component, int64_t length)
 {
     int64_t base = 0;
     while (base < length && component[base] != '.')
@@ -33,8 +32,7 @@ bool IsDeviceName(const Unit* component, int64_t length)
     return isDigit && ((a == 'C' && b == 'O' && c == 'M') || (a == 'L' && b == 'P' && c == 'T'));
 }
 
-template <class Unit>
-NameProblem CheckComponent(const Unit* component, int64_t length)
+template <class Unit> NameProblem CheckComponent(const Unit* component, int64_t length)
 {
     if (length == 1 && component[0] == '.')
         return NameProblem::DotComponent;
@@ -47,8 +45,7 @@ NameProblem CheckComponent(const Unit* component, int64_t length)
     return NameProblem::None;
 }
 
-template <class Unit>
-NameProblem Check(const Unit* units, int64_t length, unsigned flags)
+template <class Unit> NameProblem Check(const Unit* units, int64_t length, unsigned flags)
 {
     if (!units || length <= 0)
         return NameProblem::Empty;

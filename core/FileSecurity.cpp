@@ -9,9 +9,9 @@
 namespace {
 
 // Rights that let their holder change an object or what lies in it.
-const ACCESS_MASK ChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_WRITE_ATTRIBUTES |
-                                   FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
-                                   GENERIC_ALL;
+const ACCESS_MASK ChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                   FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                                   WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
 const wchar_t* const TrustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
@@ -35,8 +35,7 @@ bool ReadRights(HANDLE handle, Rights& rights)
 // Calls visit for every allow entry that applies to the object itself and grants a changing
 // right. False when an entry grants such a right in a form that cannot be read (it counts
 // against the object).
-template <class Visit>
-bool ForEachChanger(PACL dacl, Visit visit)
+template <class Visit> bool ForEachChanger(PACL dacl, Visit visit)
 {
     ACL_SIZE_INFORMATION size = {};
     if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation))
@@ -48,7 +47,8 @@ bool ForEachChanger(PACL dacl, Visit visit)
         ACE_HEADER* header = static_cast<ACE_HEADER*>(entry);
         if (header->AceFlags & INHERIT_ONLY_ACE)
             continue; // only for what is created inside
-        bool allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE || header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE ||
+        bool allows = header->AceType == ACCESS_ALLOWED_ACE_TYPE ||
+                      header->AceType == ACCESS_ALLOWED_CALLBACK_ACE_TYPE ||
                       header->AceType == ACCESS_ALLOWED_OBJECT_ACE_TYPE ||
                       header->AceType == ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE;
         if (!allows)
@@ -86,7 +86,8 @@ struct Administrators {
             trustedInstaller.reset(sid);
         wchar_t folder[MAX_PATH + 1] = {};
         if (SHGetSpecialFolderPathW(nullptr, folder, CSIDL_PROGRAM_FILES, FALSE)) {
-            OwnedFileHandle handle(CreateFileW(folder, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            OwnedFileHandle handle(CreateFileW(folder, READ_CONTROL,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
             programFolderRead = handle && ReadRights(handle.get(), programFolder) && programFolder.dacl;
         }

@@ -4,7 +4,8 @@
 
 int LocaleMapCase(const wchar_t* in, int32_t length, wchar_t* out, bool upper)
 {
-    return LCMapStringW(LOCALE_USER_DEFAULT, upper ? LCMAP_UPPERCASE : LCMAP_LOWERCASE, in, length, out, length);
+    return LCMapStringW(LOCALE_USER_DEFAULT, upper ? LCMAP_UPPERCASE : LCMAP_LOWERCASE, in, length, out,
+                        length);
 }
 
 int LocaleCompareNoCase(const wchar_t* a, int32_t lengthA, const wchar_t* b, int32_t lengthB)

@@ -27,7 +27,8 @@ bool IsInProgramFolder(const Str& path)
 {
     Str folder = ProgramFilesDir();
     Str inside = AddTrailingSlash(NormalizePath(path));
-    return inside.length() > folder.length() && StrEqualNoCase(inside.text(), folder.length(), folder.text(), folder.length());
+    return inside.length() > folder.length() &&
+           StrEqualNoCase(inside.text(), folder.length(), folder.text(), folder.length());
 }
 
 // An existing directory that an all-users installation may use.
@@ -39,13 +40,15 @@ DirectoryOutcome CheckExisting(const Str& dir)
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
         return DirectoryOutcome::IsLink;
     OwnedFileHandle handle(CreateFileW(dir.text(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                       OPEN_EXISTING,
                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!handle)
         return DirectoryOutcome::CannotCreate;
     if (IsReparsePointHandle(handle.get()))
         return DirectoryOutcome::IsLink;
-    return OnlyAdministratorsCanChange(handle.get()) ? DirectoryOutcome::Ready : DirectoryOutcome::OthersCanChange;
+    return OnlyAdministratorsCanChange(handle.get()) ? DirectoryOutcome::Ready
+                                                     : DirectoryOutcome::OthersCanChange;
 }
 
 } // namespace
@@ -66,8 +69,8 @@ DirectoryOutcome PrepareDirectory(const Str& dir, bool forAllUsers, StrArray& cr
         return forAllUsers ? CheckExisting(dir) : DirectoryOutcome::Ready;
 
     OwnedLocal descriptor;
-    if (forAllUsers &&
-        !ConvertStringSecurityDescriptorToSecurityDescriptorW(ProtectedFolder, SDDL_REVISION_1, descriptor.receive(), nullptr))
+    if (forAllUsers && !ConvertStringSecurityDescriptorToSecurityDescriptorW(ProtectedFolder, SDDL_REVISION_1,
+                                                                             descriptor.receive(), nullptr))
         return DirectoryOutcome::CannotCreate;
     SECURITY_ATTRIBUTES protectedFolder = {sizeof protectedFolder, descriptor.get(), FALSE};
     StrArray made;
@@ -105,30 +108,37 @@ StrArray MakeInstallDirectory(InstallHost& host)
 {
     StrArray created;
     created.makeEmpty();
-    DirectoryOutcome outcome = PrepareDirectory(Script.installDir, isAdmin && !Script.perUserInstall, created);
+    DirectoryOutcome outcome =
+        PrepareDirectory(Script.installDir, isAdmin && !Script.perUserInstall, created);
     if (outcome == DirectoryOutcome::Ready)
         return created;
     HostStatus(host, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
     const wchar_t* dir = Script.installDir.text();
     if (outcome == DirectoryOutcome::CannotCreate) {
-        const wchar_t* pieces[] = {Tr(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"), dir, nullptr};
+        const wchar_t* pieces[] = {Tr(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"), dir,
+                                   nullptr};
         HostAlertPieces(host, pieces, L"+OK", 1);
         throw Abort();
     }
-    const wchar_t* why =
-        outcome == DirectoryOutcome::IsLink
-            ? Tr(L"\njest dowiązaniem do innego miejsca (złączem lub dowiązaniem symbolicznym), więc nie można w nim "
-                 L"bezpiecznie zainstalować programu dla wszystkich użytkowników.",
-                 L"\nis a link to another place (a junction or a symbolic link), so a program for all users cannot "
-                 L"be installed into it safely.")
-            : Tr(L"\nmoże być zmieniany przez użytkowników bez uprawnień administratora, więc nie można w nim "
-                 L"bezpiecznie zainstalować programu dla wszystkich użytkowników: mogliby podmienić jego pliki.",
-                 L"\ncan be changed by users without administrator rights, so a program for all users cannot be "
-                 L"installed into it safely: they could replace its files.");
-    const wchar_t* pieces[] = {Tr(L"Katalog instalacji\n", L"The installation directory\n"), dir, why,
-                               Tr(L"\n\nNic nie zostało zainstalowane. Uruchom instalator ponownie i wybierz inny katalog.",
-                                  L"\n\nNothing has been installed. Run the installer again and choose another directory."),
-                               nullptr};
+    const wchar_t* why = outcome == DirectoryOutcome::IsLink
+                             ? Tr(L"\njest dowiązaniem do innego miejsca (złączem lub dowiązaniem "
+                                  L"symbolicznym), więc nie można w nim "
+                                  L"bezpiecznie zainstalować programu dla wszystkich użytkowników.",
+                                  L"\nis a link to another place (a junction or a symbolic link), so a "
+                                  L"program for all users cannot "
+                                  L"be installed into it safely.")
+                             : Tr(L"\nmoże być zmieniany przez użytkowników bez uprawnień administratora, "
+                                  L"więc nie można w nim "
+                                  L"bezpiecznie zainstalować programu dla wszystkich użytkowników: mogliby "
+                                  L"podmienić jego pliki.",
+                                  L"\ncan be changed by users without administrator rights, so a program for "
+                                  L"all users cannot be "
+                                  L"installed into it safely: they could replace its files.");
+    const wchar_t* pieces[] = {
+        Tr(L"Katalog instalacji\n", L"The installation directory\n"), dir, why,
+        Tr(L"\n\nNic nie zostało zainstalowane. Uruchom instalator ponownie i wybierz inny katalog.",
+           L"\n\nNothing has been installed. Run the installer again and choose another directory."),
+        nullptr};
     HostAlertPieces(host, pieces, L"+OK", 2);
     throw Abort();
 }

@@ -10,8 +10,8 @@
 
 enum class DirectoryOutcome {
     Ready,
-    CannotCreate,  // a folder could not be created, or the path is taken by something else
-    IsLink,        // the directory is a junction or a symbolic link (for all users)
+    CannotCreate,    // a folder could not be created, or the path is taken by something else
+    IsLink,          // the directory is a junction or a symbolic link (for all users)
     OthersCanChange, // standard users can change the directory (for all users)
 };
 

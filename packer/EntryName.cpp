@@ -111,7 +111,8 @@ std::string ShownName(const std::u16string& name)
         shown += Utf16ToUtf8(run);
         run.clear();
         char escape[8];
-        std::snprintf(escape, sizeof escape, unit < 0x100 ? "\\x%02X" : "\\u%04X", static_cast<unsigned>(unit));
+        std::snprintf(escape, sizeof escape, unit < 0x100 ? "\\x%02X" : "\\u%04X",
+                      static_cast<unsigned>(unit));
         shown += escape;
     }
     return shown + Utf16ToUtf8(run);

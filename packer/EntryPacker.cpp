@@ -81,8 +81,8 @@ std::vector<uint8_t> ReadFile(const PayloadFile& file)
         static_cast<uint64_t>(info.st_ino) != file.inode)
         Refuse(shown + " was replaced by another file while it was packed");
     if (static_cast<uint64_t>(info.st_size) != file.size)
-        Refuse(shown + " changed while it was packed: listed with " + std::to_string(file.size) + " bytes, now " +
-               std::to_string(info.st_size));
+        Refuse(shown + " changed while it was packed: listed with " + std::to_string(file.size) +
+               " bytes, now " + std::to_string(info.st_size));
     std::vector<uint8_t> bytes(file.size + 1); // one byte more shows a file that grows while it is read
     size_t done = 0;
     for (;;) {

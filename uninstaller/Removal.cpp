@@ -58,10 +58,10 @@ NTSTATUS OpenRelative(HANDLE parent, const wchar_t* name, int64_t length, ACCESS
     InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE, parent, nullptr);
     IO_STATUS_BLOCK status = {};
     HANDLE handle = nullptr;
-    NTSTATUS result = NtCreateFile(&handle, access | SYNCHRONIZE, &attributes, &status, nullptr, 0, ShareAll, FILE_OPEN,
-                                   options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
-                                       FILE_OPEN_FOR_BACKUP_INTENT,
-                                   nullptr, 0);
+    NTSTATUS result = NtCreateFile(
+        &handle, access | SYNCHRONIZE, &attributes, &status, nullptr, 0, ShareAll, FILE_OPEN,
+        options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT,
+        nullptr, 0);
     opened.reset(NT_SUCCESS(result) ? handle : INVALID_HANDLE_VALUE);
     return result;
 }
@@ -79,8 +79,8 @@ Step ListedAttributes(HANDLE parent, const wchar_t* name, int64_t length, ULONG&
     UNICODE_STRING unicode;
     unicode.Buffer = const_cast<wchar_t*>(name);
     unicode.Length = unicode.MaximumLength = static_cast<USHORT>(2 * length);
-    NTSTATUS result = NtQueryDirectoryFile(listing.get(), nullptr, nullptr, nullptr, &status, buffer, sizeof buffer,
-                                           DirectoryInformation, TRUE, &unicode, TRUE);
+    NTSTATUS result = NtQueryDirectoryFile(listing.get(), nullptr, nullptr, nullptr, &status, buffer,
+                                           sizeof buffer, DirectoryInformation, TRUE, &unicode, TRUE);
     if (result == NoSuchFile || result == NoMoreFiles)
         return Step::Missing;
     if (!NT_SUCCESS(result))
@@ -129,7 +129,8 @@ Step OpenRoot(const Str& dir, OwnedFileHandle& root)
 
 // Opens dir\relative: every component but the last as a plain directory, the last with access
 // and options.
-Step OpenBelow(const Str& dir, const Str& relative, ACCESS_MASK access, ULONG options, OwnedFileHandle& target)
+Step OpenBelow(const Str& dir, const Str& relative, ACCESS_MASK access, ULONG options,
+               OwnedFileHandle& target)
 {
     OwnedFileHandle current;
     Step step = OpenRoot(dir, current);
@@ -169,7 +170,9 @@ DWORD DeleteThroughHandle(HANDLE handle)
         SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
     }
     FILE_DISPOSITION_INFO disposition = {TRUE};
-    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) ? 0 : GetLastError();
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition)
+               ? 0
+               : GetLastError();
 }
 
 const ACCESS_MASK DeleteAccess = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
@@ -190,8 +193,8 @@ bool ListDirectory(HANDLE directory, Listing& listing)
     alignas(8) BYTE buffer[16384];
     for (bool first = true;; first = false) {
         IO_STATUS_BLOCK status = {};
-        NTSTATUS result = NtQueryDirectoryFile(reader.get(), nullptr, nullptr, nullptr, &status, buffer, sizeof buffer,
-                                               DirectoryInformation, FALSE, nullptr, first);
+        NTSTATUS result = NtQueryDirectoryFile(reader.get(), nullptr, nullptr, nullptr, &status, buffer,
+                                               sizeof buffer, DirectoryInformation, FALSE, nullptr, first);
         if (result == NoMoreFiles || result == NoSuchFile)
             return true;
         if (!NT_SUCCESS(result))
@@ -228,8 +231,8 @@ void Walk(HANDLE directory, const Str& relative, bool directories, StrArray& fou
         if (isDirectory == directories)
             found.append(path);
         OwnedFileHandle child;
-        if (isDirectory && OpenChild(directory, name.text(), name.length(), ListAccess, FILE_DIRECTORY_FILE, child) ==
-                               Step::Opened)
+        if (isDirectory && OpenChild(directory, name.text(), name.length(), ListAccess, FILE_DIRECTORY_FILE,
+                                     child) == Step::Opened)
             Walk(child.get(), path, directories, found);
     }
 }
@@ -247,8 +250,9 @@ void RemoveTree(HANDLE directory, const Str& path, RemovalLog& log)
         Str childPath = Join(path, name);
         bool isDirectory = listing.attributes.ref(i) & FILE_ATTRIBUTE_DIRECTORY;
         OwnedFileHandle child;
-        Step step = OpenChild(directory, name.text(), name.length(), DeleteAccess | (isDirectory ? ListAccess : 0),
-                              isDirectory ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE, child);
+        Step step =
+            OpenChild(directory, name.text(), name.length(), DeleteAccess | (isDirectory ? ListAccess : 0),
+                      isDirectory ? FILE_DIRECTORY_FILE : FILE_NON_DIRECTORY_FILE, child);
         if (step == Step::Missing)
             continue;
         if (step != Step::Opened) {

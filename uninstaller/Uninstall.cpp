@@ -121,7 +121,8 @@ void RemoveTheRest(Session& session)
 {
     Str dataFile = NormalizePath(session.plan.dataFile);
     int64_t folder = DirectoryOf(dataFile).length(); // the installation directory's, checked at the start
-    RemoveFileInside(session.plan.installDir, Str(dataFile.text() + folder, dataFile.length() - folder), session.log);
+    RemoveFileInside(session.plan.installDir, Str(dataFile.text() + folder, dataFile.length() - folder),
+                     session.log);
     if (LiesDirectlyIn(ModuleFileName(), session.plan.installDir) && ContinueFromCopy(session.plan.installDir))
         return;
     RemoveDirectoryW(session.plan.installDir.text());
@@ -178,7 +179,10 @@ int RunUninstall(const StrArray& arguments)
     if (!session.plan.perUser) {
         Str distrusted = DistrustedDataFile(dataFile, data);
         if (!distrusted.isEmpty()) {
-            Tell(session, Concat(distrusted, Str(Tr(L"\n\nNic nie zostało usunięte.", L"\n\nNothing has been removed."))), 2);
+            Tell(session,
+                 Concat(distrusted,
+                        Str(Tr(L"\n\nNic nie zostało usunięte.", L"\n\nNothing has been removed."))),
+                 2);
             return NotAllRemoved;
         }
     }

@@ -16,8 +16,8 @@ enum : int64_t { LargestDataFile = 16 << 20 }; // far beyond any list of files
 
 DataFile ReadDataFile(const Str& path)
 {
-    OwnedFileHandle file(CreateFileW(path.text(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    OwnedFileHandle file(CreateFileW(path.text(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
         ThrowLastError(path.text());
     LARGE_INTEGER size = {};
@@ -30,14 +30,16 @@ DataFile ReadDataFile(const Str& path)
     int64_t done = 0;
     while (done < size.QuadPart) {
         DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.items() + done, static_cast<DWORD>(size.QuadPart - done), &got, nullptr))
+        if (!ReadFile(file.get(), bytes.items() + done, static_cast<DWORD>(size.QuadPart - done), &got,
+                      nullptr))
             ThrowLastError(path.text());
         if (got == 0)
             throw EofError(path.text());
         done += got;
     }
     DataFile data;
-    data.onlyAdministratorsCanChange = !IsReparsePointHandle(file.get()) && OnlyAdministratorsCanChange(file.get());
+    data.onlyAdministratorsCanChange =
+        !IsReparsePointHandle(file.get()) && OnlyAdministratorsCanChange(file.get());
     data.plan = ParseUninstallData(path, Utf8ToStr(bytes.items(), size.QuadPart));
     return data;
 }
@@ -45,14 +47,14 @@ DataFile ReadDataFile(const Str& path)
 Str RegisteredDataFile(const Str& programName)
 {
     OwnedKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(programName).text(), 0, KEY_QUERY_VALUE, key.receive()) !=
-        ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(programName).text(), 0, KEY_QUERY_VALUE,
+                      key.receive()) != ERROR_SUCCESS)
         return Str();
     CharBuffer command;
     command.reserveZeros(4096);
     DWORD bytes = static_cast<DWORD>(2 * (command.length() - 1)), type = 0;
-    if (RegQueryValueExW(key.get(), L"UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(command.text()),
-                         &bytes) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(key.get(), L"UninstallString", nullptr, &type,
+                         reinterpret_cast<BYTE*>(command.text()), &bytes) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
         return Str();
     // "<uninstaller>" "<data file>"
@@ -70,21 +72,25 @@ Str DistrustedDataFile(const Str& path, const DataFile& data)
 {
     Str registered = RegisteredDataFile(data.plan.programName);
     if (registered.isEmpty() || !StrEqualNoCase(NormalizePath(registered), NormalizePath(path))) {
-        const wchar_t* pieces[] = {Tr(L"Plik danych deinstalacji \"", L"The uninstall data file \""), path.text(),
-                                   Tr(L"\" nie jest plikiem zarejestrowanym dla programu ", L"\" is not the one registered for "),
-                                   data.plan.programName.text(),
-                                   Tr(L" na liście zainstalowanych programów.", L" in the list of installed programs."),
-                                   nullptr};
+        const wchar_t* pieces[] = {
+            Tr(L"Plik danych deinstalacji \"", L"The uninstall data file \""),
+            path.text(),
+            Tr(L"\" nie jest plikiem zarejestrowanym dla programu ", L"\" is not the one registered for "),
+            data.plan.programName.text(),
+            Tr(L" na liście zainstalowanych programów.", L" in the list of installed programs."),
+            nullptr};
         return ConcatList(pieces);
     }
     if (!data.onlyAdministratorsCanChange) {
-        const wchar_t* pieces[] = {
-            Tr(L"Plik danych deinstalacji \"", L"The uninstall data file \""), path.text(),
-            Tr(L"\" może być zmieniany przez użytkowników bez uprawnień administratora, więc nie można mu zaufać przy "
-               L"usuwaniu z uprawnieniami administratora.",
-               L"\" can be changed by users without administrator rights, so it cannot be trusted for a removal with "
-               L"administrator rights."),
-            nullptr};
+        const wchar_t* pieces[] = {Tr(L"Plik danych deinstalacji \"", L"The uninstall data file \""),
+                                   path.text(),
+                                   Tr(L"\" może być zmieniany przez użytkowników bez uprawnień "
+                                      L"administratora, więc nie można mu zaufać przy "
+                                      L"usuwaniu z uprawnieniami administratora.",
+                                      L"\" can be changed by users without administrator rights, so it "
+                                      L"cannot be trusted for a removal with "
+                                      L"administrator rights."),
+                                   nullptr};
         return ConcatList(pieces);
     }
     return Str();

@@ -141,9 +141,10 @@ TEST_CASE("a declared size must be one that the stored bytes can give")
     // The densest deflate stream there is (runs of zeros) stays within the ratio.
     std::string zeros(4 << 20, '\0');
     std::string dense = ZlibOf(zeros);
-    std::string archive = Record(u"zeros", EntryKindZlib, dense, static_cast<int32_t>(zeros.size())) +
-                          Record(u"bomb", EntryKindZlib, dense, static_cast<int32_t>(dense.size() * 1032 + 1)) +
-                          Record(u"raw", 7, "xyz", 3) + Record(u"odd", 7, "xyz", 4) + EndRecord();
+    std::string archive =
+        Record(u"zeros", EntryKindZlib, dense, static_cast<int32_t>(zeros.size())) +
+        Record(u"bomb", EntryKindZlib, dense, static_cast<int32_t>(dense.size() * 1032 + 1)) +
+        Record(u"raw", 7, "xyz", 3) + Record(u"odd", 7, "xyz", 4) + EndRecord();
     ArchiveWalk walk = StartWalk(Bytes(archive), static_cast<int64_t>(archive.size()));
     ArchiveEntry entry;
     bool expected[] = {true, false, true, false};

@@ -11,12 +11,12 @@
 #include <stdlib.h>
 
 // Stops the run with the rule that failed; libFuzzer keeps the input as a crash.
-#define FUZZ_CHECK(condition)                                                                          \
-    do {                                                                                               \
-        if (!(condition)) {                                                                            \
-            fprintf(stderr, "broken rule: %s (%s:%d)\n", #condition, __FILE__, __LINE__);             \
-            abort();                                                                                   \
-        }                                                                                              \
+#define FUZZ_CHECK(condition)                                                                                \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            fprintf(stderr, "broken rule: %s (%s:%d)\n", #condition, __FILE__, __LINE__);                    \
+            abort();                                                                                         \
+        }                                                                                                    \
     } while (0)
 
 // The bytes as little-endian UTF-16 units (an odd last byte is dropped): any unit at all,

@@ -58,7 +58,8 @@ int LocaleCompareNoCase(const wchar_t* a, int32_t lengthA, const wchar_t* b, int
 {
     int32_t i = 0, j = 0;
     while (i < lengthA && j < lengthB) {
-        uint32_t x = Mapped(NextCodePoint(a, lengthA, i), false), y = Mapped(NextCodePoint(b, lengthB, j), false);
+        uint32_t x = Mapped(NextCodePoint(a, lengthA, i), false),
+                 y = Mapped(NextCodePoint(b, lengthB, j), false);
         if (x != y)
             return x < y ? -1 : 1;
     }

@@ -15,11 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(normal.length() <= path.length());
         for (int64_t i = 0; i < normal.length(); i++)
             FUZZ_CHECK(normal.text()[i] != L'/');
-        int64_t kept = path.length() >= 3 && path.text()[1] == L':' && (path.text()[2] == L'\\' || path.text()[2] == L'/')
+        int64_t kept = path.length() >= 3 && path.text()[1] == L':' &&
+                               (path.text()[2] == L'\\' || path.text()[2] == L'/')
                            ? 3
                            : 0;
-        if (kept && ((path.text()[0] >= L'A' && path.text()[0] <= L'Z') || (path.text()[0] >= L'a' && path.text()[0] <= L'z')))
-            FUZZ_CHECK(normal.length() >= 3 && normal.text()[0] == path.text()[0] && normal.text()[2] == L'\\');
+        if (kept && ((path.text()[0] >= L'A' && path.text()[0] <= L'Z') ||
+                     (path.text()[0] >= L'a' && path.text()[0] <= L'z')))
+            FUZZ_CHECK(normal.length() >= 3 && normal.text()[0] == path.text()[0] &&
+                       normal.text()[2] == L'\\');
         FUZZ_CHECK(NormalizePath(normal) == normal);
 
         Str directory = DirectoryOf(normal);

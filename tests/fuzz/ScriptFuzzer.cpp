@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 IsContainedRelativePath(item, NameMayHoldWildcards);
             }
         }
-        for (const wchar_t* key : {L"start-menu-shortcut", L"desktop-shortcut", L"detect-lang", L"prefer-shared"})
+        for (const wchar_t* key :
+             {L"start-menu-shortcut", L"desktop-shortcut", L"detect-lang", L"prefer-shared"})
             IsYes(ScriptValue(nullptr, key));
     } catch (const Error&) {
         // out of memory on a huge input is a clean failure, not a crash

@@ -13,7 +13,8 @@ static bool StaysBelow(const Str& dir, const Str& item)
 {
     Str base = Concat(dir, Str(L"\\"));
     Str joined = NormalizePath(Concat(base, item));
-    return joined.length() > base.length() && StrEqualNoCase(joined.text(), base.length(), base.text(), base.length());
+    return joined.length() > base.length() &&
+           StrEqualNoCase(joined.text(), base.length(), base.text(), base.length());
 }
 
 static void CheckList(const UninstallPlan& plan, const StrArray& items, unsigned flags)

@@ -24,8 +24,8 @@ bool EveryoneHasEntry(const std::wstring& path)
 {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    REQUIRE(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                                  nullptr, &descriptor) == ERROR_SUCCESS);
+    REQUIRE(GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                  &dacl, nullptr, &descriptor) == ERROR_SUCCESS);
     BYTE everyone[SECURITY_MAX_SID_SIZE];
     DWORD size = sizeof everyone;
     REQUIRE(CreateWellKnownSid(WinWorldSid, nullptr, everyone, &size));
@@ -57,13 +57,14 @@ bool IsEmptyDirectory(const std::wstring& path)
 
 TEST_SUITE("directory") {
 
-TEST_CASE("missing parents are created, the first missing one first, and go again when the installation fails")
+TEST_CASE("missing parents are created, the outermost first, and go again when the installation fails")
 {
     for (bool complete : {true, false}) {
         CAPTURE(complete);
         InstallFixture scene;
         scene.useArchive(Entries(), EntryTime);
-        scene.useProgram(L"LumivoTestParents", complete ? L"foo.exe|docs\\readme.txt" : L"foo.exe|missing.dll", true);
+        const wchar_t* copy = complete ? L"foo.exe|docs\\readme.txt" : L"foo.exe|missing.dll";
+        scene.useProgram(L"LumivoTestParents", copy, true);
         std::wstring dir = scene.scratch.path(L"Outer\\Middle\\LumivoTestParents");
         Script.installDir = dir.c_str();
         AnswerAlerts({0});
@@ -94,7 +95,7 @@ TEST_CASE("a directory that cannot be created is reported and nothing is left")
     CHECK_FALSE(RegistryKeyExists(false, scene.programName));
 }
 
-TEST_CASE("an installation for all users refuses a folder that standard users can change; one per user takes it")
+TEST_CASE("for all users a folder that standard users can change is refused; per user it is taken")
 {
     for (bool perUser : {false, true}) {
         CAPTURE(perUser);
@@ -114,11 +115,11 @@ TEST_CASE("an installation for all users refuses a folder that standard users ca
         }
         CHECK_FALSE(installed);
         REQUIRE(SeenAlerts().size() == 1);
-        CHECK(SeenAlerts()[0].text == L"The installation directory\n" + dir +
-                                          L"\ncan be changed by users without administrator rights, so a program for "
-                                          L"all users cannot be installed into it safely: they could replace its files."
-                                          L"\n\nNothing has been installed. Run the installer again and choose another "
-                                          L"directory.");
+        CHECK(SeenAlerts()[0].text ==
+              L"The installation directory\n" + dir +
+                  L"\ncan be changed by users without administrator rights, so a program for all users "
+                  L"cannot be installed into it safely: they could replace its files.\n\nNothing has been "
+                  L"installed. Run the installer again and choose another directory.");
         CHECK(scene.statusLines.back().first == L"Creating directory    FAILED");
         CHECK(IsEmptyDirectory(dir));
         CHECK_FALSE(RegistryKeyExists(false, scene.programName));

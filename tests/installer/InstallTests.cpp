@@ -188,9 +188,16 @@ TEST_SUITE("failures") {
 
 TEST_CASE("lists that are empty or reach outside the directory are refused before anything is written")
 {
-    const wchar_t* lists[] = {L"", L"|", L"foo.exe|..\\outside.txt", L"foo.exe|C:\\Windows\\evil.dll",
-                              L"\\evil.dll", L"sub\\..\\..\\x", L"foo.exe|aux.txt", L"foo.exe|Colors\\CON\\x.txt",
-                              L"foo.exe|notes.", L"foo.exe|com1 .log"};
+    const wchar_t* lists[] = {L"",
+                              L"|",
+                              L"foo.exe|..\\outside.txt",
+                              L"foo.exe|C:\\Windows\\evil.dll",
+                              L"\\evil.dll",
+                              L"sub\\..\\..\\x",
+                              L"foo.exe|aux.txt",
+                              L"foo.exe|Colors\\CON\\x.txt",
+                              L"foo.exe|notes.",
+                              L"foo.exe|com1 .log"};
     for (const wchar_t* list : lists) {
         CAPTURE(std::wstring(list));
         InstallFixture scene;

@@ -42,7 +42,9 @@ TEST_CASE("pattern matching")
 
 TEST_CASE("the uninstaller's patterns match whole names within one folder level")
 {
-    auto whole = [](const wchar_t* name, const wchar_t* pattern) { return MatchWholeName(Str(name), Str(pattern)); };
+    auto whole = [](const wchar_t* name, const wchar_t* pattern) {
+        return MatchWholeName(Str(name), Str(pattern));
+    };
     CHECK(whole(L"notes.ini", L"*.ini"));
     CHECK(whole(L"NOTES.INI", L"*.ini"));
     CHECK_FALSE(whole(L"notes.ini.bak", L"*.ini"));
@@ -68,7 +70,8 @@ TEST_CASE("forty stars take no longer than a few, for both kinds of matching")
     CHECK(Match((name + L"x").c_str(), stars.c_str()));
 
     // The copy list of forty stars against the archive's names.
-    std::string archive = RawRecord(std::u16string(120, u'a') + u".bin", "1") + RawRecord(u"b.txt", "2") + EndRecord();
+    std::string archive =
+        RawRecord(std::u16string(120, u'a') + u".bin", "1") + RawRecord(u"b.txt", "2") + EndRecord();
     UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
     CHECK(ExpandFileList(Str(stars.c_str())).length() == 0);
     CHECK(ExpandFileList(Str((std::wstring(40, L'*') + L".txt").c_str())).length() == 1);

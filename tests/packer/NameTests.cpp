@@ -51,7 +51,8 @@ TEST_CASE("one rule for every relative name: devices, trailing dots and spaces, 
         return CheckRelativeName(name.data(), static_cast<int64_t>(name.size()), flags);
     };
     for (const char16_t* device : {u"CON", u"con", u"PRN.txt", u"aux.tar.gz", u"nul", u"Com1", u"COM9.log",
-                                   u"lpt1", u"LPT9.x", u"com\u00B9", u"CON .txt", u"sub\\nul\\x.txt", u"a/AUX"})
+                                   u"lpt1", u"LPT9.x", u"com\u00B9", u"CON .txt", u"sub\\nul\\x.txt",
+                                   u"a/AUX"})
         CHECK_MESSAGE(problem(device) == NameProblem::DeviceName, Utf16ToUtf8(device));
     for (const char16_t* ordinary : {u"console", u"CONx", u"com10", u"lpt", u"icon.txt", u"aux_", u"nul-file",
                                      u"x.con", u"COMA"})

@@ -51,7 +51,8 @@ TEST_CASE("every regular file becomes an entry named by its relative path with b
     AddFolder(payload, dir.path("app"));
     CheckPayload(payload);
     OrderPayload(payload);
-    CHECK(Names(payload) == std::vector<std::string>{"install.script", "B.txt", "bin\\tool.exe", "docs\\deep\\z.txt"});
+    CHECK(Names(payload) ==
+          std::vector<std::string>{"install.script", "B.txt", "bin\\tool.exe", "docs\\deep\\z.txt"});
     CHECK(payload.files[2].size == 2);
     CHECK(payload.files[2].units == u"bin\\tool.exe");
 }

@@ -137,8 +137,9 @@ TEST_CASE("with administrator rights, only the registered data file that users c
         arguments.append(Str(copy.c_str()));
         CHECK(RunUninstall(arguments) == 1);
         REQUIRE(SeenAlerts().size() == 1);
-        CHECK(SeenAlerts()[0].text == L"The uninstall data file \"" + copy + L"\" is not the one registered for "
-                                      L"LumivoFlowTest in the list of installed programs.\n\nNothing has been removed.");
+        CHECK(SeenAlerts()[0].text == L"The uninstall data file \"" + copy +
+                                          L"\" is not the one registered for LumivoFlowTest in the list of "
+                                          L"installed programs.\n\nNothing has been removed.");
         CHECK(FileExists(program.dir + L"\\app.exe"));
         CHECK(program.registered());
     }
@@ -149,7 +150,8 @@ TEST_CASE("with administrator rights, only the registered data file that users c
         AnswerAlerts({0});
         CHECK(program.run(false) == 1);
         REQUIRE(SeenAlerts().size() == 1);
-        CHECK(SeenAlerts()[0].text.find(L"can be changed by users without administrator rights") != std::wstring::npos);
+        CHECK(SeenAlerts()[0].text.find(L"can be changed by users without administrator rights") !=
+              std::wstring::npos);
         CHECK(FileExists(program.dir + L"\\app.exe"));
         CHECK(FileExists(program.dir + L"\\cache\\x.bin"));
         CHECK(program.registered());
