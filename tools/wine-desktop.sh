@@ -35,11 +35,18 @@ desktop_window() {
 
 # Presses keys (xdotool names) in the Wine desktop, which takes the keyboard focus first.
 press() {
-    local desktop
+    local desktop focus
     desktop=$(desktop_window)
     [ -n "$desktop" ] || fail "no Wine desktop window on the display"
-    # The focus change reaches Wine before the keys do: X delivers a client's events in order.
-    xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
+    # A window inside the desktop that has the keyboard already gets the keys. Taking the focus away
+    # from it to the desktop can leave them with nowhere to go (after another prefix's programs have
+    # used the display): the desktop takes the focus only when it lies elsewhere.
+    focus=$(xdotool getwindowfocus -f 2>/dev/null || true)
+    if [ "$focus" != "$desktop" ] &&
+        ! xwininfo -children -id "$desktop" 2>/dev/null | grep -q "^ *$(printf '0x%x' "${focus:-0}") "; then
+        # The focus change reaches Wine before the keys do: X delivers a client's events in order.
+        xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
+    fi
     xdotool key --delay 100 "$@"
 }
 
