@@ -119,6 +119,11 @@ static void TakeSwitch(InstallerSwitches& switches, const Str& argument)
         if (switches.kind != KindAsDecided && switches.kind != kind)
             Refuse(switches, TwoKinds, argument);
         switches.kind = kind;
+    } else if (StartsWithNoCase(argument, DirectorySwitch)) {
+        // The whole switch in quotes, as shells pass an argument with spaces: one argument.
+        switches.directory = InstallDirectoryOf(Str(argument.text() + 3, argument.length() - 3));
+        if (switches.directory.isEmpty())
+            Refuse(switches, BadDirectory, argument);
     } else if (StartsWithNoCase(argument, LogSwitch)) {
         Str file(argument.text() + 5, argument.length() - 5);
         if (file.isEmpty())
@@ -159,6 +164,7 @@ InstallerSwitches ParseInstallerSwitches(const wchar_t* commandLine)
         TakeSwitch(switches, arguments.ref(i));
 
     if (directoryAt >= 0) {
+        switches.directory.release();
         Str value(line.text() + directoryAt + 3, line.length() - directoryAt - 3);
         if (HoldsFurtherSwitches(value)) {
             // A silent run stays silent even when its command line is refused.
@@ -172,9 +178,9 @@ InstallerSwitches ParseInstallerSwitches(const wchar_t* commandLine)
         }
         if (switches.directory.isEmpty())
             Refuse(switches, BadDirectory, Concat(Str(DirectorySwitch), value));
-        else if (switches.updateRequest || first == 1)
-            Refuse(switches, DirectoryWithUpdate, Concat(Str(DirectorySwitch), value));
     }
+    if (!switches.directory.isEmpty() && (switches.updateRequest || first == 1))
+        Refuse(switches, DirectoryWithUpdate, Concat(Str(DirectorySwitch), switches.directory));
     return switches;
 }
 

@@ -40,7 +40,8 @@ extern InstallerSwitches RunSwitches;
 
 // The switches of a whole command line, program name first (as GetCommandLineW gives it). The
 // arguments are split by the standard Windows rules, except that the first argument that begins
-// with "/D=" takes the rest of the line, unquoted. Switches ignore case. Never raises for bad
+// with "/D=" takes the rest of the line, unquoted (a "/D=..." argument wholly in quotes, as shells
+// pass one with spaces, counts too). Switches ignore case. Never raises for bad
 // switches: it reports them in problem (and still notes /S, so that a silent run stays silent).
 InstallerSwitches ParseInstallerSwitches(const wchar_t* commandLine);
 

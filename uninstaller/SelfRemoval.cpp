@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/CharCase.h"
+#include "core/CommandLine.h"
 #include "core/Owned.h"
 #include "core/Path.h"
 #include "uninstaller/UninstallPlan.h"
@@ -60,7 +61,7 @@ static Str Quoted(const Str& text)
     return Concat(Str(L"\""), text, Str(L"\""));
 }
 
-bool ContinueFromCopy(const Str& installDir)
+bool ContinueFromCopy(const Str& installDir, const StrArray& foldersAbove)
 {
     Str original = ModuleFileName();
     Str folder = MakePrivateFolder();
@@ -93,6 +94,10 @@ bool ContinueFromCopy(const Str& installDir)
     command.append(Quoted(installDir));
     command.append(Str(L" "));
     command.append(Quoted(folder));
+    for (int64_t i = 0; i < foldersAbove.length(); i++) {
+        command.append(Str(L" "));
+        command.append(QuoteArgument(foldersAbove.ref(i)));
+    }
 
     CharBuffer writable; // CreateProcessW may write into the command line
     writable.appendText(command.text(), command.length());
@@ -143,6 +148,10 @@ int FinishFromCopy(const StrArray& arguments)
         }
     }
     RemoveDirectoryW(installDir.text());
+    // Folders made for the installation above its directory, when nothing else is left in them.
+    for (int64_t i = 4; i < arguments.length(); i++)
+        if (IsFolderAbove(arguments.ref(i), installDir))
+            RemoveDirectoryW(arguments.ref(i).text());
     // This file goes when the copy ends; its folder at the next start of Windows.
     Str self = ModuleFileName();
     MoveFileExW(self.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -10,12 +10,14 @@
 // The switch that starts the copy's part.
 extern const wchar_t* const FinishSwitch;
 
-// Starts the copy, which removes this program's file and then installDir when it is empty.
-// False when the copy could not be started (the caller then removes what it can itself).
-bool ContinueFromCopy(const Str& installDir);
+// Starts the copy, which removes this program's file and then installDir and the folders above
+// it (innermost first) that are empty. False when the copy could not be started (the caller then
+// removes what it can itself).
+bool ContinueFromCopy(const Str& installDir, const StrArray& foldersAbove);
 
 // The copy's part, given the arguments after FinishSwitch: the original's process handle, its
-// path and the installation directory. Returns the exit code.
+// path, the installation directory, the copy's folder and the folders above the installation
+// directory. Returns the exit code.
 int FinishFromCopy(const StrArray& arguments);
 
 #endif

@@ -53,6 +53,14 @@ TEST_CASE("switches ignore case and order; /D= takes the rest of the line, space
     CHECK(Text(Parse(L"/d=D:\\Apps\\X\\").directory) == L"D:\\Apps\\X");   // a trailing backslash goes
     CHECK(Text(Parse(L"/D=\\\\server\\share\\App").directory) == L"\\\\server\\share\\App");
     CHECK(Text(Parse(L"/D=C:/Apps/X").directory) == L"C:\\Apps\\X");
+    // A shell passes an argument with spaces in quotes: the whole /D= switch in them counts too.
+    InstallerSwitches whole = Parse(L"\"/D=C:\\Deploy Test\\Hello\" /S");
+    CHECK(whole.problem == SwitchesFine);
+    CHECK(Text(whole.directory) == L"C:\\Deploy Test\\Hello");
+    CHECK(whole.silent);
+    CHECK(Text(Parse(L"\"/D=C:\\X\" /D=C:\\Y Z").directory) == L"C:\\Y Z");
+    CHECK(Parse(L"\"/D=C:\\X\" --UPDATE").problem == UnknownSwitch);
+    CHECK(Parse(L"--UPDATE C:\\X \"/D=C:\\Y\"").problem == DirectoryWithUpdate);
     CHECK(Parse(L"/CURRENTUSER").kind == KindCurrentUser);
     CHECK(Parse(L"/?").help);
     CHECK(Parse(L"/Help").help);
