@@ -8,6 +8,7 @@
 #include "installer/FolderBrowser.h"
 #include "installer/LicenceDialog.h"
 #include "installer/MainForm.h"
+#include "installer/InstallLog.h"
 #include "installer/InstallMutex.h"
 #include "installer/Startup.h"
 #include "installer/UninstallRegistration.h"
@@ -451,7 +452,12 @@ TEST_CASE("/S installs into /D= without creating a window or asking anything")
     SUBCASE("a failure is cleaned up and ends with 1603")
     {
         ScriptValues.set(Str(L"copy-files"), Str(L"hello.exe|missing.dll"));
+        std::wstring log = scene.scratch.path(L"setup.log");
+        OpenInstallLog(Str(log.c_str()));
         RunInstaller(Switches(L"/S /D=" + dir));
+        CloseInstallLog();
+        // What an alert would have said is in the log.
+        CHECK(ReadWholeFile(log).find("The program could not be installed properly.") != std::string::npos);
         CHECK(windows.created == 0);
         CHECK(SeenAlerts().empty());
         CHECK(scene.context.exitCode == 1603);
