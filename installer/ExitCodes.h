@@ -7,12 +7,12 @@
 
 enum : int32_t {
     ExitInstalled = 0,
-    ExitNotInstalled = 1,       // interactive: closed, cancelled or failed
-    ExitStartFailed = 3,        // the installer itself could not start
-    ExitBadSwitches = 87,       // ERROR_INVALID_PARAMETER
+    ExitNotInstalled = 1,        // interactive: closed, cancelled or failed
+    ExitStartFailed = 3,         // the installer itself could not start
+    ExitBadSwitches = 87,        // ERROR_INVALID_PARAMETER
     ExitElevationRefused = 1602, // ERROR_INSTALL_USEREXIT
-    ExitInstallFailed = 1603,   // ERROR_INSTALL_FAILURE: nothing of it is left
-    ExitAnotherInstall = 1618,  // ERROR_INSTALL_ALREADY_RUNNING
+    ExitInstallFailed = 1603,    // ERROR_INSTALL_FAILURE: nothing of it is left
+    ExitAnotherInstall = 1618,   // ERROR_INSTALL_ALREADY_RUNNING
 };
 
 #endif

@@ -14,8 +14,8 @@ void OpenInstallLog(const Str& path)
 {
     // Appending access: every write lands at the end, also when another process appends too.
     OwnedFileHandle file(CreateFileW(path.text(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         ThrowLastError(path.text());
     LogFile = static_cast<OwnedFileHandle&&>(file);
@@ -31,8 +31,8 @@ static void WriteLine(const Str& line)
     SYSTEMTIME now;
     GetLocalTime(&now);
     wchar_t stamp[32];
-    swprintf(stamp, 32, L"%04u-%02u-%02u %02u:%02u:%02u  ", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-             now.wSecond);
+    swprintf(stamp, 32, L"%04u-%02u-%02u %02u:%02u:%02u  ", now.wYear, now.wMonth, now.wDay, now.wHour,
+             now.wMinute, now.wSecond);
     CharBuffer text;
     text.appendText(stamp, TextLength(stamp));
     text.appendText(line.text(), line.length());
@@ -41,8 +41,8 @@ static void WriteLine(const Str& line)
             text.text()[i] = L' ';
     text.appendText(L"\r\n", 2);
 
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.text(), static_cast<int>(CheckInt(text.length())), nullptr, 0,
-                                    nullptr, nullptr);
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.text(), static_cast<int>(CheckInt(text.length())),
+                                    nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return;
     ByteArray utf8;
@@ -50,7 +50,8 @@ static void WriteLine(const Str& line)
     WideCharToMultiByte(CP_UTF8, 0, text.text(), static_cast<int>(text.length()),
                         reinterpret_cast<char*>(utf8.items()), bytes, nullptr, nullptr);
     DWORD written = 0;
-    WriteFile(LogFile.get(), utf8.items(), static_cast<DWORD>(bytes), &written, nullptr); // one write: one line
+    // One write per line: appending writes of other processes never split it.
+    WriteFile(LogFile.get(), utf8.items(), static_cast<DWORD>(bytes), &written, nullptr);
 }
 
 void WriteInstallLog(const Str& line)

@@ -145,7 +145,8 @@ InstallerSwitches ParseInstallerSwitches(const wchar_t* commandLine)
     InstallerSwitches switches;
     Str line(commandLine);
     int64_t directoryAt = FindDirectorySwitch(line);
-    StrArray arguments = SplitCommandLine(directoryAt < 0 ? line.text() : Str(line.text(), directoryAt).text());
+    StrArray arguments =
+        SplitCommandLine(directoryAt < 0 ? line.text() : Str(line.text(), directoryAt).text());
 
     int64_t first = 0;
     if (arguments.length() >= 1 && IsUpdateWord(arguments.ref(0))) {
@@ -220,8 +221,8 @@ Str SwitchesHelpText(const Str& programFile)
         Tr(L" [/S] [/ALLUSERS | /CURRENTUSER] [/NOSHORTCUTS] [/LOG=plik] [/D=katalog]\n\n"
            L"/S \u2013 instalacja cicha: bez okna i bez pytań; wynik podaje kod wyjścia.\n"
            L"/D=katalog \u2013 katalog instalacji; ostatni, bez cudzysłowów, także ze spacjami.\n"
-           L"/ALLUSERS \u2013 instalacja dla wszystkich użytkowników (w razie potrzeby z prośbą o uprawnienia "
-           L"administratora).\n"
+           L"/ALLUSERS \u2013 instalacja dla wszystkich użytkowników (w razie potrzeby z prośbą o "
+           L"uprawnienia administratora).\n"
            L"/CURRENTUSER \u2013 instalacja tylko dla bieżącego użytkownika, bez uprawnień administratora.\n"
            L"/NOSHORTCUTS \u2013 bez skrótów w Menu Start i na pulpicie.\n"
            L"/LOG=plik \u2013 każdy krok instalacji dopisany do pliku dziennika (UTF-8).\n"
@@ -279,5 +280,6 @@ Str RelaunchParameters(const InstallerSwitches& switches, InstallKind kind)
 
 Str AllUsersParameters()
 {
-    return RelaunchParameters(RunSwitches, RunSwitches.kind == KindCurrentUser ? KindAllUsers : RunSwitches.kind);
+    return RelaunchParameters(RunSwitches,
+                              RunSwitches.kind == KindCurrentUser ? KindAllUsers : RunSwitches.kind);
 }

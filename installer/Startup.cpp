@@ -147,7 +147,8 @@ void LogPlace()
 {
     const wchar_t* kind = Script.perUserInstall ? Tr(L"dla bieżącego użytkownika", L"for the current user")
                                                 : Tr(L"dla wszystkich użytkowników", L"for all users");
-    const wchar_t* pieces[] = {Script.updateMode ? Tr(L"Aktualizacja ", L"Update ") : Tr(L"Instalacja ", L"Installation "),
+    const wchar_t* pieces[] = {Script.updateMode ? Tr(L"Aktualizacja ", L"Update ")
+                                                 : Tr(L"Instalacja ", L"Installation "),
                                kind, Tr(L" do katalogu ", L" into "), Script.installDir.text(), nullptr};
     WriteInstallLog(ConcatList(pieces));
 }
@@ -157,8 +158,8 @@ void LogPlace()
 void RunInstaller(const InstallerSwitches& switches)
 {
     if (switches.help) {
-        ShowAlert(nullptr, SwitchesHelpText(FileNameOf(ModuleFileName())).text(), HelpCaption().text(), L"+OK",
-                  AlertInformation);
+        ShowAlert(nullptr, SwitchesHelpText(FileNameOf(ModuleFileName())).text(), HelpCaption().text(),
+                  L"+OK", AlertInformation);
         SetExitCode(ExitInstalled);
         return;
     }
@@ -185,9 +186,9 @@ void RunInstaller(const InstallerSwitches& switches)
         return;
     }
     if (!Script.programName.isEmpty() && !TakeInstallMutex(Script.programName, !Script.perUserInstall)) {
-        const wchar_t* pieces[] = {Tr(L"Trwa już inna instalacja programu ", L"Another installation of "),
-                                   Script.programName.text(),
-                                   Tr(L". Poczekaj na jej koniec.", L" is running. Wait until it has ended."), nullptr};
+        const wchar_t* pieces[] = {
+            Tr(L"Trwa już inna instalacja programu ", L"Another installation of "), Script.programName.text(),
+            Tr(L". Poczekaj na jej koniec.", L" is running. Wait until it has ended."), nullptr};
         Str text = ConcatList(pieces);
         WriteInstallLog(text);
         if (switches.silent)
@@ -230,9 +231,11 @@ void AppMain()
             if (silent)
                 SetExitCode(ExitStartFailed);
             else
-                ShowError(nullptr, Tr(L"Nieudane uruchomienie programu Lumivo.", L"Lumivo failed to start"), error);
+                ShowError(nullptr, Tr(L"Nieudane uruchomienie programu Lumivo.", L"Lumivo failed to start"),
+                          error);
         }
-        WriteInstallLog(Concat(Str(Tr(L"Kod wyjścia: ", L"Exit code: ")), IntToStr(CurrentAppContext()->exitCode)));
+        WriteInstallLog(
+            Concat(Str(Tr(L"Kod wyjścia: ", L"Exit code: ")), IntToStr(CurrentAppContext()->exitCode)));
     } catch (...) {
         CloseInstallLog();
         ReleaseInstallScript();

@@ -41,16 +41,19 @@ static DWORD KibiBytes(int64_t bytes)
 
 void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const Str& displayName,
                          const Str& uninstallCommand, const Str& iconPath, const Str& publisher,
-                         const Str& version, const Str& installLocation, int64_t installedBytes, const Str& url)
+                         const Str& version, const Str& installLocation, int64_t installedBytes,
+                         const Str& url)
 {
     OwnedKey key;
-    bool written = RegCreateKeyExW(root, keyPath.text(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
-                                   KEY_ALL_ACCESS, nullptr, key.receive(), nullptr) == ERROR_SUCCESS;
+    bool written =
+        RegCreateKeyExW(root, keyPath.text(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, key.receive(), nullptr) == ERROR_SUCCESS;
     // Values in order; the first failure stops the rest.
     written = written && SetText(key.get(), L"DisplayName", displayName) &&
               SetText(key.get(), L"UninstallString", uninstallCommand) &&
               SetText(key.get(), L"QuietUninstallString", Concat(uninstallCommand, Str(L" /S"))) &&
-              SetText(key.get(), L"DisplayIcon", iconPath) && SetOptionalText(key.get(), L"Publisher", publisher) &&
+              SetText(key.get(), L"DisplayIcon", iconPath) &&
+              SetOptionalText(key.get(), L"Publisher", publisher) &&
               SetOptionalText(key.get(), L"ProductVersion", version) &&
               SetOptionalText(key.get(), L"DisplayVersion", version) &&
               SetText(key.get(), L"InstallLocation", installLocation) &&
@@ -59,8 +62,9 @@ void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const
               SetOptionalText(key.get(), L"URLInfoAbout", url);
     key.reset();
     if (!written) {
-        HostAlert(host, Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program."), L"+OK",
-                  2);
+        HostAlert(host,
+                  Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program."),
+                  L"+OK", 2);
         throw Abort();
     }
 }
@@ -71,9 +75,10 @@ LONG UnregisterUninstaller(HKEY root, const Str& keyPath)
     LONG result = RegOpenKeyExW(root, keyPath.text(), 0, KEY_ALL_ACCESS, key.receive());
     if (result != ERROR_SUCCESS)
         return result;
-    const wchar_t* values[] = {L"DisplayName",    L"UninstallString", L"DisplayIcon",     L"Publisher",
-                               L"ProductVersion", L"QuietUninstallString", L"DisplayVersion", L"InstallLocation",
-                               L"EstimatedSize",  L"NoModify",        L"NoRepair",        L"URLInfoAbout"};
+    const wchar_t* values[] = {L"DisplayName",    L"UninstallString", L"DisplayIcon",
+                               L"Publisher",      L"ProductVersion",  L"QuietUninstallString",
+                               L"DisplayVersion", L"InstallLocation", L"EstimatedSize",
+                               L"NoModify",       L"NoRepair",        L"URLInfoAbout"};
     for (const wchar_t* value : values)
         RegDeleteValueW(key.get(), value);
     key.reset();

@@ -21,7 +21,8 @@ Str UninstallKeyPath(const Str& programName);
 // and raises Abort.
 void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const Str& displayName,
                          const Str& uninstallCommand, const Str& iconPath, const Str& publisher,
-                         const Str& version, const Str& installLocation, int64_t installedBytes, const Str& url);
+                         const Str& version, const Str& installLocation, int64_t installedBytes,
+                         const Str& url);
 
 // Deletes the values and the key; the Windows result of the last call.
 LONG UnregisterUninstaller(HKEY root, const Str& keyPath);

@@ -72,7 +72,8 @@ void RemoveFiles(Session& session)
         return;
     Str question = Concat(Str(Tr(L"Te pliki mogą zawierać Twoje dane lub zmiany:\n",
                                  L"These files may hold your own data or changes:\n")),
-                          Joined(asked, L"\n"), Str(Tr(L"\n\nCzy usunąć je również?", L"\n\nDo you want to remove them as well?")));
+                          Joined(asked, L"\n"),
+                          Str(Tr(L"\n\nCzy usunąć je również?", L"\n\nDo you want to remove them as well?")));
     if (!Ask(session, question))
         return;
     for (int64_t i = 0; i < asked.length(); i++)
@@ -192,8 +193,9 @@ void TellNotRemoved(const Session& session, bool runAgain)
                              L"These files could not be removed (they may be in use by another program):\n")),
                       Joined(session.log.failed, L"\n"));
     if (runAgain)
-        text.append(Str(Tr(L"\n\nGdy będą wolne, uruchom deinstalację ponownie z listy zainstalowanych programów.",
-                           L"\n\nOnce they are free, run the removal again from the list of installed programs.")));
+        text.append(
+            Str(Tr(L"\n\nGdy będą wolne, uruchom deinstalację ponownie z listy zainstalowanych programów.",
+                   L"\n\nOnce they are free, run the removal again from the list of installed programs.")));
     Tell(session, text, 1);
 }
 
