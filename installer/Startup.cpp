@@ -37,6 +37,17 @@ Str HelpCaption()
     return Script.titleText.isEmpty() ? DefaultHeadline() : Script.titleText;
 }
 
+// Nothing is installed: why goes into the log, and to the user in an alert, or with /S into the
+// exit code.
+void Refuse(const InstallerSwitches& switches, const Str& why, int32_t silentCode)
+{
+    WriteInstallLog(why);
+    if (switches.silent)
+        SetExitCode(silentCode);
+    else
+        ShowAlert(nullptr, why.text(), HelpCaption().text(), L"+OK", AlertWarning);
+}
+
 // A directory installed for all users holds the all-users uninstaller.
 bool InstalledForAllUsers(const Str& directory)
 {
@@ -164,12 +175,7 @@ void RunInstaller(const InstallerSwitches& switches)
         return;
     }
     if (switches.problem != SwitchesFine) {
-        Str problem = SwitchProblemText(switches);
-        WriteInstallLog(problem);
-        if (switches.silent)
-            SetExitCode(ExitBadSwitches);
-        else
-            ShowAlert(nullptr, problem.text(), HelpCaption().text(), L"+OK", AlertWarning);
+        Refuse(switches, SwitchProblemText(switches), ExitBadSwitches);
         return;
     }
     if (NeedsElevation(switches)) {
@@ -189,12 +195,7 @@ void RunInstaller(const InstallerSwitches& switches)
         const wchar_t* pieces[] = {
             Tr(L"Trwa już inna instalacja programu ", L"Another installation of "), Script.programName.text(),
             Tr(L". Poczekaj na jej koniec.", L" is running. Wait until it has ended."), nullptr};
-        Str text = ConcatList(pieces);
-        WriteInstallLog(text);
-        if (switches.silent)
-            SetExitCode(ExitAnotherInstall);
-        else
-            ShowAlert(nullptr, text.text(), HelpCaption().text(), L"+OK", AlertWarning);
+        Refuse(switches, ConcatList(pieces), ExitAnotherInstall);
         return;
     }
     try {

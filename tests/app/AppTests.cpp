@@ -121,6 +121,22 @@ struct RecordedRelaunch {
     std::wstring file;
 };
 
+// As soon as the main form shows: look at it, then press Exit and answer Yes.
+void LeaveWindowOnceShown(bool& shown, std::function<void(HWND)> look = {})
+{
+    AnswerAlerts({0});
+    RunInModalLoopUntil([&shown, look] {
+        HWND window = ThreadWindow(L"Lumivo Main Form");
+        if (!window)
+            return false;
+        shown = true;
+        if (look)
+            look(window);
+        PostMessageW(window, WM_COMMAND, CommandExit, 0);
+        return true;
+    });
+}
+
 InstallerSwitches Switches(const std::wstring& tail)
 {
     return ParseInstallerSwitches((L"setup.exe " + tail).c_str());
@@ -394,15 +410,7 @@ TEST_CASE("without rights: a registered all-users installation or prefer-shared 
         RegCloseKey(key);
         RecordedRelaunch child(5);
         bool shown = false;
-        AnswerAlerts({0});
-        RunInModalLoopUntil([&] {
-            HWND window = ThreadWindow(L"Lumivo Main Form");
-            if (!window)
-                return false;
-            shown = true;
-            PostMessageW(window, WM_COMMAND, CommandExit, 0);
-            return true;
-        });
+        LeaveWindowOnceShown(shown);
         RunInstaller(Switches(L""));
         CHECK(shown);
         CHECK_FALSE(child.ran());
@@ -579,15 +587,8 @@ TEST_CASE("/D= proposes the directory in the window")
     AppScene scene;
     RunSwitches = Switches(L"/D=C:\\Somewhere Else\\App");
     bool shown = false;
-    AnswerAlerts({0});
-    RunInModalLoopUntil([&] {
-        HWND window = ThreadWindow(L"Lumivo Main Form");
-        if (!window)
-            return false;
-        shown = true;
+    LeaveWindowOnceShown(shown, [](HWND window) {
         CHECK(WindowText(GetDlgItem(window, DirectoryFieldId)) == L"C:\\Somewhere Else\\App");
-        PostMessageW(window, WM_COMMAND, CommandExit, 0);
-        return true;
     });
     RunInstaller(RunSwitches);
     RunSwitches = InstallerSwitches();
