@@ -16,6 +16,8 @@ struct BuildOptions {
     std::filesystem::path uninstaller;
     std::filesystem::path output;
     std::filesystem::path stub;
+    std::filesystem::path icon; // replaces the stub's icon group 101 when given
+    bool appended = false;      // the archive behind the image instead of in resource 103
     int level = 12;
     int jobs = 1;
     bool quiet = false;
