@@ -109,6 +109,30 @@ TEST_CASE("refusals exit with 2 and name the file")
     CHECK(refused.status == 2);
     CHECK(Has(refused, "install.script"));
     CHECK_FALSE(fs::exists(dir.path("setup.exe")));
+
+    // stubs that cannot carry the archive, and icons that are no icons
+    Put(dir.path("app/install.script"), "name=Demo\n");
+    std::vector<uint8_t> stub = MinimalPe();
+    std::vector<uint8_t> truncated(stub.begin(), stub.begin() + 0x100), notLast = stub, overlapping = stub;
+    WriteU32(&notLast[MinimalPeHeader + 24 + 112 + 40], 0);
+    WriteU32(&overlapping[MinimalPeSections + 40 + 12], 0x1000);
+    Save(dir.path("truncated.exe"), truncated);
+    Save(dir.path("not-last.exe"), notLast);
+    Save(dir.path("overlapping.exe"), overlapping);
+    Save(dir.path("bad.ico"), std::string("\0\0\1\0\1\0 short"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"--stub " + dir.path("truncated.exe"), "cut short"},
+        {"--stub " + dir.path("not-last.exe"), "not the last one"},
+        {"--stub " + dir.path("overlapping.exe"), "overlaps"},
+        {"--stub " + dir.path("stub.exe") + " --icon " + dir.path("bad.ico"), "bad.ico"},
+        {"--stub " + dir.path("stub.exe") + " --icon " + dir.path("no-such.ico"), "no-such.ico"}};
+    for (const auto& [options, reason] : cases) {
+        Outcome outcome = Pack("build " + dir.path("app") + " -o " + dir.path("setup.exe") + " " + options);
+        CAPTURE(outcome.output);
+        CHECK(outcome.status == 2);
+        CHECK(Has(outcome, reason));
+        CHECK_FALSE(fs::exists(dir.path("setup.exe")));
+    }
 }
 
 TEST_CASE("verify names every damaged entry and exits with 1")
