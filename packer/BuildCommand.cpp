@@ -54,6 +54,7 @@ static std::vector<uint8_t> ReadStub(const fs::path& stub)
     try {
         PeLayout layout = ReadPeLayout(bytes.data(), bytes.size());
         CheckRebuildable(layout, bytes.size());
+        ReadResources(bytes.data(), bytes.size(), layout);
     } catch (const PeFormatError& error) {
         Refuse("the stub " + Shown(stub) + " is not a PE image that can carry the archive: " + error.message);
     }

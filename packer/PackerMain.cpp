@@ -2,6 +2,7 @@
 #include "packer/BuildCommand.h"
 #include "packer/HelpText.h"
 #include "packer/PackError.h"
+#include "packer/PeImage.h"
 #include "packer/SetupCommands.h"
 
 #include <cstdio>
@@ -45,6 +46,10 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         std::fprintf(stderr, "lumivo-pack: %s\n", error.message.c_str());
         return error.status;
+    } catch (const PeFormatError& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "lumivo-pack: %s\n", error.message.c_str());
+        return ExitRefused;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "lumivo-pack: out of memory\n");
         return ExitDamaged;

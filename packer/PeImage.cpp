@@ -42,6 +42,8 @@ int PeLayout::sectionOf(uint32_t rva) const
 
 size_t PeLayout::fileOffset(uint32_t rva, uint32_t size, const char* what) const
 {
+    if (size == 0)
+        return 0; // nothing to read, wherever it is said to lie (an empty resource ends its section)
     int index = sectionOf(rva);
     if (index < 0)
         Malformed(std::string(what) + " lies outside every section");

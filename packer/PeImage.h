@@ -58,7 +58,7 @@ struct PeLayout {
     // The section whose loaded bytes hold the address, or -1.
     int sectionOf(uint32_t rva) const;
     // The file offset of size bytes at rva, all inside one section's file bytes; PeFormatError
-    // naming what when they are not.
+    // naming what when they are not. 0 for no bytes.
     size_t fileOffset(uint32_t rva, uint32_t size, const char* what) const;
 };
 
