@@ -176,9 +176,14 @@ void BuildSetup(const BuildOptions& options)
 
 fs::path DefaultStub()
 {
+    // An installed packer (PREFIX/bin) finds the stub in PREFIX/share/lumivo; a built one beside it.
     std::error_code error;
     fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path("lumivo-stub.exe") : self.parent_path() / "lumivo-stub.exe";
+    if (error)
+        return "lumivo-stub.exe";
+    fs::path installed = (self.parent_path() / ".." / "share" / "lumivo" / "lumivo-stub.exe").lexically_normal();
+    fs::path beside = self.parent_path() / "lumivo-stub.exe";
+    return fs::exists(installed, error) || !fs::exists(beside, error) ? installed : beside;
 }
 
 fs::path DefaultUninstaller()

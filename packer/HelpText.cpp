@@ -5,12 +5,17 @@ static const char Overview[] = R"(Usage: lumivo-pack COMMAND [OPTIONS]
 Builds a Lumivo setup program for 64-bit Windows from an application folder, and reads one.
 
 Commands:
+  init APPDIR                 write a commented install.script to start from
   build APPDIR -o SETUP.exe   pack every file under APPDIR into a copy of the installer stub
   list SETUP.exe              one line per entry: kind, packed size, size, CRC, time, name
   verify SETUP.exe            check and unpack every entry; report the damaged ones
   extract SETUP.exe -C DIR    unpack every entry into DIR
 
-Run "lumivo-pack COMMAND --help" (or "lumivo-pack help COMMAND") for a command's options.
+Run "lumivo-pack COMMAND --help" (or "lumivo-pack help COMMAND") for a command's options, and
+"lumivo-pack --version" for the version, the libdeflate version and the stub in use.
+
+The stub and the uninstaller come from PREFIX/share/lumivo when lumivo-pack is installed in
+PREFIX/bin, else from beside lumivo-pack.
 
 Exit status:
   0  success
@@ -40,14 +45,14 @@ Options:
                           temporary name and renamed when complete; a failed build leaves
                           no file behind and an existing SETUP.exe as it was. A SETUP.exe
                           inside APPDIR is not packed into itself.
-  --stub STUB.exe         the installer program to build from (default: lumivo-stub.exe
-                          next to lumivo-pack). It must be an
+  --stub STUB.exe         the installer program to build from (default: lumivo-stub.exe of
+                          this installation, as lumivo-pack --version shows). It must be an
                           unsigned PE image whose resource section is last (apart from the
                           base relocations, which are moved behind it), with nothing behind
                           its last section and no archive resource (103) of its own.
   --uninstaller EXE       the uninstaller to add under the two names that installations use,
                           "_de_install.exe" (all users) and "_de_installu.exe" (per user)
-                          (default: lumivo-uninstall.exe next to lumivo-pack). A name that
+                          (default: lumivo-uninstall.exe beside the default stub). A name that
                           APPDIR already holds keeps APPDIR's file: an application may bring
                           its own uninstaller.
   --no-uninstaller        add no uninstaller (the application brings both programs itself)
@@ -72,6 +77,20 @@ Refused, with exit status 2 and the offending file named, before anything is wri
   name with a backslash included); a stub that is not a PE image or cannot carry the archive
   (truncated headers, overlapping sections, a resource section that is not last, a signature);
   an icon file that is malformed; a file that cannot be read.
+)";
+
+static const char Init[] = R"(Usage: lumivo-pack init APPDIR [--name NAME] [--exe FILE]
+
+Writes APPDIR/install.script to start from: the program's name, its main executable, every
+entry to copy (copy-files=*), a Start-menu and a desktop shortcut, the window in the language
+of Windows, and every other key as a comment that explains it. Edit it, then run
+lumivo-pack build. An existing install.script is never overwritten (exit status 2).
+
+Options:
+  --name NAME  the program's name (default: the folder's name)
+  --exe FILE   the main executable, relative to APPDIR (default: the one .exe at the top of
+               APPDIR when there is exactly one; otherwise the key is left as a comment)
+  -h, --help   this text
 )";
 
 static const char List[] = R"(Usage: lumivo-pack list SETUP.exe
@@ -114,6 +133,8 @@ std::string HelpText(const std::string& command)
 {
     if (command == "build")
         return Build;
+    if (command == "init")
+        return Init;
     if (command == "list")
         return List;
     if (command == "verify")

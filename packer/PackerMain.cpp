@@ -1,9 +1,11 @@
 // lumivo-pack: builds Lumivo setup programs on Linux and reads them.
 #include "packer/BuildCommand.h"
 #include "packer/HelpText.h"
+#include "packer/InitCommand.h"
 #include "packer/PackError.h"
 #include "packer/PeImage.h"
 #include "packer/SetupCommands.h"
+#include "packer/VersionCommand.h"
 
 #include <cstdio>
 #include <exception>
@@ -23,12 +25,18 @@ static int Run(const std::vector<std::string>& args)
         std::fputs(HelpText("").c_str(), stdout);
         return ExitOk;
     }
+    if (command == "--version" || command == "version") {
+        std::fputs(VersionText().c_str(), stdout);
+        return ExitOk;
+    }
     if (command == "help") {
         std::fputs(HelpText(rest.empty() ? "" : rest[0]).c_str(), stdout);
         return ExitOk;
     }
     if (command == "build")
         return RunBuild(rest);
+    if (command == "init")
+        return RunInit(rest);
     if (command == "list")
         return RunList(rest);
     if (command == "verify")
