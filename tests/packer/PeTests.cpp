@@ -254,7 +254,8 @@ TEST_CASE("the stub rebuilt with the archive and version information keeps every
     }
     CheckRebuilt(MinimalPe(), added);
     std::string old = "an old archive";
-    CheckRebuilt(MinimalPe(&old), added, {ResourceLeaf{{ResourceTypeRcData, u""}, {ArchiveResourceId, u""}, 1033, 0, 0, 0}});
+    ResourceLeaf oldArchive{{ResourceTypeRcData, u""}, {ArchiveResourceId, u""}, 1033, 0, 0, 0};
+    CheckRebuilt(MinimalPe(&old), added, {oldArchive});
 }
 
 TEST_CASE("named types and names, several languages and empty resources survive a rebuild")
