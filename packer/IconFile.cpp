@@ -117,7 +117,9 @@ void ReplaceIconGroup(std::vector<ResourceItem>& items, uint32_t id, const std::
         entry[1] = image.height;
         entry[2] = image.colorCount;
         entry[4] = static_cast<uint8_t>(image.planes);
+        entry[5] = static_cast<uint8_t>(image.planes >> 8);
         entry[6] = static_cast<uint8_t>(image.bitCount);
+        entry[7] = static_cast<uint8_t>(image.bitCount >> 8);
         WriteU32(entry + 8, static_cast<uint32_t>(image.bytes.size()));
         entry[12] = static_cast<uint8_t>(next);
         entry[13] = static_cast<uint8_t>(next >> 8);
