@@ -88,15 +88,15 @@ bool WriteSetup(const fs::path& output, SetupParts& parts, const std::vector<Pay
         resource.data.borrowAll(archive);
         parts.resources.push_back(std::move(resource));
         RebuiltImage image = Rebuild(output, parts);
-        if (image.sizeOfImage < MaxImageSize) {
+        if (image.sizeOfImage < parts.imageLimit) {
             StampChecksum(image);
             WriteFile(output, image.bytes);
             return false;
         }
         std::fprintf(stderr,
-                     "lumivo-pack: an archive of %llu bytes makes an image of 2 GiB or more, which Windows does "
-                     "not load: appending it behind the image instead\n",
-                     static_cast<unsigned long long>(archiveLength));
+                     "lumivo-pack: an archive of %llu bytes makes an image of %llu bytes or more, which Windows "
+                     "does not load: appending it behind the image instead\n",
+                     static_cast<unsigned long long>(archiveLength), static_cast<unsigned long long>(parts.imageLimit));
         parts.resources.pop_back();
     }
 

@@ -8,6 +8,7 @@
 #include "packer/OutputBytes.h"
 #include "packer/PayloadFiles.h"
 #include "packer/PeResources.h"
+#include "packer/SetupImage.h"
 
 #include <filesystem>
 #include <optional>
@@ -29,6 +30,7 @@ struct SetupParts {
     std::vector<ResourceItem> resources; // the stub's, with the version information and icon changed
     std::optional<uint32_t> timeDateStamp;
     bool appended = false; // the archive behind the image instead of in resource 103
+    uint64_t imageLimit = MaxImageSize; // images of this size or more are not loaded (MaxImageSize; tests lower it)
 };
 
 // Writes output + a temporary suffix, then renames it to output. On any failure the temporary

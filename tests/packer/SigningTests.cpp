@@ -5,6 +5,9 @@
 #include "archive/ArchiveFormat.h"
 #include "packer/PeImage.h"
 #include "packer/PeResources.h"
+#include "packer/SetupImage.h"
+#include "packer/SetupReader.h"
+#include "packer/SetupWriter.h"
 #include "support/ArchiveBuilder.h"
 
 #include <cstdio>
@@ -100,6 +103,32 @@ TEST_CASE("list, verify and extract read both layouts, also with a signature app
         CHECK(Run("extract " + dir.path("signed.exe") + " -C " + out, output) == 0);
         CHECK(Load(out + "/docs/readme.txt").size() == 3000);
     }
+}
+
+TEST_CASE("an archive too large for a loadable image is appended instead")
+{
+    std::vector<uint8_t> stub = MinimalPe();
+    PayloadFile file{"big.bin", u"big.bin", "", 300000, 0};
+    PackedEntry entry;
+    entry.data.assign(300000, 0x42);
+    entry.size = 300000;
+    entry.crc = Crc32(entry.data.data(), 300000);
+    TempDir dir;
+    SetupParts parts;
+    parts.stub = &stub;
+    parts.resources = StubResources(stub, ReadPeLayout(stub.data(), stub.size()));
+    parts.imageLimit = 0x40000; // the stub's 12 KiB image fits, with 300 KB more it does not
+    CHECK(WriteSetup(dir.path("setup.exe"), parts, {file}, {entry}));
+    SetupArchive setup = LoadSetupArchive(dir.path("setup.exe"));
+    CHECK_FALSE(setup.inResource);
+    CHECK(setup.length == RecordHeaderSize + 14 + 300000 + RecordHeaderSize);
+    CHECK(ReadPeLayout(setup.file.data(), setup.file.size()).sizeOfImage < 0x40000);
+
+    SetupParts roomy;
+    roomy.stub = &stub;
+    roomy.resources = StubResources(stub, ReadPeLayout(stub.data(), stub.size()));
+    CHECK_FALSE(WriteSetup(dir.path("roomy.exe"), roomy, {file}, {entry}));
+    CHECK(LoadSetupArchive(dir.path("roomy.exe")).inResource);
 }
 
 } // TEST_SUITE
