@@ -104,6 +104,17 @@ void RemoveCreatedFolders(const StrArray& created)
         RemoveDirectoryW(created.ref(i).text());
 }
 
+StrArray FoldersAbove(const StrArray& created, const Str& dir)
+{
+    Str self = AddTrailingSlash(NormalizePath(dir));
+    StrArray above;
+    above.makeEmpty();
+    for (int64_t i = 0; i < created.length(); i++)
+        if (!StrEqualNoCase(AddTrailingSlash(NormalizePath(created.ref(i))), self))
+            above.append(created.ref(i));
+    return above;
+}
+
 StrArray MakeInstallDirectory(InstallHost& host)
 {
     StrArray created;

@@ -27,6 +27,8 @@ DirectoryOutcome PrepareDirectory(const Str& dir, bool forAllUsers, StrArray& cr
 // Removes the folders that PrepareDirectory created, the deepest first, each only when it is
 // empty.
 void RemoveCreatedFolders(const StrArray& created);
+// The created folders other than dir itself: those made above it, outermost first.
+StrArray FoldersAbove(const StrArray& created, const Str& dir);
 
 // The step of the installation for Script.installDir (for all users when isAdmin is set and the
 // installation is not per user): the folders it created, outermost first; on failure the host's

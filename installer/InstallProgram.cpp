@@ -158,6 +158,9 @@ void InstallProgram(InstallHost& host)
 
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
     StrArray createdFolders = MakeInstallDirectory(host);
+    // The uninstaller removes the folders made above the directory when they end empty.
+    plan.data.createdDirectories = FoldersAbove(createdFolders, Script.installDir);
+    dataText = BuildUninstallData(plan.data);
 
     // From the first written file on, every failure is undone before it is reported.
     try {
@@ -187,7 +190,8 @@ void InstallProgram(InstallHost& host)
             if (Script.desktopShortcut)
                 AddDesktopShortcut(host, Script.programName, plan.programPath);
             RegisterUninstaller(host, plan.root, plan.keyPath, Script.programName, plan.uninstallCommand,
-                                plan.programPath, plan.publisher, plan.version);
+                                plan.programPath, plan.publisher, plan.version, Script.installDir, done,
+                                ScriptValues.valueOf(L"url"));
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
                       Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
             HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."), L"+OK",
