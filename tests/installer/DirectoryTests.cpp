@@ -71,6 +71,11 @@ TEST_CASE("missing parents are created, the outermost first, and go again when t
         CHECK(scene.install() == complete);
         if (complete) {
             CHECK(ReadWholeFile(dir + L"\\docs\\readme.txt") == "read me");
+            // The uninstaller learns which folders above the directory were made for it.
+            std::wstring above = scene.scratch.path(L"Outer\\Middle\\|") + scene.scratch.path(L"Outer\\");
+            std::string data = ReadWholeFile(dir + L"\\LumivoTestParents.de");
+            CHECK(data.find("\r\ncreated-directories=" + std::string(above.begin(), above.end())) !=
+                  std::string::npos);
         } else {
             CHECK_FALSE(DirectoryExists(scene.scratch.path(L"Outer")));
             CHECK(SeenAlerts().back().text == L"The program could not be installed properly.");

@@ -32,14 +32,20 @@ struct Installed {
         WriteWholeFile(dataFile(), "path=" + path + "\r\nauto-delete-files=sub\\data.txt|app.exe\r\n"
                                    "auto-delete-directories=sub\\\r\nask-delete-files=notes.txt\r\n"
                                    "delete-directories=cache\r\nexe-file=app.exe\r\nname=LumivoFlowTest");
+        registerDataFile(dataFile());
+    }
+    // The entry in the list of installed programs, naming the data file.
+    void registerDataFile(const std::wstring& path)
+    {
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoFlowTest")).text(), 0, nullptr, 0,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr);
-        std::wstring command = L"\"" + dir + L"\\_de_install.exe\" \"" + dataFile() + L"\"";
+        std::wstring command = L"\"" + DirectoryOfPath(path) + L"_de_install.exe\" \"" + path + L"\"";
         RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                        static_cast<DWORD>(2 * (command.size() + 1)));
         RegCloseKey(key);
     }
+    static std::wstring DirectoryOfPath(const std::wstring& path) { return path.substr(0, path.rfind(L'\\') + 1); }
     ~Installed()
     {
         StopAnsweringAlerts();
@@ -147,6 +153,7 @@ TEST_CASE("folders made above the directory go when they end empty")
         narrowOuter(outer.begin(), outer.end());
     WriteWholeFile(dir + L"\\App.de", "path=" + narrowDir + "\r\nauto-delete-files=app.exe\r\nexe-file=app.exe\r\n"
                                       "name=LumivoFlowTest\r\ncreated-directories=" + narrowInner + "|" + narrowOuter);
+    program.registerDataFile(dir + L"\\App.de");
     StrArray arguments;
     arguments.append(Str((dir + L"\\App.de").c_str()));
     arguments.append(Str(L"/S"));
