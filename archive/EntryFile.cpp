@@ -29,8 +29,9 @@ static void WriteAll(HANDLE file, const uint8_t* bytes, int64_t count, const Str
         DWORD wanted = static_cast<DWORD>(count < chunk ? count : chunk), written = 0;
         if (!WriteFile(file, bytes, wanted, &written, nullptr))
             ThrowLastError(name.text());
-        if (written != wanted)
-            throw WinError(ERROR_WRITE_FAULT, name.text());
+        // A short write is followed by another, which tells why (a full disk fills part of a write).
+        if (written == 0)
+            throw WinError(ERROR_DISK_FULL, name.text());
         bytes += written;
         count -= written;
     }
