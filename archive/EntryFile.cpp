@@ -15,10 +15,10 @@ Str TemporaryNameFor(const Str& destination)
 
 void CheckPlainNewFile(void* file, const Str& name)
 {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info) ||
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
-        info.nNumberOfLinks != 1)
+    // One cheap query: the attributes and the reparse tag (CREATE_NEW makes no second name).
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) ||
+        (info.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || info.ReparseTag != 0)
         throw WinError(ErrorReparsePointEncountered, name.text());
 }
 

@@ -25,8 +25,8 @@ struct TemporaryFile {
 // ERROR_REPARSE_POINT_ENCOUNTERED, which not every set of platform headers names.
 enum : int32_t { ErrorReparsePointEncountered = 4395 };
 
-// Raises ErrorReparsePointEncountered with name unless the open handle is a file that was just
-// created: not a directory, not a link or other reparse point, not a second name of a file.
+// Raises ErrorReparsePointEncountered with name unless the open handle, of a file that was just
+// created, is a plain file: not a directory, not a link or other reparse point.
 void CheckPlainNewFile(void* file, const Str& name);
 
 // destination + "." + 16 random hexadecimal digits + "$$".

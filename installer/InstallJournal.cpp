@@ -68,19 +68,27 @@ Str ReadJournalText(const Str& path)
     return text;
 }
 
-StrArray JournalLines(const Str& text)
+// The pieces of text between separators; the piece after the last separator only when asked for.
+static StrArray Pieces(const Str& text, wchar_t separator, bool withLast)
 {
-    StrArray lines;
-    lines.makeEmpty();
+    StrArray pieces;
+    pieces.makeEmpty();
     const wchar_t* units = text.text();
     int64_t start = 0;
     for (int64_t i = 0; i < text.length(); i++) {
-        if (units[i] == L'\n') {
-            lines.append(Str(units + start, i - start));
+        if (units[i] == separator) {
+            pieces.append(Str(units + start, i - start));
             start = i + 1;
         }
     }
-    return lines;
+    if (withLast)
+        pieces.append(Str(units + start, text.length() - start));
+    return pieces;
+}
+
+StrArray JournalLines(const Str& text)
+{
+    return Pieces(text, L'\n', false);
 }
 
 static void AppendEscaped(Str& record, const Str& field)
@@ -141,15 +149,8 @@ static Str Unescaped(const wchar_t* units, int64_t length)
 
 StrArray JournalFields(const Str& line)
 {
-    StrArray fields;
-    fields.makeEmpty();
-    const wchar_t* units = line.text();
-    int64_t start = 0;
-    for (int64_t i = 0; i <= line.length(); i++) {
-        if (i == line.length() || units[i] == L'\t') {
-            fields.append(Unescaped(units + start, i - start));
-            start = i + 1;
-        }
-    }
+    StrArray fields = Pieces(line, L'\t', true);
+    for (int64_t i = 0; i < fields.length(); i++)
+        fields.ref(i) = Unescaped(fields.ref(i).text(), fields.ref(i).length());
     return fields;
 }

@@ -1,5 +1,7 @@
 #include "installer/InstallFixture.h"
 
+#include "doctest.h"
+
 #include "archive/ArchiveReader.h"
 #include "core/Error.h"
 #include "gui/Form.h"
@@ -110,6 +112,27 @@ bool InstallFixture::install()
     } catch (const Abort&) {
         return false;
     }
+}
+
+HeldFile::HeldFile(const std::wstring& path)
+    : handle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr))
+{
+    REQUIRE(handle != INVALID_HANDLE_VALUE);
+}
+
+void HeldFile::release()
+{
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+}
+
+void AnswerAlertsReleasing(const std::vector<int>& answers, HeldFile& held)
+{
+    AnswerAlerts(answers, [&held](size_t index) {
+        if (index == 0)
+            held.release();
+    });
 }
 
 uint64_t LastWriteTime(const std::wstring& path)

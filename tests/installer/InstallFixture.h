@@ -36,6 +36,18 @@ struct InstallFixture {
     Form* form;
 };
 
+// A file held open without sharing, as another program holds it, until released.
+struct HeldFile {
+    explicit HeldFile(const std::wstring& path);
+    ~HeldFile() { release(); }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    void release();
+    void* handle;
+};
+// Answers the alerts (AnswerAlerts), letting go of the held file just before the first answer.
+void AnswerAlertsReleasing(const std::vector<int>& answers, HeldFile& held);
+
 uint64_t LastWriteTime(const std::wstring& path);
 // The value of a registry text, or "<absent>".
 std::wstring RegistryText(bool perUser, const std::wstring& programName, const wchar_t* value);

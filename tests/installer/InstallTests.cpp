@@ -247,18 +247,10 @@ TEST_CASE("a destination held open: Cancel undoes everything, Retry after releas
         CreateDirectoryW(dir.c_str(), nullptr);
         CreateDirectoryW((dir + L"\\Syntax").c_str(), nullptr);
         WriteWholeFile(dir + L"\\Syntax\\css.x", "held");
-        HANDLE holder = CreateFileW((dir + L"\\Syntax\\css.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
-        REQUIRE(holder != INVALID_HANDLE_VALUE);
-        AnswerAlerts({answer, 0}, [&](size_t index) {
-            if (index == 0) {
-                CloseHandle(holder);
-                holder = INVALID_HANDLE_VALUE;
-            }
-        });
+        HeldFile held(dir + L"\\Syntax\\css.x");
+        AnswerAlertsReleasing({answer, 0}, held);
         bool completed = scene.install();
-        if (holder != INVALID_HANDLE_VALUE)
-            CloseHandle(holder);
+        held.release();
         REQUIRE(SeenAlerts().size() == 2);
         CHECK(SeenAlerts()[0].text == L"The file \"" + dir + L"\\Syntax\\css.x\"\nis currently in use, or you do "
                                       L"not have write access to the directory.\n\nPlease close all programs and "

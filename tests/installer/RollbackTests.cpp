@@ -173,18 +173,10 @@ TEST_CASE("an upgrade held at a file: Cancel gives version 1 back, Retry after r
         MachineState before = StateOf(scene);
         std::wstring dir = scene.installDir();
         UseVersion(scene, name, 2);
-        HANDLE holder = CreateFileW((dir + L"\\readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
-        REQUIRE(holder != INVALID_HANDLE_VALUE);
-        AnswerAlerts({answer, 0}, [&](size_t index) {
-            if (index == 0) {
-                CloseHandle(holder);
-                holder = INVALID_HANDLE_VALUE;
-            }
-        });
+        HeldFile held(dir + L"\\readme.txt");
+        AnswerAlertsReleasing({answer, 0}, held);
         bool completed = scene.install();
-        if (holder != INVALID_HANDLE_VALUE)
-            CloseHandle(holder);
+        held.release();
         REQUIRE(SeenAlerts().size() == 2);
         CHECK(SeenAlerts()[0].text.find(dir + L"\\readme.txt\"\nis currently in use") != std::wstring::npos);
         if (answer == 1) {
@@ -224,11 +216,10 @@ TEST_CASE("a data file held at the end: the key's values of every kind and the l
     MachineState before = StateOf(scene);
     UseVersion(scene, L"LumivoTestHeldData", 2);
     std::wstring data = scene.installDir() + L"\\LumivoTestHeldData.de";
-    HANDLE holder = CreateFileW(data.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    REQUIRE(holder != INVALID_HANDLE_VALUE);
+    HeldFile held(data);
     AnswerAlerts({1, 0});
     CHECK_FALSE(scene.install());
-    CloseHandle(holder);
+    held.release();
     REQUIRE(SeenAlerts().size() == 2);
     CHECK(SeenAlerts()[0].text.find(data) != std::wstring::npos);
     CHECK(StateOf(scene) == before);
@@ -269,11 +260,10 @@ TEST_CASE("a link that cannot be replaced: Continue keeps the one that stood the
     InstallVersion1(scene, L"LumivoTestLinkHeld");
     std::wstring link = LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, scene.programName);
     UseVersion(scene, L"LumivoTestLinkHeld", 2);
-    HANDLE holder = CreateFileW(link.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    REQUIRE(holder != INVALID_HANDLE_VALUE);
+    HeldFile held(link);
     AnswerAlerts({0, 0});
     bool completed = scene.install();
-    CloseHandle(holder);
+    held.release();
     CHECK(completed);
     REQUIRE(SeenAlerts().size() == 2);
     CHECK(SeenAlerts()[0].text == L"Failed to add a shortcut to the Desktop.\nContinue installation?");
