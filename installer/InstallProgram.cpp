@@ -233,6 +233,7 @@ void InstallProgram(InstallHost& host)
         RollBack(host, transaction);
         throw Abort();
     }
+    CurrentAppContext()->exitCode = 0; // complete, whatever happens to the closing message
 
     if (Script.updateMode) {
         HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());
@@ -241,5 +242,4 @@ void InstallProgram(InstallHost& host)
                    Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
         HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."), L"+OK", 4);
     }
-    CurrentAppContext()->exitCode = 0;
 }

@@ -73,6 +73,13 @@ static void WriteDown(InstallTransaction& transaction, PutStep& step, const Str&
     step.absentBefore = false;
 }
 
+// Writes down that a step did not happen: nothing of it is undone or deleted.
+static void Skip(InstallTransaction& transaction, PutStep& step)
+{
+    AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(step.number)}));
+    step.settled = false;
+}
+
 void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes, int64_t count,
                const uint64_t* time)
 {
@@ -81,7 +88,13 @@ void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, 
     Str aside = Concat(AddTrailingSlash(transaction.backupDir), IntToStr(transaction.steps));
     WriteDown(transaction, step, path, aside, temporary);
     step.staged.path = temporary;
-    WriteTemporary(step.staged, bytes, count, time);
+    try {
+        WriteTemporary(step.staged, bytes, count, time);
+    } catch (const Error& error) {
+        if (error.code == ERROR_FILE_EXISTS || error.code == ERROR_ALREADY_EXISTS)
+            Skip(transaction, step); // whatever stands under that name is not this run's
+        throw;
+    }
 }
 
 // Keeps the file at step.path aside through a handle that no one else shares, so that a file
@@ -112,10 +125,10 @@ void CommitFile(InstallTransaction& transaction, PutStep& step)
     try {
         RenameTemporary(step.staged, step.path, false);
     } catch (const Error& error) {
-        if (error.code == ERROR_ALREADY_EXISTS || error.code == ERROR_FILE_EXISTS) {
+        if (step.absentBefore && (error.code == ERROR_ALREADY_EXISTS || error.code == ERROR_FILE_EXISTS)) {
             // Something else put a file there meanwhile: it is not this run's to delete.
             DiscardTemporary(step.staged);
-            AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(step.number)}));
+            Skip(transaction, step);
         }
         throw;
     }

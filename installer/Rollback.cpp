@@ -44,8 +44,13 @@ bool EndsWith(const Str& text, const wchar_t* suffix)
 bool InsideDirectory(const Str& path, const Str& directory)
 {
     Str prefix = AddTrailingSlash(directory);
-    return StartsWithNoCase(path, prefix) &&
-           IsContainedRelativePath(Str(path.text() + prefix.length(), path.length() - prefix.length()));
+    if (!StartsWithNoCase(path, prefix))
+        return false;
+    // A directory given with a trailing backslash doubles it in the paths made from it.
+    int64_t start = prefix.length();
+    while (start < path.length() && path.at(start) == L'\\')
+        start++;
+    return IsContainedRelativePath(Str(path.text() + start, path.length() - start));
 }
 
 // The name TemporaryNameFor gives beside path: path, a dot, 16 hexadecimal digits, "$$".

@@ -254,6 +254,18 @@ TEST_CASE("read-only and hidden files are replaced, and restored with their attr
     CHECK(Leftovers(scene).empty());
 }
 
+TEST_CASE("a directory given with a trailing backslash (doubled in the uninstaller's path) is put back whole")
+{
+    InstallFixture scene;
+    InstallVersion1(scene, L"LumivoTestTrailing");
+    MachineState before = StateOf(scene);
+    UseVersion(scene, L"LumivoTestTrailing", 2, L"foo.exe|missing.dll");
+    Script.installDir = Str((scene.installDir() + L"\\").c_str());
+    AnswerAlerts({0});
+    CHECK_FALSE(scene.install());
+    CHECK(StateOf(scene) == before);
+}
+
 TEST_CASE("a link that cannot be replaced: Continue keeps the one that stood there")
 {
     InstallFixture scene;
