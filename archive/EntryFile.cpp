@@ -18,7 +18,8 @@ void CheckPlainNewFile(void* file, const Str& name)
     // One cheap query: the attributes and the reparse tag (CREATE_NEW makes no second name).
     FILE_ATTRIBUTE_TAG_INFO info;
     if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) ||
-        (info.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) || info.ReparseTag != 0)
+        (info.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        info.ReparseTag != 0)
         throw WinError(ErrorReparsePointEncountered, name.text());
 }
 
@@ -77,7 +78,8 @@ bool RenameOpenFile(void* file, const Str& destination, bool replaceExisting)
     info->ReplaceIfExists = replaceExisting;
     info->FileNameLength = static_cast<DWORD>(CheckInt(nameBytes));
     memcpy(info->FileName, destination.text(), nameBytes);
-    return SetFileInformationByHandle(file, FileRenameInfo, info, static_cast<DWORD>(CheckInt(buffer.length())));
+    return SetFileInformationByHandle(file, FileRenameInfo, info,
+                                      static_cast<DWORD>(CheckInt(buffer.length())));
 }
 
 void RenameTemporary(TemporaryFile& file, const Str& destination, bool replaceExisting)
@@ -92,7 +94,8 @@ void DiscardTemporary(TemporaryFile& file)
 {
     if (file.handle) {
         FILE_DISPOSITION_INFO dispose = {TRUE};
-        bool deleted = SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &dispose, sizeof dispose);
+        bool deleted =
+            SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &dispose, sizeof dispose);
         file.handle.reset();
         if (!deleted)
             DeleteFileW(file.path.text());

@@ -38,8 +38,8 @@ static int AskRetry(InstallHost& host, const Error& error, const Str& destinatio
 // A silent run has no one to free the file or the disk: a few tries a second apart, then failure.
 enum { SilentAttempts = 5, SilentWaitMs = 1000 };
 
-void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes, const uint64_t* time,
-                  const Str& destination)
+void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
+                  const uint64_t* time, const Str& destination)
 {
     PutStep step;
     try {
@@ -69,7 +69,8 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
     }
 }
 
-int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, const Str& entryName, const Str& destination)
+int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, const Str& entryName,
+                    const Str& destination)
 {
     ByteArray bytes = ReadEntry(entryName.text(), entryName.length());
     uint64_t time = LastEntryTime; // kept for every retry: nothing else is read in between

@@ -17,10 +17,11 @@ struct InstallTransaction;
 // often as the user asks, without writing the bytes again when only the move failed; Cancel
 // raises Abort. A silent run retries a few times after a short wait, then gives up with Abort.
 // Other errors pass to the caller.
-void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes, const uint64_t* time,
-                  const Str& destination);
+void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
+                  const uint64_t* time, const Str& destination);
 
 // Reads the entry once and installs it with its own time (InstallBytes). The entry's size.
-int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, const Str& entryName, const Str& destination);
+int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, const Str& entryName,
+                    const Str& destination);
 
 #endif

@@ -112,15 +112,17 @@ void Log(InstallHost& host, const Str& line)
 void RollBack(InstallHost& host, InstallTransaction& transaction)
 {
     try {
-        HostStatus(host, Str(Tr(L"Sprzątanie po nieudanej instalacji", L"Cleaning after a failed installation")),
+        HostStatus(host,
+                   Str(Tr(L"Sprzątanie po nieudanej instalacji", L"Cleaning after a failed installation")),
                    Str());
     } catch (...) {
     }
     Log(host, Str(Tr(L"Cofanie zmian instalacji", L"Undoing the changes of the installation")));
     if (!RollBackTransaction(transaction))
-        Log(host, StrFormat(Tr(L"Nie wszystko dało się przywrócić; następna instalacja dokończy to z []",
-                               L"Not everything could be put back; the next installation finishes it from []"),
-                            transaction.backupDir));
+        Log(host,
+            StrFormat(Tr(L"Nie wszystko dało się przywrócić; następna instalacja dokończy to z []",
+                         L"Not everything could be put back; the next installation finishes it from []"),
+                      transaction.backupDir));
     if (Script.updateMode)
         return;
     try {
@@ -136,8 +138,8 @@ void LogRegistryValues(InstallHost& host, const InstallPlan& plan)
         return;
     StrArray values = DescribeRegistryValues(plan.root, plan.keyPath);
     for (int64_t i = 0; i < values.length(); i++)
-        Log(host, StrFormat(Tr(L"Rejestr []\\[]: []", L"Registry []\\[]: []"), RootName(plan.root), plan.keyPath,
-                            values.ref(i)));
+        Log(host, StrFormat(Tr(L"Rejestr []\\[]: []", L"Registry []\\[]: []"), RootName(plan.root),
+                            plan.keyPath, values.ref(i)));
 }
 
 // The unpacked size of the entries, as their records declare it (entries missing from the
@@ -240,6 +242,7 @@ void InstallProgram(InstallHost& host)
     } else {
         HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
                    Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
-        HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."), L"+OK", 4);
+        HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
+                  L"+OK", 4);
     }
 }

@@ -44,8 +44,8 @@ void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const 
             ThrowLastError(transaction.backupDir.text());
         folderMade = true;
         SetFileAttributesW(transaction.backupDir.text(), FILE_ATTRIBUTE_HIDDEN);
-        CreateJournal(transaction.journal, Concat(AddTrailingSlash(transaction.backupDir), Str(JournalFileName)),
-                      records);
+        CreateJournal(transaction.journal,
+                      Concat(AddTrailingSlash(transaction.backupDir), Str(JournalFileName)), records);
     } catch (...) {
         // Nothing was changed yet but the folders: they go again.
         transaction.journal.file.reset();
@@ -80,8 +80,8 @@ static void Skip(InstallTransaction& transaction, PutStep& step)
     step.settled = false;
 }
 
-void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes, int64_t count,
-               const uint64_t* time)
+void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
+               int64_t count, const uint64_t* time)
 {
     DiscardTemporary(step.staged);
     Str temporary = TemporaryNameFor(path);
@@ -103,8 +103,8 @@ static void SettlePrevious(InstallTransaction& transaction, PutStep& step)
 {
     if (step.settled)
         return;
-    OwnedFileHandle previous(CreateFileW(step.path.text(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, nullptr,
-                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    OwnedFileHandle previous(CreateFileW(step.path.text(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!previous) {
         DWORD code = GetLastError();
         if (code != ERROR_FILE_NOT_FOUND)
@@ -114,7 +114,8 @@ static void SettlePrevious(InstallTransaction& transaction, PutStep& step)
     } else {
         if (!RenameOpenFile(previous.get(), step.aside, false))
             ThrowLastError(step.path.text());
-        Log(transaction, L"Poprzedni plik [] odłożony jako []", L"Kept the previous [] as []", step.path, step.aside);
+        Log(transaction, L"Poprzedni plik [] odłożony jako []", L"Kept the previous [] as []", step.path,
+            step.aside);
     }
     step.settled = true;
 }
@@ -165,8 +166,8 @@ void MakeDirectory(InstallTransaction& transaction, const Str& path)
 void SaveKey(InstallTransaction& transaction, HKEY root, const Str& keyPath)
 {
     AppendJournal(transaction.journal, SaveRegistryKey(root, keyPath));
-    Log(transaction, L"Zapamiętano wartości klucza []\\[]", L"Saved the values of []\\[]", Str(RootName(root)),
-        keyPath);
+    Log(transaction, L"Zapamiętano wartości klucza []\\[]", L"Saved the values of []\\[]",
+        Str(RootName(root)), keyPath);
 }
 
 static StrArray LinesOf(InstallTransaction& transaction)

@@ -35,11 +35,11 @@ struct InstallTransaction {
 
 // One path that the transaction puts something at.
 struct PutStep {
-    int64_t number = -1;     // its number in the journal; -1 before it is written down
+    int64_t number = -1; // its number in the journal; -1 before it is written down
     Str path;
-    Str aside;               // where the file that stood at path is kept
-    TemporaryFile staged;    // the new file, complete and flushed, until it is moved into place
-    bool settled = false;    // the previous file is aside, or known to have been absent
+    Str aside;            // where the file that stood at path is kept
+    TemporaryFile staged; // the new file, complete and flushed, until it is moved into place
+    bool settled = false; // the previous file is aside, or known to have been absent
     bool absentBefore = false;
 };
 
@@ -53,8 +53,8 @@ void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const 
 // Writes the new content of path to a new temporary file beside it (written down first), with
 // the last-write time when given, flushed to disk. A failure deletes the temporary file and
 // raises (a full disk: 112 with the temporary file's name); the step can be staged again.
-void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes, int64_t count,
-               const uint64_t* time);
+void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
+               int64_t count, const uint64_t* time);
 
 // Keeps the file at step.path aside (or writes down that there was none), then moves the staged
 // file into place. A file that another program holds open raises its code with the path and

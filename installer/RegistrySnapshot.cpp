@@ -50,15 +50,16 @@ static bool BytesOfHex(const Str& hex, ByteArray& bytes)
 static bool ValueAt(HKEY key, DWORD index, SavedValue& value)
 {
     DWORD nameUnits = 0, dataBytes = 0;
-    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameUnits, &dataBytes,
-                         nullptr, nullptr) != ERROR_SUCCESS)
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameUnits,
+                         &dataBytes, nullptr, nullptr) != ERROR_SUCCESS)
         return false;
     CharBuffer name;
     name.reserveZeros(nameUnits + 1);
     value.data.makeEmpty();
     value.data.insertUninitialized(0, dataBytes + 1);
     DWORD nameLength = nameUnits + 1, size = dataBytes + 1;
-    LONG result = RegEnumValueW(key, index, name.text(), &nameLength, nullptr, &value.type, value.data.items(), &size);
+    LONG result =
+        RegEnumValueW(key, index, name.text(), &nameLength, nullptr, &value.type, value.data.items(), &size);
     if (result != ERROR_SUCCESS)
         return false;
     value.name = Str(name.text(), nameLength);
@@ -71,7 +72,8 @@ Str SaveRegistryKey(HKEY root, const Str& keyPath)
     OwnedKey key;
     LONG opened = RegOpenKeyExW(root, keyPath.text(), 0, KEY_READ, key.receive());
     if (opened == ERROR_FILE_NOT_FOUND)
-        return Concat(JournalRecord(L"key", {Str(RootName(root)), Str(L"0"), keyPath}), JournalRecord(L"key-saved"));
+        return Concat(JournalRecord(L"key", {Str(RootName(root)), Str(L"0"), keyPath}),
+                      JournalRecord(L"key-saved"));
     if (opened != ERROR_SUCCESS)
         ThrowWinError(opened, keyPath.text());
     Str records = JournalRecord(L"key", {Str(RootName(root)), Str(L"1"), keyPath});
@@ -135,7 +137,8 @@ bool RestoreRegistryKey(HKEY root, const Str& keyPath, bool existed, const StrAr
         bool saved = false;
         for (int64_t j = 0; j < valueLines.length() && !saved; j++) {
             SavedValue value;
-            saved = ParseSavedValue(JournalFields(valueLines.ref(j)), value) && StrEqualNoCase(value.name, present.name);
+            saved = ParseSavedValue(JournalFields(valueLines.ref(j)), value) &&
+                    StrEqualNoCase(value.name, present.name);
         }
         if (saved)
             i++;
@@ -170,8 +173,7 @@ StrArray DescribeRegistryValues(HKEY root, const Str& keyPath)
             while (units > 0 && text[units - 1] == 0)
                 units--;
             data = Str(text, units);
-        }
-        else if (value.type == REG_DWORD && value.data.length() == 4)
+        } else if (value.type == REG_DWORD && value.data.length() == 4)
             data = IntToStr(*reinterpret_cast<const uint32_t*>(value.data.items()));
         else
             data = HexOf(value.data.items(), value.data.length());

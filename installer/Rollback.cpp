@@ -31,8 +31,8 @@ bool Exists(const Str& path)
 
 bool StartsWithNoCase(const Str& text, const Str& prefix)
 {
-    return text.length() >= prefix.length() && StrEqualNoCase(text.text(), prefix.length(), prefix.text(),
-                                                               prefix.length());
+    return text.length() >= prefix.length() &&
+           StrEqualNoCase(text.text(), prefix.length(), prefix.text(), prefix.length());
 }
 
 bool EndsWith(const Str& text, const wchar_t* suffix)
@@ -200,8 +200,10 @@ bool UndoKey(InstallHost& host, const StrArray& lines, int64_t index, const Jour
     for (int64_t i = index + 1; i < lines.length(); i++) {
         if (lines.ref(i) == L"key-saved") {
             bool restored = RestoreRegistryKey(root, fields.ref(3), fields.ref(2) == L"1", values);
-            Log(host, restored ? L"Przywrócono klucz rejestru []" : L"Nie można przywrócić klucza rejestru []",
-                restored ? L"Restored the registry key []" : L"Could not restore the registry key []", fields.ref(3));
+            Log(host,
+                restored ? L"Przywrócono klucz rejestru []" : L"Nie można przywrócić klucza rejestru []",
+                restored ? L"Restored the registry key []" : L"Could not restore the registry key []",
+                fields.ref(3));
             return restored;
         }
         values.append(lines.ref(i));
@@ -224,8 +226,8 @@ bool JournalBelongsTo(const StrArray& lines, const JournalOwner& owner)
         return false;
     StrArray program = JournalFields(lines.ref(1));
     StrArray dir = JournalFields(lines.ref(2));
-    return program.length() == 2 && program.ref(0) == L"program" && StrEqualNoCase(program.ref(1), owner.programName) &&
-           dir.length() == 2 && dir.ref(0) == L"dir" &&
+    return program.length() == 2 && program.ref(0) == L"program" &&
+           StrEqualNoCase(program.ref(1), owner.programName) && dir.length() == 2 && dir.ref(0) == L"dir" &&
            StrEqualNoCase(AddTrailingSlash(dir.ref(1)), AddTrailingSlash(owner.installDir));
 }
 
@@ -260,7 +262,8 @@ bool FinishJournal(InstallHost& host, const StrArray& lines, const JournalOwner&
     bool complete = true;
     for (int64_t i = 0; i < lines.length(); i++) {
         StrArray fields = JournalFields(lines.ref(i));
-        if (fields.ref(0) != L"put" || !PutIsOwned(fields, owner) || Marked(flags.skipped, StepNumber(fields.ref(1))))
+        if (fields.ref(0) != L"put" || !PutIsOwned(fields, owner) ||
+            Marked(flags.skipped, StepNumber(fields.ref(1))))
             continue;
         for (int64_t field = 3; field <= 4; field++) {
             const Str& kept = fields.ref(field);
@@ -274,8 +277,8 @@ bool FinishJournal(InstallHost& host, const StrArray& lines, const JournalOwner&
     if (complete)
         Log(host, L"Usunięto kopie zapasowe z []", L"Deleted the backups in []", owner.backupDir);
     else
-        Log(host, L"Nie można usunąć wszystkich kopii zapasowych z []", L"Could not delete every backup in []",
-            owner.backupDir);
+        Log(host, L"Nie można usunąć wszystkich kopii zapasowych z []",
+            L"Could not delete every backup in []", owner.backupDir);
     return complete;
 }
 
@@ -304,9 +307,10 @@ void RecoverInterruptedInstall(InstallHost& host, const Str& installDir, const S
     }
     if (!JournalBelongsTo(lines, owner))
         throw WinError(ERROR_ALREADY_EXISTS, owner.backupDir.text());
-    HostStatus(host, Str(Tr(L"Cofanie przerwanej instalacji...", L"Undoing an interrupted installation...")), Str());
-    Log(host, L"Znaleziono pozostałości przerwanej instalacji w []", L"Found the leftovers of an interrupted installation in []",
-        owner.backupDir);
+    HostStatus(host, Str(Tr(L"Cofanie przerwanej instalacji...", L"Undoing an interrupted installation...")),
+               Str());
+    Log(host, L"Znaleziono pozostałości przerwanej instalacji w []",
+        L"Found the leftovers of an interrupted installation in []", owner.backupDir);
     bool committed = false;
     for (int64_t i = 0; i < lines.length() && !committed; i++)
         committed = lines.ref(i) == L"commit";

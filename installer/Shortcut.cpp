@@ -71,8 +71,8 @@ static void AddShortcut(InstallHost& host, InstallTransaction& transaction, int 
         ClearPath(transaction, step, ShortcutPath(HostWindow(host), csidl, linkName));
         CreateShortcut(host, csidl, linkName, targetPath);
         if (host.writeLog)
-            HostLog(host, StrFormat(Tr(L"Utworzono skrót [] do []", L"Created the shortcut [] to []"), step.path,
-                                    targetPath));
+            HostLog(host, StrFormat(Tr(L"Utworzono skrót [] do []", L"Created the shortcut [] to []"),
+                                    step.path, targetPath));
     } catch (const Error&) {
         UndoStep(transaction, step);
         int answer = HostAlert(host, question, Tr(L"+Kontynuuj|-Anuluj", L"+Continue|-Cancel"), 2);

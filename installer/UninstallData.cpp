@@ -61,8 +61,8 @@ ByteArray UninstallDataBytes(const Str& text)
     if (size <= 0)
         ThrowLastError();
     bytes.insertUninitialized(0, size);
-    WideCharToMultiByte(CP_UTF8, 0, lines.text(), units, reinterpret_cast<char*>(bytes.items()), size, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, lines.text(), units, reinterpret_cast<char*>(bytes.items()), size,
+                        nullptr, nullptr);
     return bytes;
 }
 

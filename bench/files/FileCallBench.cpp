@@ -1,7 +1,8 @@
 // What one installed file costs, call by call, on the path that the installer takes: the journal
 // record, the new temporary file (created, checked, written, stamped, flushed), the previous file
 // kept aside, the temporary moved into place. Then the same files once more without the flush,
-// to show its share; and the path of earlier versions for comparison. Run under Wine, in a folder on the disk to measure:
+// to show its share; and the path of earlier versions for comparison. Run under Wine, in a folder
+// on the disk to measure:
 //   tools/wine-run build/win/bench/files/lumivo-file-bench.exe 'C:\bench-files' 2000
 #include <windows.h>
 
@@ -13,10 +14,16 @@
 namespace {
 
 enum Call { Journal, Create, Check, Write, Stamp, Flush, Close, OpenPrevious, KeepAside, MoveIn, CallCount };
-const char* const CallNames[CallCount] = {"journal record", "CreateFileW (CREATE_NEW)", "GetFileInformationByHandleEx (tag)",
-                                          "WriteFile (4 KiB)", "SetFileTime", "FlushFileBuffers",
-                                          "CloseHandle", "open previous (DELETE, no sharing)",
-                                          "rename previous aside", "rename temporary into place"};
+const char* const CallNames[CallCount] = {"journal record",
+                                          "CreateFileW (CREATE_NEW)",
+                                          "GetFileInformationByHandleEx (tag)",
+                                          "WriteFile (4 KiB)",
+                                          "SetFileTime",
+                                          "FlushFileBuffers",
+                                          "CloseHandle",
+                                          "open previous (DELETE, no sharing)",
+                                          "rename previous aside",
+                                          "rename temporary into place"};
 
 double Now()
 {
@@ -43,7 +50,8 @@ std::vector<double> Upgrade(const std::wstring& folder, int count, int round, bo
     std::vector<double> spent(CallCount, 0.0);
     std::wstring backups = folder + L"\\backup" + std::to_wstring(round);
     CreateDirectoryW(backups.c_str(), nullptr);
-    HANDLE journal = CreateFileW((backups + L"\\journal").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    HANDLE journal =
+        CreateFileW((backups + L"\\journal").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     std::vector<char> bytes(4096, 'x');
     FILETIME time = {0x12345678, 0x01d00000};
     for (int i = 0; i < count; i++) {
@@ -52,7 +60,8 @@ std::vector<double> Upgrade(const std::wstring& folder, int count, int round, bo
         std::wstring aside = backups + L"\\" + std::to_wstring(i);
         DWORD written;
         double t = Now(), u;
-        std::string record = "put " + std::to_string(i) + " a record of about a hundred bytes, as paths make it\n";
+        std::string record =
+            "put " + std::to_string(i) + " a record of about a hundred bytes, as paths make it\n";
         WriteFile(journal, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
         u = Now(), spent[Journal] += u - t, t = u;
         HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
@@ -125,8 +134,10 @@ int wmain(int argc, wchar_t** argv)
     }
     Upgrade(folder, count, 0, true); // a first installation: nothing to keep aside
     double before = UpgradeAsBefore(folder, count);
-    printf("%d files of 4 KiB replaced as before (fixed temporary name, nothing kept, no flush): %.1f us a file, "
-           "%.2f s in all\n", count, before / count * 1e6, before);
+    printf("%d files of 4 KiB replaced as before (fixed temporary name, nothing kept, no flush): %.1f us a "
+           "file, "
+           "%.2f s in all\n",
+           count, before / count * 1e6, before);
     for (bool flush : {true, false}) {
         std::vector<double> spent = Upgrade(folder, count, flush ? 1 : 2, flush);
         double total = 0;

@@ -19,7 +19,8 @@ int wmain(int argc, wchar_t** argv)
     if (created != INVALID_HANDLE_VALUE)
         CloseHandle(created);
     DWORD end = GetTickCount() + static_cast<DWORD>(_wtoi(argv[2])) * 1000;
-    while (static_cast<LONG>(GetTickCount() - end) < 0 && GetFileAttributesW(release.c_str()) == INVALID_FILE_ATTRIBUTES)
+    while (static_cast<LONG>(GetTickCount() - end) < 0 &&
+           GetFileAttributesW(release.c_str()) == INVALID_FILE_ATTRIBUTES)
         Sleep(50);
     CloseHandle(file);
     DeleteFileW(release.c_str());

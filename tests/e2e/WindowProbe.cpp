@@ -119,6 +119,8 @@ int wmain(int argc, wchar_t** argv)
         CloseHandle(process);
         return ended ? 0 : 1;
     }
-    fprintf(stderr, "usage: window-probe list | wait CLASS [SECONDS] [TEXT] | gone CLASS [SECONDS] | kill CLASS TEXT\n");
+    fprintf(
+        stderr,
+        "usage: window-probe list | wait CLASS [SECONDS] [TEXT] | gone CLASS [SECONDS] | kill CLASS TEXT\n");
     return 2;
 }

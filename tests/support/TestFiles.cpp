@@ -94,7 +94,8 @@ void RemoveTree(const std::wstring& path)
     RemoveDirectoryW(path.c_str());
 }
 
-static void ListBelow(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& names)
+static void ListBelow(const std::wstring& root, const std::wstring& relative,
+                      std::vector<std::wstring>& names)
 {
     WIN32_FIND_DATAW found;
     HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &found);
@@ -131,7 +132,8 @@ std::string TreeState(const std::wstring& path)
         GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &data);
         char line[96];
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            snprintf(line, sizeof line, " attributes %lx\n", static_cast<unsigned long>(data.dwFileAttributes));
+            snprintf(line, sizeof line, " attributes %lx\n",
+                     static_cast<unsigned long>(data.dwFileAttributes));
         } else {
             uint64_t hash = 14695981039346656037ull;
             for (unsigned char c : ReadWholeFile(full))
