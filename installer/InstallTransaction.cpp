@@ -181,7 +181,8 @@ void CommitTransaction(InstallTransaction& transaction)
     AppendJournal(transaction.journal, JournalRecord(L"commit"));
     FlushJournal(transaction.journal);
     transaction.journal.file.reset();
-    FinishJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction));
+    UndoFailure failure; // what is left is finished by the next run
+    FinishJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction), failure);
 }
 
 bool RollBackTransaction(InstallTransaction& transaction)
@@ -189,5 +190,6 @@ bool RollBackTransaction(InstallTransaction& transaction)
     if (!transaction.begun)
         return true;
     transaction.journal.file.reset();
-    return UndoJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction));
+    UndoFailure failure; // what is left is undone by the next run
+    return UndoJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction), failure);
 }

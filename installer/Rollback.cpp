@@ -158,7 +158,17 @@ StepFlags ReadFlags(const StrArray& lines)
     return flags;
 }
 
-bool UndoPut(InstallHost& host, const StrArray& fields, const StepFlags& flags)
+// Writes down the first thing that could not be undone: the code of the call that just failed.
+bool Failed(UndoFailure& failure, const Str& path, uint32_t code = GetLastError())
+{
+    if (failure.code == 0) {
+        failure.code = code ? code : ERROR_GEN_FAILURE;
+        failure.path = path;
+    }
+    return false;
+}
+
+bool UndoPut(InstallHost& host, const StrArray& fields, const StepFlags& flags, UndoFailure& failure)
 {
     int64_t number = StepNumber(fields.ref(1));
     const Str& path = fields.ref(2);
@@ -171,15 +181,15 @@ bool UndoPut(InstallHost& host, const StrArray& fields, const StepFlags& flags)
         if (MoveFileExW(aside.text(), path.text(), MOVEFILE_REPLACE_EXISTING)) {
             Log(host, L"Przywrócono []", L"Restored []", path);
         } else {
+            undone = Failed(failure, path);
             Log(host, L"Nie można przywrócić []", L"Could not restore []", path);
-            undone = false;
         }
     } else if (Marked(flags.absent, number) && Exists(path)) {
         if (DeleteFileW(path.text())) {
             Log(host, L"Usunięto []", L"Deleted []", path);
         } else {
+            undone = Failed(failure, path);
             Log(host, L"Nie można usunąć []", L"Could not delete []", path);
-            undone = false;
         }
     }
     if (!temporary.isEmpty() && Exists(temporary))
@@ -189,7 +199,8 @@ bool UndoPut(InstallHost& host, const StrArray& fields, const StepFlags& flags)
 
 // The "key" record at index, with the "value" records that follow it up to "key-saved"; a
 // snapshot cut short by a kill was never followed by a change of the key.
-bool UndoKey(InstallHost& host, const StrArray& lines, int64_t index, const JournalOwner& owner)
+bool UndoKey(InstallHost& host, const StrArray& lines, int64_t index, const JournalOwner& owner,
+             UndoFailure& failure)
 {
     StrArray fields = JournalFields(lines.ref(index));
     HKEY root = fields.length() == 4 ? RootNamed(fields.ref(1)) : nullptr;
@@ -204,7 +215,7 @@ bool UndoKey(InstallHost& host, const StrArray& lines, int64_t index, const Jour
                 restored ? L"Przywrócono klucz rejestru []" : L"Nie można przywrócić klucza rejestru []",
                 restored ? L"Restored the registry key []" : L"Could not restore the registry key []",
                 fields.ref(3));
-            return restored;
+            return restored || Failed(failure, fields.ref(3), ERROR_CANTWRITE);
         }
         values.append(lines.ref(i));
     }
@@ -212,10 +223,11 @@ bool UndoKey(InstallHost& host, const StrArray& lines, int64_t index, const Jour
 }
 
 // Deletes the journal and the backup folder; false when the folder stays.
-bool RemoveBackupFolder(const JournalOwner& owner)
+bool RemoveBackupFolder(const JournalOwner& owner, UndoFailure& failure)
 {
     DeleteFileW(Concat(AddTrailingSlash(owner.backupDir), Str(JournalFileName)).text());
-    return RemoveDirectoryW(owner.backupDir.text()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+    return RemoveDirectoryW(owner.backupDir.text()) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+           Failed(failure, owner.backupDir);
 }
 
 } // namespace
@@ -231,7 +243,7 @@ bool JournalBelongsTo(const StrArray& lines, const JournalOwner& owner)
            StrEqualNoCase(AddTrailingSlash(dir.ref(1)), AddTrailingSlash(owner.installDir));
 }
 
-bool UndoJournal(InstallHost& host, const StrArray& lines, const JournalOwner& owner)
+bool UndoJournal(InstallHost& host, const StrArray& lines, const JournalOwner& owner, UndoFailure& failure)
 {
     StepFlags flags = ReadFlags(lines);
     bool complete = true;
@@ -241,14 +253,14 @@ bool UndoJournal(InstallHost& host, const StrArray& lines, const JournalOwner& o
         StrArray fields = JournalFields(lines.ref(i));
         const Str& kind = fields.ref(0);
         if (kind == L"put" && PutIsOwned(fields, owner))
-            complete = UndoPut(host, fields, flags) && complete;
+            complete = UndoPut(host, fields, flags, failure) && complete;
         else if (kind == L"key")
-            complete = UndoKey(host, lines, i, owner) && complete;
+            complete = UndoKey(host, lines, i, owner, failure) && complete;
         else if (kind == L"mkdir" && fields.length() == 2 && DirectoryIsOwned(fields.ref(1), owner))
             directories.append(fields.ref(1));
     }
     if (complete)
-        complete = RemoveBackupFolder(owner);
+        complete = RemoveBackupFolder(owner, failure);
     // Recorded shallowest first, so this goes deepest first; a directory that holds anything stays.
     for (int64_t i = 0; i < directories.length(); i++)
         if (RemoveDirectoryW(directories.ref(i).text()))
@@ -256,7 +268,7 @@ bool UndoJournal(InstallHost& host, const StrArray& lines, const JournalOwner& o
     return complete;
 }
 
-bool FinishJournal(InstallHost& host, const StrArray& lines, const JournalOwner& owner)
+bool FinishJournal(InstallHost& host, const StrArray& lines, const JournalOwner& owner, UndoFailure& failure)
 {
     StepFlags flags = ReadFlags(lines);
     bool complete = true;
@@ -270,10 +282,10 @@ bool FinishJournal(InstallHost& host, const StrArray& lines, const JournalOwner&
             if (kept.isEmpty() || !Exists(kept))
                 continue;
             SetFileAttributesW(kept.text(), FILE_ATTRIBUTE_NORMAL); // a read-only file kept aside
-            complete = DeleteFileW(kept.text()) && complete;
+            complete = (DeleteFileW(kept.text()) || Failed(failure, kept)) && complete;
         }
     }
-    complete = complete && RemoveBackupFolder(owner);
+    complete = complete && RemoveBackupFolder(owner, failure);
     if (complete)
         Log(host, L"Usunięto kopie zapasowe z []", L"Deleted the backups in []", owner.backupDir);
     else
@@ -301,7 +313,8 @@ void RecoverInterruptedInstall(InstallHost& host, const Str& installDir, const S
         lines.makeEmpty();
     if (lines.length() == 0 || (lines.length() < 3 && lines.ref(0) == JournalMarker)) {
         // Killed before its journal was complete: nothing was changed yet.
-        if (!RemoveBackupFolder(owner))
+        UndoFailure failure;
+        if (!RemoveBackupFolder(owner, failure))
             throw WinError(ERROR_ALREADY_EXISTS, owner.backupDir.text());
         return;
     }
@@ -314,7 +327,8 @@ void RecoverInterruptedInstall(InstallHost& host, const Str& installDir, const S
     bool committed = false;
     for (int64_t i = 0; i < lines.length() && !committed; i++)
         committed = lines.ref(i) == L"commit";
-    bool complete = committed ? FinishJournal(host, lines, owner) : UndoJournal(host, lines, owner);
+    UndoFailure failure;
+    bool complete = committed ? FinishJournal(host, lines, owner, failure) : UndoJournal(host, lines, owner, failure);
     if (!complete)
-        throw WinError(ERROR_SHARING_VIOLATION, owner.backupDir.text());
+        ThrowWinError(failure.code, failure.path.text());
 }

@@ -1,5 +1,6 @@
 // A look at the windows of the Wine desktop from outside, for the end-to-end tests:
-//   window-probe list                         every visible top-level window: class, title, rectangle
+//   window-probe list                         every visible top-level window: class, title, rectangle,
+//                                             message
 //   window-probe wait CLASS [SECONDS] [TEXT]  waits for a visible window of the class (whose title or
 //                                             message holds TEXT) that is the foreground window (so
 //                                             that keys pressed next reach it) and prints its title
@@ -75,8 +76,8 @@ static BOOL CALLBACK ListWindow(HWND window, LPARAM)
         return TRUE;
     RECT r;
     GetWindowRect(window, &r);
-    printf("%s\t%s\t%ld %ld %ld %ld\n", Utf8(ClassOf(window)).c_str(), Utf8(TextOf(window)).c_str(), r.left, r.top,
-           r.right, r.bottom);
+    printf("%s\t%s\t%ld %ld %ld %ld\t%s\n", Utf8(ClassOf(window)).c_str(), Utf8(TextOf(window)).c_str(), r.left,
+           r.top, r.right, r.bottom, Utf8(MessageOf(window)).c_str());
     return TRUE;
 }
 
