@@ -85,8 +85,7 @@ void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, 
 {
     DiscardTemporary(step.staged);
     Str temporary = TemporaryNameFor(path);
-    Str aside = Concat(AddTrailingSlash(transaction.backupDir), IntToStr(transaction.steps));
-    WriteDown(transaction, step, path, aside, temporary);
+    WriteDown(transaction, step, path, TemporaryNameFor(path), temporary);
     step.staged.path = temporary;
     try {
         WriteTemporary(step.staged, bytes, count, time);

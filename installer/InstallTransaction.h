@@ -3,9 +3,9 @@
 // whatever it replaces is kept aside, so that the whole can be undone on failure or cancel (or
 // by the next run, after a kill) and made final on success by deleting what was kept.
 //
-// The journal and the replaced files live in a hidden folder inside the installation directory,
-// on its volume, so that keeping a file aside is a rename; replaced links are kept beside
-// themselves under a temporary name.
+// A replaced file or link is kept beside itself under a temporary name (the name, a dot, 16 random
+// hexadecimal digits, "$$"): keeping it is a rename within its own folder. The journal lives in a
+// hidden folder inside the installation directory.
 #ifndef LUMIVO_INSTALLER_INSTALLTRANSACTION_H
 #define LUMIVO_INSTALLER_INSTALLTRANSACTION_H
 
@@ -19,7 +19,7 @@
 
 struct InstallHost;
 
-// The folder inside the installation directory, and the journal inside it.
+// The folder inside the installation directory that holds the journal, and the journal.
 extern const wchar_t* const BackupFolderName;
 extern const wchar_t* const JournalFileName;
 

@@ -95,21 +95,17 @@ int64_t StepNumber(const Str& text)
     return number;
 }
 
-// A "put" record that stays within what the owner may touch: a file inside the directory kept in
-// the backup folder, or one of the program's links kept beside itself; its temporary file beside.
+// A "put" record that stays within what the owner may touch: a file inside the directory or one
+// of the program's links, with what it kept and its temporary file beside it.
 bool PutIsOwned(const StrArray& fields, const JournalOwner& owner)
 {
     if (fields.length() != 5 || StepNumber(fields.ref(1)) < 0)
         return false;
     const Str& path = fields.ref(2);
-    const Str& aside = fields.ref(3);
     const Str& temporary = fields.ref(4);
-    if (!temporary.isEmpty() && !IsTemporaryNameOf(temporary, path))
+    if (!IsTemporaryNameOf(fields.ref(3), path) || (!temporary.isEmpty() && !IsTemporaryNameOf(temporary, path)))
         return false;
-    if (InsideDirectory(path, owner.installDir) &&
-        StrEqualNoCase(aside, Concat(AddTrailingSlash(owner.backupDir), fields.ref(1))))
-        return true;
-    return IsTemporaryNameOf(aside, path) && IsProgramLink(path, owner.programName);
+    return InsideDirectory(path, owner.installDir) || IsProgramLink(path, owner.programName);
 }
 
 bool DirectoryIsOwned(const Str& path, const JournalOwner& owner)
@@ -287,10 +283,11 @@ bool FinishJournal(InstallHost& host, const StrArray& lines, const JournalOwner&
     }
     complete = complete && RemoveBackupFolder(owner, failure);
     if (complete)
-        Log(host, L"Usunięto kopie zapasowe z []", L"Deleted the backups in []", owner.backupDir);
+        Log(host, L"Usunięto odłożone poprzednie pliki i dziennik instalacji w []",
+            L"Deleted the kept previous files and the journal of the installation in []", owner.installDir);
     else
-        Log(host, L"Nie można usunąć wszystkich kopii zapasowych z []",
-            L"Could not delete every backup in []", owner.backupDir);
+        Log(host, L"Nie można usunąć wszystkich odłożonych poprzednich plików w []",
+            L"Could not delete every kept previous file in []", owner.installDir);
     return complete;
 }
 

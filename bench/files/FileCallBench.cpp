@@ -1,6 +1,6 @@
 // What one installed file costs, call by call, on the path that the installer takes: the journal
 // record, the new temporary file (created, checked, written, stamped, flushed), the previous file
-// kept aside, the temporary moved into place. Then the same files once more without the flush,
+// kept aside beside itself, the temporary moved into place. Then the same files once more without the flush,
 // to show its share; and the path of earlier versions for comparison. Run under Wine, in a folder
 // on the disk to measure:
 //   tools/wine-run build/win/bench/files/lumivo-file-bench.exe 'C:\bench-files' 2000
@@ -33,6 +33,14 @@ double Now()
     return double(counter.QuadPart) / double(frequency.QuadPart);
 }
 
+// File i of a payload spread over 50 folders, as applications are.
+std::wstring PathOf(const std::wstring& folder, int i)
+{
+    std::wstring directory = folder + L"\\d" + std::to_wstring(i % 50);
+    CreateDirectoryW(directory.c_str(), nullptr);
+    return directory + L"\\file" + std::to_wstring(i) + L".txt";
+}
+
 bool Rename(HANDLE file, const std::wstring& to)
 {
     std::vector<char> buffer(sizeof(FILE_RENAME_INFO) + to.size() * 2);
@@ -55,9 +63,9 @@ std::vector<double> Upgrade(const std::wstring& folder, int count, int round, bo
     std::vector<char> bytes(4096, 'x');
     FILETIME time = {0x12345678, 0x01d00000};
     for (int i = 0; i < count; i++) {
-        std::wstring path = folder + L"\\file" + std::to_wstring(i) + L".txt";
+        std::wstring path = PathOf(folder, i);
         std::wstring temporary = path + L".0123456789abcdef$$";
-        std::wstring aside = backups + L"\\" + std::to_wstring(i);
+        std::wstring aside = path + L".fedcba987654321" + std::to_wstring(round) + L"$$";
         DWORD written;
         double t = Now(), u;
         std::string record =
@@ -102,7 +110,7 @@ double UpgradeAsBefore(const std::wstring& folder, int count)
     FILETIME time = {0x12345678, 0x01d00000};
     double start = Now();
     for (int i = 0; i < count; i++) {
-        std::wstring path = folder + L"\\file" + std::to_wstring(i) + L".txt";
+        std::wstring path = PathOf(folder, i);
         std::wstring temporary = path + L"$$";
         DWORD written;
         HANDLE file = CreateFileW(temporary.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

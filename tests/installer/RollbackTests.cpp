@@ -197,15 +197,14 @@ TEST_CASE("an upgrade held at a file: Cancel gives version 1 back, Retry after r
             CHECK(RegistryText(false, name, L"DisplayName") == name);
             CHECK(ReadWholeFile(LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, name)) != "a link the user made");
             // The log names every step.
-            CHECK(LogHas(scene,
-                         L"Kept the previous " + dir + L"\\foo.exe as " + dir + L"\\lumivo-rollback$$\\"));
+            CHECK(LogHas(scene, L"Kept the previous " + dir + L"\\foo.exe as " + dir + L"\\foo.exe."));
             CHECK(LogHas(scene, L"Created directory " + dir + L"\\Syntax\\"));
             CHECK(LogHas(scene, L"Wrote " + dir + L"\\foo.exe (9 bytes)"));
             CHECK(LogHas(scene, L"Created the shortcut " + LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, name)));
             CHECK(LogHas(scene, L"Registry HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" +
                                     name + L": DisplayName = " + name));
             CHECK(LogHas(scene, L"Wrote " + dir + L"\\" + name + L".de"));
-            CHECK(LogHas(scene, L"Deleted the backups in " + dir + L"\\lumivo-rollback$$"));
+            CHECK(LogHas(scene, L"Deleted the kept previous files and the journal of the installation in " + dir));
         }
     }
 }
@@ -424,7 +423,7 @@ TEST_CASE("leftovers that are not this program's are left alone, and the install
     std::wstring journal = std::wstring(JournalMarker) + L"\nprogram\tSomething Else\ndir\t" + dir + L"\n";
     WriteWholeFile(folder + L"\\journal",
                    std::string(reinterpret_cast<const char*>(journal.data()), journal.size() * 2));
-    WriteWholeFile(folder + L"\\0", "kept by someone else");
+    WriteWholeFile(dir + L"\\foo.exe.0123456789abcdef$$", "kept by someone else");
     std::string before = TreeState(dir);
     AnswerAlerts({0});
     try {
