@@ -225,7 +225,8 @@ void InstallProgram(InstallHost& host)
                 AddDesktopShortcut(host, transaction, Script.programName, plan.programPath);
             SaveKey(transaction, plan.root, plan.keyPath);
             RegisterUninstaller(host, plan.root, plan.keyPath, Script.programName, plan.uninstallCommand,
-                                plan.programPath, plan.publisher, plan.version);
+                                plan.programPath, plan.publisher, plan.version, Script.installDir, done,
+                                ScriptValues.valueOf(L"url"));
             LogRegistryValues(host, plan);
         }
         InstallBytes(host, transaction, UninstallDataBytes(dataText), nullptr, plan.dataPath);

@@ -51,6 +51,8 @@ void AnswerAlertsReleasing(const std::vector<int>& answers, HeldFile& held);
 uint64_t LastWriteTime(const std::wstring& path);
 // The value of a registry text, or "<absent>".
 std::wstring RegistryText(bool perUser, const std::wstring& programName, const wchar_t* value);
+// The value of a registry number, or -1.
+int64_t RegistryNumber(bool perUser, const std::wstring& programName, const wchar_t* value);
 int RegistryValueCount(bool perUser, const std::wstring& programName);
 // Every value of the program's uninstall key (name, type, data in hexadecimal), sorted, or
 // "<no key>".

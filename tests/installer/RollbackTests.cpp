@@ -404,7 +404,8 @@ TEST_CASE("a killed first installation is removed whole by the next run")
         InstallHost silent;
         silent.silent = true;
         RegisterUninstaller(silent, HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(scene.programName.c_str())),
-                            Str(scene.programName.c_str()), Str(L"cmd"), Str(L"icon"), Str(), Str());
+                            Str(scene.programName.c_str()), Str(L"cmd"), Str(L"icon"), Str(), Str(), Str(dir.c_str()),
+                            0, Str());
     }
     InstallHost host;
     RecoverInterruptedInstall(host, Str(dir.c_str()), Str(scene.programName.c_str()));
