@@ -103,7 +103,8 @@ bool PutIsOwned(const StrArray& fields, const JournalOwner& owner)
         return false;
     const Str& path = fields.ref(2);
     const Str& temporary = fields.ref(4);
-    if (!IsTemporaryNameOf(fields.ref(3), path) || (!temporary.isEmpty() && !IsTemporaryNameOf(temporary, path)))
+    if (!IsTemporaryNameOf(fields.ref(3), path) ||
+        (!temporary.isEmpty() && !IsTemporaryNameOf(temporary, path)))
         return false;
     return InsideDirectory(path, owner.installDir) || IsProgramLink(path, owner.programName);
 }
@@ -325,7 +326,8 @@ void RecoverInterruptedInstall(InstallHost& host, const Str& installDir, const S
     for (int64_t i = 0; i < lines.length() && !committed; i++)
         committed = lines.ref(i) == L"commit";
     UndoFailure failure;
-    bool complete = committed ? FinishJournal(host, lines, owner, failure) : UndoJournal(host, lines, owner, failure);
+    bool complete =
+        committed ? FinishJournal(host, lines, owner, failure) : UndoJournal(host, lines, owner, failure);
     if (!complete)
         ThrowWinError(failure.code, failure.path.text());
 }

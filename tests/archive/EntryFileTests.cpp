@@ -88,7 +88,7 @@ TEST_CASE("an existing destination is replaced; a file under the old fixed tempo
     WriteEntryFile(Str(destination.c_str()), BytesOf("new"));
     CHECK(ReadWholeFile(destination) == "new");
     CHECK(ReadWholeFile(destination + L"$$") == "not ours");
-    CHECK(Temporaries(dir) == std::vector<std::wstring>{L"data.bin$$"});
+    CHECK(Temporaries(dir) == std::vector<std::wstring> {L"data.bin$$"});
 }
 
 TEST_CASE("a temporary name that is taken is refused, and what stands there is neither written nor deleted")

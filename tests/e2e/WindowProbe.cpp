@@ -76,8 +76,8 @@ static BOOL CALLBACK ListWindow(HWND window, LPARAM)
         return TRUE;
     RECT r;
     GetWindowRect(window, &r);
-    printf("%s\t%s\t%ld %ld %ld %ld\t%s\n", Utf8(ClassOf(window)).c_str(), Utf8(TextOf(window)).c_str(), r.left,
-           r.top, r.right, r.bottom, Utf8(MessageOf(window)).c_str());
+    printf("%s\t%s\t%ld %ld %ld %ld\t%s\n", Utf8(ClassOf(window)).c_str(), Utf8(TextOf(window)).c_str(),
+           r.left, r.top, r.right, r.bottom, Utf8(MessageOf(window)).c_str());
     return TRUE;
 }
 

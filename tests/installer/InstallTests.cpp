@@ -289,7 +289,7 @@ TEST_CASE("a destination held open: Cancel undoes everything, Retry after releas
         if (answer == 1) {
             CHECK_FALSE(completed);
             // What stood there before stays; what the run made goes.
-            CHECK(FolderContents(dir) == std::vector<std::wstring>{L"Syntax\\", L"Syntax\\css.x"});
+            CHECK(FolderContents(dir) == std::vector<std::wstring> {L"Syntax\\", L"Syntax\\css.x"});
             CHECK(FileText(dir + L"\\Syntax\\css.x") == "held");
             CHECK_FALSE(RegistryKeyExists(false, scene.programName));
             CHECK_FALSE(FileExists(LinkPath(CSIDL_COMMON_STARTMENU, scene.programName)));

@@ -40,8 +40,10 @@ Entries Version(int version)
 void UseVersion(InstallFixture& scene, const std::wstring& name, int version, const wchar_t* copy = nullptr)
 {
     scene.useArchive(Version(version), version > 1 ? NewTime : OldTime);
-    scene.useProgram(name, copy ? copy : version > 1 ? L"foo.exe|Colors\\*|Syntax\\css.x|readme.txt"
-                                                     : L"foo.exe|Colors\\light.txt|readme.txt",
+    scene.useProgram(name,
+                     copy          ? copy
+                     : version > 1 ? L"foo.exe|Colors\\*|Syntax\\css.x|readme.txt"
+                                   : L"foo.exe|Colors\\light.txt|readme.txt",
                      false);
     Script.startMenuShortcut = true;
     Script.desktopShortcut = true;
