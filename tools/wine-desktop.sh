@@ -41,20 +41,16 @@ desktop_window() {
 
 # Presses keys (xdotool names) in the window that wait_window found last. Wine gives the X
 # keyboard focus to the X window of its desktop's active window by itself; keys are sent once the
-# focus is there, so that none reaches another window. When the X focus is outside the desktop,
-# it is handed to the desktop, and Wine passes it on to its active window.
+# focus is there, so that none reaches another window. When something else took the X focus (a
+# window of another prefix on the same display), it is handed back to that X window.
 press() {
-    local target focus desktop tries=0
+    local target focus tries=0
     target=$(cat "$(focus_file)" 2>/dev/null || true)
     [ -n "$target" ] && [ "$target" != 0 ] || fail "press: no window was waited for"
     while focus=$(xdotool getwindowfocus 2>/dev/null || true); [ "$focus" != "$target" ]; do
         tries=$((tries + 1))
         [ "$tries" -le 100 ] || fail "the keyboard focus did not reach X window $target (it is on $focus)"
-        if [ "$tries" = 10 ]; then
-            desktop=$(desktop_window)
-            [ -n "$desktop" ] || fail "no Wine desktop window on the display"
-            xdotool windowfocus "$desktop"
-        fi
+        [ $((tries % 10)) != 3 ] || xdotool windowfocus "$target" 2>/dev/null || true
         sleep 0.1
     done
     xdotool key --delay 100 "$@"
