@@ -2,6 +2,8 @@
 #ifndef LUMIVO_PACKER_BUILDCOMMAND_H
 #define LUMIVO_PACKER_BUILDCOMMAND_H
 
+#include "packer/EntryPacker.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,7 +18,8 @@ struct BuildOptions {
     std::filesystem::path uninstaller;
     std::filesystem::path output;
     std::filesystem::path stub;
-    int level = 12;
+    EntryCodec codec = EntryCodec::Deflate;
+    int level = 12; // deflate's
     int jobs = 1;
     bool quiet = false;
 };
