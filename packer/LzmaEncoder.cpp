@@ -6,11 +6,17 @@
 #include <lzma.h>
 #include <string>
 
+// The smallest of 4 KiB, 6 KiB, 8 KiB, 12 KiB ... (2^n and 3 * 2^(n-1), the usual dictionary sizes)
+// that holds the whole file, at most the preset's: the encoder needs about ten times the
+// dictionary in memory, and no match can reach further back than the file's start.
 static uint32_t DictionaryFor(size_t size, uint32_t presetDictionary)
 {
     uint32_t dictionary = LZMA_DICT_SIZE_MIN;
-    while (dictionary < size && dictionary < presetDictionary)
+    while (dictionary < size && dictionary < presetDictionary) {
+        if (dictionary + dictionary / 2 >= size)
+            return dictionary + dictionary / 2;
         dictionary <<= 1;
+    }
     return dictionary < presetDictionary ? dictionary : presetDictionary;
 }
 

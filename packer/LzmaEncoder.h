@@ -12,8 +12,8 @@ struct LzmaSettings {
     int preset = 9; // 0 to 9, as liblzma's presets
     bool extreme = true;
     int lc = 3, lp = 0, pb = 2; // literal context and position bits, position bits
-    // 0: the smallest power of two from 4 KiB that holds the whole file, at most the preset's
-    // (a larger one would only cost the encoder memory: no match can reach further back).
+    // 0: the smallest usual size from 4 KiB that holds the whole file, at most the preset's (a
+    // larger one would only cost the encoder memory: no match can reach further back).
     uint32_t dictionary = 0;
     bool endMarker = false;
 };
