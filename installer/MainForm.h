@@ -15,6 +15,7 @@ class Button;
 class CheckMark;
 class EditLine;
 class ElasticGroup;
+struct InstallHost;
 
 // Command ids of the main form.
 enum : uint32_t {
@@ -45,7 +46,7 @@ public:
     // Shows the two status lines and repaints before returning.
     void setStatus(const Str& line1, const Str& line2);
     // The status setter of the installation procedure for this form.
-    static void SetStatusOf(Form& form, const Str& line1, const Str& line2);
+    static void SetStatusOf(InstallHost& host, const Str& line1, const Str& line2);
 
     GdiObj headlineFont;
     GdiObj copyrightFont;
