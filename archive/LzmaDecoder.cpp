@@ -53,7 +53,7 @@ struct Probs {
     Prob literal[LiteralCoderSize << LzmaMaxLcPlusLp];
 };
 
-template <typename Table> void Reset(Table& table, uint32_t count = sizeof(Table) / sizeof(Prob))
+template<typename Table> void Reset(Table& table, uint32_t count = sizeof(Table) / sizeof(Prob))
 {
     Prob* probs = reinterpret_cast<Prob*>(&table);
     for (uint32_t i = 0; i < count; i++)
@@ -151,7 +151,7 @@ inline unsigned DecodeLength(RangeDecoder& coder, LengthProbs& probs, unsigned p
         return DecodeTree(coder, probs.low + (posState << LengthLowBits), LengthLowBits);
     if (!DecodeBit(coder, probs.choice2))
         return (1 << LengthLowBits) +
-            DecodeTree(coder, probs.mid + (posState << LengthMidBits), LengthMidBits);
+               DecodeTree(coder, probs.mid + (posState << LengthMidBits), LengthMidBits);
     return (1 << LengthLowBits) + (1 << LengthMidBits) + DecodeTree(coder, probs.high, LengthHighBits);
 }
 
@@ -209,7 +209,7 @@ bool LzmaDecodeExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, in
     if (lc + lp > LzmaMaxLcPlusLp || packed[LzmaHeaderSize] != 0)
         return false;
     uint32_t dictionary = static_cast<uint32_t>(packed[1]) | static_cast<uint32_t>(packed[2]) << 8 |
-        static_cast<uint32_t>(packed[3]) << 16 | static_cast<uint32_t>(packed[4]) << 24;
+                          static_cast<uint32_t>(packed[3]) << 16 | static_cast<uint32_t>(packed[4]) << 24;
     if (dictionary < MinDictionary)
         dictionary = MinDictionary;
 

@@ -74,7 +74,7 @@ static bool LiblzmaDecodes(const ByteVector& stream, ByteVector& out)
     size_t in = LzmaHeaderSize, done = 0;
     return lzma_raw_buffer_decode(filters, nullptr, stream.data(), &in, stream.size(), out.data(), &done,
                                   out.size()) == LZMA_OK &&
-        done == out.size();
+           done == out.size();
 }
 
 static double Seconds(std::chrono::steady_clock::time_point since)
@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         order[i] = i;
     std::sort(order.begin(), order.end(),
               [&](size_t a, size_t b) { return files[a].size() > files[b].size(); });
-    std::atomic<size_t> next{0};
+    std::atomic<size_t> next {0};
     auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> workers;
     for (unsigned t = 0; t < std::max(1u, std::thread::hardware_concurrency()); t++)
@@ -131,10 +131,10 @@ int main(int argc, char** argv)
                 if (lzma[i].data.size() == files[i].size())
                     continue; // stored raw
                 ByteVector out(files[i].size());
-                bool good = decoder == 0
-                    ? LzmaDecodeExact(lzma[i].data.data(), static_cast<int32_t>(lzma[i].data.size()),
-                                      out.data(), static_cast<int32_t>(out.size()))
-                    : LiblzmaDecodes(lzma[i].data, out);
+                bool good = decoder == 0 ? LzmaDecodeExact(lzma[i].data.data(),
+                                                           static_cast<int32_t>(lzma[i].data.size()),
+                                                           out.data(), static_cast<int32_t>(out.size()))
+                                         : LiblzmaDecodes(lzma[i].data, out);
                 same = same && good && out == files[i];
             }
             double seconds = Seconds(start);

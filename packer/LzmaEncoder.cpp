@@ -28,8 +28,8 @@ bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uin
     if (!bytes)
         bytes = &none;
     lzma_options_lzma options;
-    if (lzma_lzma_preset(
-            &options, static_cast<uint32_t>(settings.preset) | (settings.extreme ? LZMA_PRESET_EXTREME : 0)))
+    if (lzma_lzma_preset(&options, static_cast<uint32_t>(settings.preset) |
+                                       (settings.extreme ? LZMA_PRESET_EXTREME : 0)))
         Fail("liblzma has no preset " + std::to_string(settings.preset));
     options.lc = static_cast<uint32_t>(settings.lc);
     options.lp = static_cast<uint32_t>(settings.lp);

@@ -28,7 +28,7 @@ static bool ReferenceDecodes(const uint8_t* stream, size_t length, uint8_t* out,
     options.lp = stream[0] / 9 % 5;
     options.pb = stream[0] / 45;
     options.dict_size = static_cast<uint32_t>(stream[1]) | static_cast<uint32_t>(stream[2]) << 8 |
-        static_cast<uint32_t>(stream[3]) << 16 | static_cast<uint32_t>(stream[4]) << 24;
+                        static_cast<uint32_t>(stream[3]) << 16 | static_cast<uint32_t>(stream[4]) << 24;
     // liblzma allocates the dictionary it is given: no more than the output can use.
     if (options.dict_size > size)
         options.dict_size = static_cast<uint32_t>(size);
@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length)
         return 0;
     uint32_t size = (static_cast<uint32_t>(data[0]) | static_cast<uint32_t>(data[1]) << 8 |
                      static_cast<uint32_t>(data[2]) << 16 | static_cast<uint32_t>(data[3]) << 24) %
-        MaxOutput;
+                    MaxOutput;
     const uint8_t* stream = data + 4;
     int32_t streamLength = static_cast<int32_t>(length - 4);
     // A copy of exactly the stream's length, so that a read past it is caught.

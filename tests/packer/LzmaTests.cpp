@@ -59,7 +59,7 @@ static LzmaSettings Settings(int lc, int lp, int pb, uint32_t dictionary, int pr
 
 // Test inputs of every shape the packer meets, from a fixed seed.
 struct Inputs {
-    std::mt19937 random{17};
+    std::mt19937 random {17};
 
     ByteVector randomBytes(size_t size)
     {
