@@ -1,5 +1,7 @@
 #include "archive/ArchiveFormat.h"
 
+#include "archive/LzmaDecoder.h"
+
 #include <string.h>
 #include <zlib.h>
 
@@ -171,6 +173,8 @@ EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out)
         good = UnpackRuns(entry.data, entry.packedSize, out, entry.size);
     } else if (entry.kind == EntryKindZlib) {
         good = InflateExact(entry.data, entry.packedSize, out, entry.size);
+    } else if (entry.kind == EntryKindLzma) {
+        good = LzmaDecodeExact(entry.data, entry.packedSize, out, entry.size);
     } else {
         good = false;
     }

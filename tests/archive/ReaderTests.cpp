@@ -143,6 +143,48 @@ TEST_CASE("damaged data behind a good CRC fails as corrupted")
     }
 }
 
+// RepeatedText(200) as liblzma writes it at preset 9 extreme (lc 3, lp 0, pb 2, a 4 KiB
+// dictionary), without and with an end marker: the two forms that the decoder accepts.
+static const char LzmaText[] = "5D0010000000329B8AEFF21B4F9FFF1407D5A2E3C64AE38B63B6765F57CF5C4F"
+                               "6EAA05932CE154509DB2A83C1A11F4671E6DA26AAF0CA8A17DFF33831FF6A235"
+                               "76227F7E2906E570F3F518DA00";
+static const char LzmaTextWithMarker[] = "5D0010000000329B8AEFF21B4F9FFF1407D5A2E3C64AE38B63B6765F57CF5C4F"
+                                         "6EAA05932CE154509DB2A83C1A11F4671E6DA26AAF0CA8A17DFF33831FF6A235"
+                                         "76227F7E2906E570F3F8673CB0FFFEC04000";
+
+static std::string FromHex(const char* hex)
+{
+    std::string bytes;
+    for (size_t i = 0; hex[i] && hex[i + 1]; i += 2)
+        bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+    return bytes;
+}
+
+TEST_CASE("LZMA entries read back exactly and fail as corrupted when damaged")
+{
+    std::string text = RepeatedText(200), stream = FromHex(LzmaText), marked = FromHex(LzmaTextWithMarker);
+    int32_t size = static_cast<int32_t>(text.size());
+    std::string flipped = stream;
+    flipped[40] ^= 0x04;
+    ArchiveInUse archive(Record(u"lzma.txt", EntryKindLzma, stream, size, 666) +
+                         Record(u"marked.txt", EntryKindLzma, marked, size) +
+                         Record(u"short.txt", EntryKindLzma, stream, size + 1) +
+                         Record(u"long.txt", EntryKindLzma, stream, size - 1) +
+                         Record(u"cut.txt", EntryKindLzma, stream.substr(0, stream.size() - 1), size) +
+                         Record(u"flipped.txt", EntryKindLzma, flipped, size) +
+                         RecordWithCrc(u"crc.txt", EntryKindLzma, flipped, size,
+                                       Crc32(Bytes(stream), static_cast<int64_t>(stream.size()))) +
+                         EndRecord());
+    CHECK(Text(ReadEntry(L"lzma.txt")) == text);
+    CHECK(LastEntryTime == 666);
+    CHECK(Text(ReadEntry(L"marked.txt")) == text);
+    for (const wchar_t* name : {L"short.txt", L"long.txt", L"cut.txt", L"flipped.txt", L"crc.txt"}) {
+        std::wstring reported;
+        CHECK(CodeOfRead(name, &reported) == ErrCorrupted);
+        CHECK(reported == name);
+    }
+}
+
 TEST_CASE("a missing entry is file-not-found with the requested name")
 {
     ArchiveInUse archive(RawRecord(u"a.txt", "a") + EndRecord());

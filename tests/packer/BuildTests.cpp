@@ -215,6 +215,18 @@ TEST_CASE("the same folder gives the same bytes, whatever the number of jobs")
     BuildSetup(many);
     CHECK(Load(dir.path("one/setup.exe")) == Load(dir.path("many/setup.exe")));
 
+    int32_t deflated = Entries(dir.path("one/setup.exe"))["docs\\readme.txt"].record.packedSize;
+    one.codec = many.codec = EntryCodec::Lzma;
+    BuildSetup(one);
+    BuildSetup(many);
+    CHECK(Load(dir.path("one/setup.exe")) == Load(dir.path("many/setup.exe")));
+    std::map<std::string, ReadEntry> lzma = Entries(dir.path("one/setup.exe"));
+    CHECK(lzma["docs\\readme.txt"].record.kind == EntryKindLzma);
+    CHECK(lzma["docs\\readme.txt"].record.packedSize < deflated);
+    for (const auto& entry : lzma)
+        CHECK(entry.second.good);
+    CHECK(lzma["noise.bin"].record.packedSize == lzma["noise.bin"].record.size);
+
     BuildOptions fast = Options(dir, "fast.exe");
     fast.level = 1;
     BuildSetup(fast);
