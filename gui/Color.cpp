@@ -11,3 +11,11 @@ COLORREF BlendColor(COLORREF a, COLORREF b, int32_t percent)
                BlendChannel(GetGValue(a), GetGValue(b), percent),
                BlendChannel(GetBValue(a), GetBValue(b), percent));
 }
+
+bool HighContrastOn()
+{
+    HIGHCONTRASTW contrast = {};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}

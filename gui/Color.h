@@ -9,5 +9,7 @@
 // Each of red, green and blue: a * (100 - percent) / 100 + b * percent / 100, each product
 // divided on its own.
 COLORREF BlendColor(COLORREF a, COLORREF b, int32_t percent);
+// The user chose a high-contrast theme: custom drawing then uses the system colours only.
+bool HighContrastOn();
 
 #endif
