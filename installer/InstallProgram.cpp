@@ -4,7 +4,8 @@
 #include "core/Error.h"
 #include "core/Owned.h"
 #include "core/Path.h"
-#include "gui/Form.h"
+#include "archive/ArchiveFormat.h"
+#include "archive/ArchiveReader.h"
 #include "installer/FileList.h"
 #include "installer/InstallFile.h"
 #include "installer/ListItem.h"
@@ -102,16 +103,16 @@ void CreateMissingDirectory(const Str& path)
         CreateDirectoryW(path.text(), nullptr); // a failure shows up when the first file is copied
 }
 
-void CleanUp(Form& form, StatusSetter setStatus, const InstallPlan& plan)
+void CleanUp(InstallHost& host, const InstallPlan& plan)
 {
     try {
-        setStatus(form, Str(Tr(L"Sprzątanie po nieudanej instalacji", L"Cleaning after a failed installation")),
+        HostStatus(host, Str(Tr(L"Sprzątanie po nieudanej instalacji", L"Cleaning after a failed installation")),
                   Str());
     } catch (...) {
     }
     UnregisterUninstaller(plan.root, plan.keyPath);
-    DeleteShortcut(form, StartMenuFolder(Script.perUserInstall), Script.programName);
-    DeleteShortcut(form, DesktopFolder(Script.perUserInstall), Script.programName);
+    DeleteShortcut(host, StartMenuFolder(Script.perUserInstall), Script.programName);
+    DeleteShortcut(host, DesktopFolder(Script.perUserInstall), Script.programName);
     for (int64_t i = plan.destinations.length() - 1; i >= 0; i--)
         DeleteFileW(plan.destinations.ref(i).text());
     for (int64_t i = plan.absoluteDirectories.length() - 1; i >= 0; i--)
@@ -120,17 +121,33 @@ void CleanUp(Form& form, StatusSetter setStatus, const InstallPlan& plan)
     DeleteFileW(plan.uninstallerPath.text());
     RemoveDirectoryW(Script.installDir.text());
     try {
-        form.alert(Tr(L"Nieudana instalacja programu.", L"The program could not be installed properly."),
-                   Script.titleText.text(), L"+OK", 2);
+        HostAlert(host, Tr(L"Nieudana instalacja programu.", L"The program could not be installed properly."), L"+OK",
+                  2);
     } catch (...) {
     }
 }
 
+// The unpacked size of the entries, as their records declare it (entries missing from the
+// archive count nothing: they fail when they are copied).
+int64_t UnpackedSize(const InstallPlan& plan)
+{
+    int64_t total = 0;
+    const uint8_t* uninstaller = FindEntry(plan.uninstallerName.text(), plan.uninstallerName.length());
+    if (uninstaller)
+        total += static_cast<int32_t>(ReadU32(uninstaller + 8));
+    for (int64_t i = 0; i < plan.files.length(); i++) {
+        const uint8_t* record = FindEntry(plan.files.ref(i).text(), plan.files.ref(i).length());
+        if (record)
+            total += static_cast<int32_t>(ReadU32(record + 8));
+    }
+    return total;
+}
+
 } // namespace
 
-void InstallProgram(Form& form, StatusSetter setStatus)
+void InstallProgram(InstallHost& host)
 {
-    setStatus(form, Str(Tr(L"Przygotowywanie instalacji, proszę czekać.", L"Initializing setup, please wait.")),
+    HostStatus(host, Str(Tr(L"Przygotowywanie instalacji, proszę czekać.", L"Initializing setup, please wait.")),
               Str());
     InstallPlan plan = MakePlan();
     if (Script.titleText.isEmpty())
@@ -139,53 +156,61 @@ void InstallProgram(Form& form, StatusSetter setStatus)
 
     if (plan.files.length() == 0 || Script.exeFile.isEmpty() || Script.programName.isEmpty() ||
         !FilesStayInside(plan.files)) {
-        setStatus(form, Str(Tr(L"Niekompletne dane instalacji.", L"Incomplete installation data.")), Str());
-        form.alert(Tr(L"Nieprawidłowy opis instalacji.\nNie mogę zainstalować.",
-                          L"Invalid installation description.\nCan not install."),
-                   Script.titleText.text(), L"+OK", 2);
+        HostStatus(host, Str(Tr(L"Niekompletne dane instalacji.", L"Incomplete installation data.")), Str());
+        HostAlert(host,
+                  Tr(L"Nieprawidłowy opis instalacji.\nNie mogę zainstalować.",
+                     L"Invalid installation description.\nCan not install."),
+                  L"+OK", 2);
         throw Abort();
     }
 
-    setStatus(form, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
+    HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
     if (!MakeInstallDirectory()) {
-        setStatus(form, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
+        HostStatus(host, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
         const wchar_t* pieces[] = {Tr(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"),
                                    Script.installDir.text(), nullptr};
-        form.alertPieces(pieces, Script.titleText.text(), L"+OK", 1);
+        HostAlertPieces(host, pieces, L"+OK", 1);
         throw Abort();
     }
 
     // From the first written file on, every failure is undone before it is reported.
     try {
-        setStatus(form, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
+        HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
         SetFileAttributesW(plan.dataPath.text(), FILE_ATTRIBUTE_NORMAL);
         WriteUninstallData(plan.dataPath, dataText);
-        InstallFile(form, plan.uninstallerName, plan.uninstallerPath);
+        int64_t total = UnpackedSize(plan), done = 0;
+        HostProgress(host, done, total);
+        done += InstallFile(host, plan.uninstallerName, plan.uninstallerPath);
+        HostProgress(host, done, total);
         for (int64_t i = 0; i < plan.absoluteDirectories.length(); i++)
             CreateMissingDirectory(plan.absoluteDirectories.ref(i));
-        for (int64_t i = 0; i < plan.files.length(); i++)
-            InstallFile(form, plan.files.ref(i), plan.destinations.ref(i));
+        for (int64_t i = 0; i < plan.files.length(); i++) {
+            StopIfCancelled(host);
+            done += InstallFile(host, plan.files.ref(i), plan.destinations.ref(i));
+            HostProgress(host, done, total);
+        }
+        StopIfCancelled(host);
 
         if (Script.updateMode) {
-            setStatus(form, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());
+            HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());
         } else {
-            setStatus(form, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
+            HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
                       Str(Tr(L"Tworzenie skrótów...", L"Creating shortcuts...")));
             if (Script.startMenuShortcut)
-                AddStartMenuShortcut(form, Script.programName, plan.programPath);
+                AddStartMenuShortcut(host, Script.programName, plan.programPath);
             if (Script.desktopShortcut)
-                AddDesktopShortcut(form, Script.programName, plan.programPath);
-            RegisterUninstaller(form, plan.root, plan.keyPath, Script.programName, plan.uninstallCommand,
+                AddDesktopShortcut(host, Script.programName, plan.programPath);
+            RegisterUninstaller(host, plan.root, plan.keyPath, Script.programName, plan.uninstallCommand,
                                 plan.programPath, plan.publisher, plan.version);
-            setStatus(form, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
+            HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
                       Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
-            form.alert(Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
-                       Script.titleText.text(), L"+OK", 4);
+            HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."), L"+OK",
+                      4);
         }
         CurrentAppContext()->exitCode = 0;
     } catch (...) {
         if (!Script.updateMode)
-            CleanUp(form, setStatus, plan);
+            CleanUp(host, plan);
         throw Abort();
     }
 }

@@ -154,15 +154,19 @@ void MainForm::setStatus(const Str& line1, const Str& line2)
     update();
 }
 
-void MainForm::SetStatusOf(Form& form, const Str& line1, const Str& line2)
+void MainForm::SetStatusOf(InstallHost& host, const Str& line1, const Str& line2)
 {
-    static_cast<MainForm&>(form).setStatus(line1, line2);
+    static_cast<MainForm*>(host.owner)->setStatus(line1, line2);
 }
 
 void MainForm::installNow()
 {
     try {
-        InstallProgram(*this, SetStatusOf);
+        InstallHost host;
+        host.form = this;
+        host.owner = this;
+        host.setStatus = SetStatusOf;
+        InstallProgram(host);
     } catch (const Abort&) {
     } catch (const Error& error) {
         setStatus(Str(FailedInstallation()), Str());

@@ -19,6 +19,7 @@ class CheckMark;
 class EditLine;
 class ElasticGroup;
 class ProgressBar;
+struct InstallHost;
 
 // Command ids of the main form.
 enum : uint32_t {
@@ -49,7 +50,7 @@ public:
     // Shows the two status lines and repaints before returning.
     void setStatus(const Str& line1, const Str& line2);
     // The status setter of the installation procedure for this form.
-    static void SetStatusOf(Form& form, const Str& line1, const Str& line2);
+    static void SetStatusOf(InstallHost& host, const Str& line1, const Str& line2);
 
     GdiObj headlineFont;
     GdiObj copyrightFont;

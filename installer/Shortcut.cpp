@@ -4,7 +4,7 @@
 #include "core/Array.h"
 #include "core/Error.h"
 #include "core/Owned.h"
-#include "gui/Form.h"
+#include "installer/InstallHost.h"
 #include "script/InstallScript.h"
 
 #include <windows.h>
@@ -37,9 +37,9 @@ Str ShortcutPath(void* ownerWindow, int csidl, const Str& linkName)
     return path;
 }
 
-void CreateShortcut(Form& form, int csidl, const Str& linkName, const Str& targetPath)
+void CreateShortcut(InstallHost& host, int csidl, const Str& linkName, const Str& targetPath)
 {
-    HWND owner = form.handle();
+    HWND owner = static_cast<HWND>(HostWindow(host));
     Str linkPath = ShortcutPath(owner, csidl, linkName);
     bool saved;
     {
@@ -61,36 +61,35 @@ void CreateShortcut(Form& form, int csidl, const Str& linkName, const Str& targe
         SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_IDLIST, folder.get(), nullptr);
 }
 
-static void AddShortcut(Form& form, int csidl, const Str& linkName, const Str& targetPath, const wchar_t* question)
+static void AddShortcut(InstallHost& host, int csidl, const Str& linkName, const Str& targetPath, const wchar_t* question)
 {
     try {
-        CreateShortcut(form, csidl, linkName, targetPath);
+        CreateShortcut(host, csidl, linkName, targetPath);
     } catch (...) {
-        int answer =
-            form.alert(question, Script.titleText.text(), Tr(L"+Kontynuuj|-Anuluj", L"+Continue|-Cancel"), 2);
+        int answer = HostAlert(host, question, Tr(L"+Kontynuuj|-Anuluj", L"+Continue|-Cancel"), 2);
         if (answer == 1)
             throw Abort();
     }
 }
 
-void AddStartMenuShortcut(Form& form, const Str& linkName, const Str& targetPath)
+void AddStartMenuShortcut(InstallHost& host, const Str& linkName, const Str& targetPath)
 {
-    AddShortcut(form, StartMenuFolder(Script.perUserInstall), linkName, targetPath,
+    AddShortcut(host, StartMenuFolder(Script.perUserInstall), linkName, targetPath,
                 Tr(L"Nieudane dodanie skrótu do Menu Start.\nKontynuować?",
                    L"Failed to add a shortcut to the Start Menu.\nContinue installation?"));
 }
 
-void AddDesktopShortcut(Form& form, const Str& linkName, const Str& targetPath)
+void AddDesktopShortcut(InstallHost& host, const Str& linkName, const Str& targetPath)
 {
-    AddShortcut(form, DesktopFolder(Script.perUserInstall), linkName, targetPath,
+    AddShortcut(host, DesktopFolder(Script.perUserInstall), linkName, targetPath,
                 Tr(L"Nieudane dodanie skrótu na pulpicie.\nKontynuować?",
                    L"Failed to add a shortcut to the Desktop.\nContinue installation?"));
 }
 
-void DeleteShortcut(Form& form, int csidl, const Str& linkName)
+void DeleteShortcut(InstallHost& host, int csidl, const Str& linkName)
 {
     try {
-        DeleteFileW(ShortcutPath(form.handle(), csidl, linkName).text());
+        DeleteFileW(ShortcutPath(HostWindow(host), csidl, linkName).text());
     } catch (...) {
         // a link that cannot be found needs no deleting
     }

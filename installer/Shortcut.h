@@ -4,7 +4,7 @@
 
 #include "core/Str.h"
 
-class Form;
+struct InstallHost;
 
 // The shell folders of the links, per user or for all users.
 int StartMenuFolder(bool perUser);
@@ -16,14 +16,14 @@ Str ShortcutPath(void* ownerWindow, int csidl, const Str& linkName);
 
 // A link to target (description: the link name, icon: the target's first icon, SW_SHOW);
 // InternalError on any failure.
-void CreateShortcut(Form& form, int csidl, const Str& linkName, const Str& targetPath);
+void CreateShortcut(InstallHost& host, int csidl, const Str& linkName, const Str& targetPath);
 
 // CreateShortcut in the Start-menu / desktop folder that the installation's scope selects; on
 // failure asks whether to continue without the link (Abort on Cancel).
-void AddStartMenuShortcut(Form& form, const Str& linkName, const Str& targetPath);
-void AddDesktopShortcut(Form& form, const Str& linkName, const Str& targetPath);
+void AddStartMenuShortcut(InstallHost& host, const Str& linkName, const Str& targetPath);
+void AddDesktopShortcut(InstallHost& host, const Str& linkName, const Str& targetPath);
 
 // Deletes the link file; never fails.
-void DeleteShortcut(Form& form, int csidl, const Str& linkName);
+void DeleteShortcut(InstallHost& host, int csidl, const Str& linkName);
 
 #endif

@@ -3,7 +3,7 @@
 #include "core/AppContext.h"
 #include "core/Error.h"
 #include "core/Owned.h"
-#include "gui/Form.h"
+#include "installer/InstallHost.h"
 #include "script/InstallScript.h"
 
 Str UninstallKeyPath(const Str& programName)
@@ -18,7 +18,7 @@ static bool SetText(HKEY key, const wchar_t* name, const Str& value)
            ERROR_SUCCESS;
 }
 
-void RegisterUninstaller(Form& form, HKEY root, const Str& keyPath, const Str& displayName,
+void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const Str& displayName,
                          const Str& uninstallCommand, const Str& iconPath, const Str& publisher,
                          const Str& version)
 {
@@ -33,8 +33,8 @@ void RegisterUninstaller(Form& form, HKEY root, const Str& keyPath, const Str& d
               (version.isEmpty() || SetText(key.get(), L"ProductVersion", version));
     key.reset();
     if (!written) {
-        form.alert(Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program."),
-                   Script.titleText.text(), L"+OK", 2);
+        HostAlert(host, Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program."), L"+OK",
+                  2);
         throw Abort();
     }
 }

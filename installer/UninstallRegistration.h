@@ -6,15 +6,15 @@
 
 #include <windows.h>
 
-class Form;
+struct InstallHost;
 
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall\" + the program's name.
 Str UninstallKeyPath(const Str& programName);
 
 // Creates or opens the key and writes DisplayName, UninstallString, DisplayIcon and, when not
-// empty, Publisher and ProductVersion. On failure tells the user (alert owned by form) and
+// empty, Publisher and ProductVersion. On failure tells the user (through the host) and
 // raises Abort.
-void RegisterUninstaller(Form& form, HKEY root, const Str& keyPath, const Str& displayName,
+void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const Str& displayName,
                          const Str& uninstallCommand, const Str& iconPath, const Str& publisher,
                          const Str& version);
 

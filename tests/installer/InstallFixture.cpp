@@ -77,16 +77,27 @@ std::wstring InstallFixture::installDir() const
 
 static InstallFixture* Current = nullptr;
 
-static void RecordStatus(Form&, const Str& line1, const Str& line2)
+static void RecordStatus(InstallHost&, const Str& line1, const Str& line2)
 {
     Current->statusLines.emplace_back(line1.text(), line2.text());
+}
+
+static void RecordProgress(InstallHost& host, int64_t done, int64_t total)
+{
+    Current->progress.emplace_back(done, total);
+    if (static_cast<int64_t>(Current->progress.size()) == Current->cancelAtProgress)
+        host.cancelRequested = true;
 }
 
 bool InstallFixture::install()
 {
     Current = this;
     try {
-        InstallProgram(*form, RecordStatus);
+        InstallHost host;
+        host.form = form;
+        host.setStatus = RecordStatus;
+        host.setProgress = RecordProgress;
+        InstallProgram(host);
         return true;
     } catch (const Abort&) {
         return false;

@@ -27,6 +27,8 @@ struct InstallFixture {
     std::wstring installDir() const;
     std::wstring programName;
     std::vector<std::pair<std::wstring, std::wstring>> statusLines; // every setStatus, in order
+    std::vector<std::pair<int64_t, int64_t>> progress;             // every setProgress: done, total
+    int64_t cancelAtProgress = -1; // the progress call at which the user asks to cancel
     ScratchDir scratch;
     std::string archive;
     AppContext context;

@@ -43,6 +43,30 @@ void CheckNothingLeft(InstallFixture& scene, bool perUser)
 
 TEST_SUITE("complete") {
 
+TEST_CASE("progress counts the unpacked bytes up to their total; a cancel stops at the next file")
+{
+    InstallFixture scene;
+    scene.useArchive(FooEntries(), EntryTime);
+    scene.useProgram(L"LumivoTestProgress", L"foo.exe|Colors\\light.txt|Syntax\\*|empty.txt", false);
+    AnswerAlerts({0});
+    REQUIRE(scene.install());
+    const int64_t total = 21 + 16 + 5 + 3 + 4 + 0; // the uninstaller and the five files
+    REQUIRE(scene.progress.size() == 7);
+    CHECK(scene.progress.front() == std::make_pair(int64_t(0), total));
+    CHECK(scene.progress.back() == std::make_pair(total, total));
+    for (size_t i = 1; i < scene.progress.size(); i++)
+        CHECK(scene.progress[i].first >= scene.progress[i - 1].first);
+
+    InstallFixture cancelled;
+    cancelled.useArchive(FooEntries(), EntryTime);
+    cancelled.useProgram(L"LumivoTestCancel", L"foo.exe|Colors\\light.txt|Syntax\\*|empty.txt", false);
+    cancelled.cancelAtProgress = 3; // after foo.exe
+    AnswerAlerts({0}); // the closing alert of the clean-up
+    CHECK_FALSE(cancelled.install());
+    CHECK(cancelled.progress.size() == 3);
+    CheckNothingLeft(cancelled, false);
+}
+
 TEST_CASE("an installation for all users")
 {
     InstallFixture scene;

@@ -1,0 +1,47 @@
+#include "installer/InstallHost.h"
+
+#include "core/Error.h"
+#include "gui/Form.h"
+#include "script/InstallScript.h"
+
+int HostAlert(InstallHost& host, const wchar_t* text, const wchar_t* buttons, uint32_t kind)
+{
+    const wchar_t* pieces[] = {text, nullptr};
+    return HostAlertPieces(host, pieces, buttons, kind);
+}
+
+int HostAlertPieces(InstallHost& host, const wchar_t* const* pieces, const wchar_t* buttons, uint32_t kind)
+{
+    if (host.silent || !host.form)
+        return 0;
+    return host.form->alertPieces(pieces, Script.titleText.text(), buttons, kind);
+}
+
+void HostStatus(InstallHost& host, const Str& line1, const Str& line2)
+{
+    if (host.setStatus)
+        host.setStatus(host, line1, line2);
+}
+
+void HostProgress(InstallHost& host, int64_t done, int64_t total)
+{
+    if (host.setProgress)
+        host.setProgress(host, done, total);
+}
+
+void HostLog(InstallHost& host, const Str& line)
+{
+    if (host.writeLog)
+        host.writeLog(host, line);
+}
+
+void StopIfCancelled(InstallHost& host)
+{
+    if (host.cancelRequested)
+        throw Abort();
+}
+
+void* HostWindow(const InstallHost& host)
+{
+    return host.form ? host.form->handle() : nullptr;
+}

@@ -1,0 +1,43 @@
+// What the installation procedure needs from whoever runs it: the window whose status lines,
+// progress and alerts it uses in an interactive run, or nothing at all in a silent one.
+#ifndef LUMIVO_INSTALLER_INSTALLHOST_H
+#define LUMIVO_INSTALLER_INSTALLHOST_H
+
+#include "core/Str.h"
+
+#include <stdint.h>
+
+class Form;
+struct InstallHost;
+
+// Shows the two status lines and repaints the window before returning.
+typedef void (*StatusSetter)(InstallHost& host, const Str& line1, const Str& line2);
+// Shows that done bytes of total are written; may let the window repaint and answer, which is
+// where the user's request to cancel arrives (cancelRequested).
+typedef void (*ProgressSetter)(InstallHost& host, int64_t done, int64_t total);
+// Records one step of the installation in the log the caller asked for.
+typedef void (*LogWriter)(InstallHost& host, const Str& line);
+
+struct InstallHost {
+    Form* form = nullptr; // owns the alerts; null when nothing may be shown
+    StatusSetter setStatus = nullptr;
+    ProgressSetter setProgress = nullptr;
+    LogWriter writeLog = nullptr;
+    void* owner = nullptr;        // the caller's own state, for its setters
+    bool silent = false;          // no window, no question: every alert takes its safe answer
+    bool cancelRequested = false; // honoured at the next file boundary, like Cancel
+};
+
+// An alert of the installation, captioned with the title; the index of the pressed button. In a
+// silent run, or without a form, nothing is shown and the first button is taken.
+int HostAlert(InstallHost& host, const wchar_t* text, const wchar_t* buttons, uint32_t kind);
+int HostAlertPieces(InstallHost& host, const wchar_t* const* pieces, const wchar_t* buttons, uint32_t kind);
+void HostStatus(InstallHost& host, const Str& line1, const Str& line2);
+void HostProgress(InstallHost& host, int64_t done, int64_t total);
+void HostLog(InstallHost& host, const Str& line);
+// Raises Abort when the user asked to cancel.
+void StopIfCancelled(InstallHost& host);
+// The owner window of shell calls: the form's, or none.
+void* HostWindow(const InstallHost& host);
+
+#endif
