@@ -42,7 +42,7 @@ HRESULT TextAnswer(const Str& text, BSTR* answer)
 
 // The system's accessible object of the client area, with the annotated answers for the object
 // itself (its children answer as the system says).
-class AnnotatedObject : public IAccessible {
+class AnnotatedObject final : public IAccessible {
 public:
     AnnotatedObject(IAccessible* standard, const AccessibleAnnotation& annotation)
         : standard(standard), annotation(annotation)

@@ -11,5 +11,9 @@
 COLORREF BlendColor(COLORREF a, COLORREF b, int32_t percent);
 // The user chose a high-contrast theme: custom drawing then uses the system colours only.
 bool HighContrastOn();
+// Where HighContrastOn asks (the system's accessibility setting unless a test replaces it: Wine
+// has no high-contrast mode to switch on).
+typedef bool (*HighContrastReader)();
+extern HighContrastReader ReadHighContrast;
 
 #endif

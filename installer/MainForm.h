@@ -33,6 +33,9 @@ enum : uint32_t {
     DesktopBoxId = 40009,
 };
 
+enum : uint32_t { IconResourceId = 101 };
+enum : int32_t { LogoSide = 32 }; // the banner's logo, in pixels at 96 DPI
+
 class MainForm : public Form {
 public:
     // Builds the window from the install script's settings. In update mode it installs at once
@@ -51,10 +54,11 @@ public:
     void setStatus(const Str& line1, const Str& line2);
     // The status setter of the installation procedure for this form.
     static void SetStatusOf(InstallHost& host, const Str& line1, const Str& line2);
+    // Its progress setter.
+    static void SetProgressOf(InstallHost& host, int64_t done, int64_t total);
 
     GdiObj headlineFont;
     GdiObj copyrightFont;
-    GdiObj logoBitmap;
     ElasticGroup* rootGroup = nullptr;  // the content, owned by the form
     EditLine* directoryField = nullptr; // owned by its group
     Str statusLine1;
@@ -70,6 +74,7 @@ public:
     ProgressBar* progressBar = nullptr; // owned; placed by hand under the status lines
     TaskbarProgress taskbarProgress;
     bool installing = false; // the installation runs: only the cancel question is answered
+    InstallHost* runningHost = nullptr; // the running installation's host, where Cancel goes
 
     // Shows done out of total on the progress bar and the taskbar button, then handles the waiting
     // messages, so that the window repaints and answers.

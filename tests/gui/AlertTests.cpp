@@ -230,7 +230,7 @@ TEST_CASE("a missing default or cancel button: its command, Enter or Esc does no
     // "OK+" is a plain button: the "+" is part of its caption
     {
         AlertDialog alert(nullptr, Str(L"Message"), L"Title", L"OK+", AlertPlain);
-        CHECK(alert.buttons[0]->getText() == L"OK+");
+        CHECK(alert.buttons[0]->getText() == L"&OK+"); // a mnemonic of its own, like every button
         CHECK(alert.buttons[0]->id() == 50);
         CHECK(alert.iconControl == nullptr);
         CHECK(RunAlert(alert, {Key(VK_RETURN), Key(VK_ESCAPE), CloseBox(), StillOpen(), Click(0)}) == 0);
@@ -278,29 +278,29 @@ TEST_CASE("a message longer than 60 average characters wraps; the alert is as na
     for (int i = 0; i < 30; i++)
         message += L"several words ";
     AlertDialog alert(nullptr, Str(message.c_str()), L"Title", L"+OK", AlertWarning);
-    alert.loadAlertIcon(96);
+    alert.loadAlertIcon(alert.dpi()); // the monitor's
     alert.fitToContent();
     alert.fitToContent(); // as runModal does: the first fit of a window without a size misses its frame
-    REQUIRE(alert.dpi() == 96);
 
-    DrawContext context96 = alert.windowDC();
-    context96.selectFont(alert.normalFont());
-    int32_t wrap = alert.messageControl->wrapPixels(context96);
-    SIZE alphabet = context96.textExtent(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52);
+    DrawContext measure = alert.windowDC();
+    measure.selectFont(alert.normalFont());
+    int32_t wrap = alert.messageControl->wrapPixels(measure);
+    SIZE alphabet = measure.textExtent(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52);
     CHECK(wrap == (alphabet.cx + 26) * 60 / 52);
     RECT text = alert.messageControl->windowRect();
     int32_t textWidth = text.right - text.left;
     CHECK(textWidth <= wrap);
     CHECK(textWidth > wrap * 3 / 4);
-    CHECK(text.bottom - text.top >= 3 * context96.lineHeight());
+    CHECK(text.bottom - text.top >= 3 * measure.lineHeight());
 
-    // margins 8 and 16 on each side, the icon and 16 between it and the text
+    // margins 8 and 16 on each side, the icon and 16 between it and the text, at the DPI
     RECT client = alert.clientRect();
-    CHECK(client.right == 2 * 8 + 2 * 16 + alert.iconControl->iconWidth + 16 + textWidth);
+    CHECK(client.right == 2 * alert.scaled(8) + 2 * alert.scaled(16) + alert.iconControl->iconWidth +
+                              alert.scaled(16) + textWidth);
     CHECK(client.right == alert.content->sizeLimits().minWidth);
 
     AlertDialog narrow(nullptr, Str(L"Short."), L"Title", L"+Yes|-No", AlertWarning);
-    narrow.loadAlertIcon(96);
+    narrow.loadAlertIcon(narrow.dpi());
     narrow.fitToContent();
     narrow.fitToContent();
     CHECK(narrow.clientRect().right < client.right);
@@ -354,7 +354,7 @@ TEST_CASE("the static controls sit on the window colour, the buttons on the butt
                          RECT client = alert.clientRect();
                          DrawContext measure = alert.windowDC();
                          measure.selectFont(alert.normalFont());
-                         int32_t split = client.bottom - measure.textExtent(L"O", 1).cy - 30;
+                         int32_t split = client.bottom - measure.textExtent(L"O", 1).cy - alert.scaled(30);
                          HDC dc = GetDC(alert.hwnd);
                          CHECK(GetPixel(dc, 1, 1) == GetSysColor(COLOR_WINDOW));
                          CHECK(GetPixel(dc, 1, split - 1) == GetSysColor(COLOR_WINDOW));

@@ -199,7 +199,7 @@ TEST_CASE("a hidden label offers no mnemonic to the dialog manager; shown again,
     (void)edit;
 }
 
-TEST_CASE("check marks: the caption and 20 unscaled pixels for the box; the state")
+TEST_CASE("check marks: the caption and 20 pixels for the box, scaled; the state")
 {
     for (uint32_t dpi : {96u, 144u}) {
         CAPTURE(dpi);
@@ -210,9 +210,10 @@ TEST_CASE("check marks: the caption and 20 unscaled pixels for the box; the stat
         CHECK(!clear->isChecked());
         CHECK(checked->id() == 301);
         SIZE text = Extent(owner.form.normalFont(), L"Desktop shortcut");
-        CHECK(FixedAt(checked->sizeLimits(), text.cx + 20, text.cy));
+        int32_t box = MulDiv(20, dpi, 96);
+        CHECK(FixedAt(checked->sizeLimits(), text.cx + box, text.cy));
         checked->paddingX = 2;
-        CHECK(checked->sizeLimits().minWidth == text.cx + 20 + 2 * MulDiv(2, dpi, 96));
+        CHECK(checked->sizeLimits().minWidth == text.cx + box + 2 * MulDiv(2, dpi, 96));
         clear->setBounds(0, 0, 200, 30); // a click counts inside the button only
         clear->send(BM_CLICK, 0, 0);
         CHECK(clear->isChecked());
