@@ -29,8 +29,8 @@ int32_t ProgressPosition(int64_t done, int64_t total)
         return ProgressRange;
     if (total <= INT64_MAX / ProgressRange)
         return static_cast<int32_t>(done * ProgressRange / total);
-    // Totals beyond 900 TB: divided first, so that nothing overflows.
-    return static_cast<int32_t>(std::min<int64_t>(done / (total / ProgressRange), ProgressRange));
+    // Totals beyond 900 TB: divided first, so that nothing overflows; full only when done.
+    return static_cast<int32_t>(std::min<int64_t>(done / (total / ProgressRange), ProgressRange - 1));
 }
 
 void ProgressBar::setProgress(int64_t done, int64_t total)

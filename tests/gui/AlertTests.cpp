@@ -5,13 +5,16 @@
 #include "gui/Button.h"
 #include "gui/Color.h"
 #include "gui/Dpi.h"
+#include "gui/Mnemonic.h"
 #include "gui/StaticIcon.h"
 #include "gui/StaticText.h"
 #include "gui/WindowRegistry.h"
+#include "support/AccessibleProbe.h"
 #include "support/ModalHelper.h"
 #include "tests/gui/GuiTestSupport.h"
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <functional>
 #include <string>
@@ -76,6 +79,16 @@ static std::function<void()> Click(int index)
         AlertDialog* alert = ActiveAlert();
         REQUIRE(alert != nullptr);
         alert->buttons[index]->send(BM_CLICK, 0, 0);
+    };
+}
+
+// A key pressed on the keyboard (through the system's input), with a modifier held around it.
+static std::function<void()> RealKey(WORD key, WORD modifier = 0)
+{
+    return [key, modifier] {
+        AlertDialog* alert = ActiveAlert();
+        REQUIRE(alert != nullptr);
+        CHECK(modifier ? PressKey(*alert, key, {modifier}) : PressKey(*alert, key));
     };
 }
 
@@ -444,6 +457,57 @@ TEST_CASE("a clipboard that cannot be opened ends the alert with the error; the 
     CHECK(IsWindowEnabled(owner.hwnd));
     CHECK(!owner.isDisabledByModal());
     CHECK(FindWindowW(L"Lumivo Dialog", L"Title") == nullptr);
+}
+
+TEST_CASE("mnemonics: the first free letter of each caption that has none")
+{
+    Str captions[4] = {Str(L"Zainstaluj"), Str(L"Aktualizuj"), Str(L"Napraw"), Str(L"Anuluj")};
+    AddMnemonics(captions, 4);
+    CHECK(captions[0] == L"&Zainstaluj");
+    CHECK(captions[1] == L"&Aktualizuj");
+    CHECK(captions[2] == L"&Napraw");
+    CHECK(captions[3] == L"An&uluj"); // A and n are taken
+
+    Str given[3] = {Str(L"Save && go"), Str(L"&Stop"), Str(L"S")};
+    AddMnemonics(given, 3);
+    CHECK(given[0] == L"S&ave && go"); // S is Stop's; "&&" stays a plain ampersand
+    CHECK(given[1] == L"&Stop");
+    CHECK(given[2] == L"S"); // its only letter is taken
+    CHECK(MnemonicOf(Str(L"R&&D")) == 0);
+    CHECK(MnemonicOf(Str(L"&Tak")) == L't');
+    CHECK(MnemonicOf(Str(L"Ni&E")) == L'e');
+}
+
+TEST_CASE("real keys: a button's letter, Alt with it, Enter and Esc")
+{
+    GuiContext context;
+    {
+        AlertDialog alert(nullptr, Str(L"Message"), L"Title", L"+Zainstaluj|Aktualizuj|Napraw|-Anuluj", AlertQuestion);
+        CHECK(alert.buttons[3]->getText() == L"An&uluj");
+        CHECK(RunAlert(alert, {RealKey('N')}) == 2);
+    }
+    CHECK(RunButtons(L"+Zainstaluj|Aktualizuj|Napraw|-Anuluj", {RealKey('U', VK_MENU)}) == 3);
+    CHECK(RunButtons(L"+Retry|-Cancel", {RealKey(VK_RETURN)}) == 0);
+    CHECK(RunButtons(L"+Retry|-Cancel", {RealKey(VK_ESCAPE)}) == 1);
+    // Tab moves to the next button, Enter presses the focused one
+    CHECK(RunButtons(L"+Yes|No|-Cancel", {RealKey(VK_TAB), RealKey(VK_RETURN)}) == 1);
+    CHECK(RunButtons(L"+Yes|No|-Cancel", {RealKey(VK_TAB, VK_SHIFT), RealKey(VK_SPACE)}) == 2);
+}
+
+TEST_CASE("a screen reader meets the alert as a dialog named by its title, the message its description")
+{
+    GuiContext context;
+    AlertDialog alert(nullptr, Str(L"The disk is full.\nFree some room and retry."), L"Lumivo", L"+Retry|-Cancel",
+                      AlertWarning);
+    AccessibleAnswers answers;
+    RunAlert(alert, {[&] { answers = ReadAccessible(alert.hwnd); }, Click(1)});
+    if (!answers.available) {
+        MESSAGE("no accessibility library on this system");
+        return;
+    }
+    CHECK(answers.role == ROLE_SYSTEM_DIALOG);
+    CHECK(answers.name == L"Lumivo");
+    CHECK(answers.description == L"The disk is full.\nFree some room and retry.");
 }
 
 } // TEST_SUITE
