@@ -160,6 +160,7 @@ protected:
 private:
     uint32_t measuredDpi();
     void onDpiChanged(MessageRecord& record);
+    void moveFocus(MessageRecord& record);
 };
 
 #endif

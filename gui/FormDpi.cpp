@@ -168,6 +168,21 @@ void Form::onDpiChanged(MessageRecord& record)
     }
 }
 
+// What the dialog manager asks of a form that is no dialog window: the mnemonic of a label moves
+// the focus to the label, then on to the next tab stop (the control that the label names).
+void Form::moveFocus(MessageRecord& record)
+{
+    record.result = 0;
+    HWND target = record.lParam ? reinterpret_cast<HWND>(record.wParam)
+                                : GetNextDlgTabItem(hwnd, GetFocus(), record.wParam != 0);
+    if (!target)
+        return;
+    SetFocus(target);
+    // As in a dialog: an edit control that gets the focus this way has its text selected.
+    if (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+        SendMessageW(target, EM_SETSEL, 0, -1);
+}
+
 void Form::defaultProc(MessageRecord& record)
 {
     switch (record.message) {
@@ -193,6 +208,9 @@ void Form::defaultProc(MessageRecord& record)
         break;
     case WM_DPICHANGED:
         onDpiChanged(record);
+        return;
+    case WM_NEXTDLGCTL:
+        moveFocus(record);
         return;
     }
     GuiBase::defaultProc(record);

@@ -164,11 +164,6 @@ void MainForm::buildControls()
     new Button(bottomRow, Tr(L"&Nie instaluj", L"&Exit"), CommandExit, L"");
 }
 
-int32_t MainForm::scaled(int32_t value)
-{
-    return MulDiv(value, static_cast<int>(dpi()), 96);
-}
-
 // As high as the content needs, at least 550 wide, centred on its monitor.
 void MainForm::fitWindow()
 {

@@ -92,7 +92,6 @@ private:
     void installNow();
     void drawBackdrop(DrawContext& context);
     void rebuildBackgroundBrush();
-    int32_t scaled(int32_t value);
 };
 
 #endif

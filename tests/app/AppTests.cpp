@@ -12,6 +12,7 @@
 #include "installer/UninstallRegistration.h"
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
+#include "tests/app/AppScene.h"
 #include "support/ArchiveBuilder.h"
 #include "support/ModalHelper.h"
 #include "support/TestFiles.h"
@@ -20,76 +21,6 @@
 #include <objbase.h>
 
 namespace {
-
-// The installer's world for one test: context, COM, an archive in memory and a program's settings.
-struct AppScene {
-    AppScene()
-    {
-        CoInitialize(nullptr);
-        CreateAppContext(&context, GetModuleHandleW(nullptr));
-        context.exitCode = 1;
-        Language = LangEnglish;
-        isAdmin = true;
-        archive = RawRecord(u"_de_install.exe", "uninstaller") + RawRecord(u"_de_installu.exe", "uninstaller") +
-                  ZlibRecord(u"hello.exe", "program") + ZlibRecord(u"licence.txt", "First line\nsecond line\n") +
-                  EndRecord();
-        UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
-        ScriptValues.clear();
-        ScriptValues.set(Str(L"copy-files"), Str(L"hello.exe"));
-        Script = InstallScript();
-        Script.programName = L"LumivoAppTest";
-        Script.exeFile = L"hello.exe";
-        Script.installDir = scratch.path(L"LumivoAppTest").c_str();
-        Script.licenceEntry = L"licence.txt";
-        Script.copyrightText = L"Copyright (c) Quenbar";
-        Script.startMenuText = L"yes";
-        Script.startMenuShortcut = true;
-        Script.preferShared = true;
-    }
-    ~AppScene()
-    {
-        StopAnsweringAlerts();
-        UnregisterUninstaller(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoAppTest")));
-        UnregisterUninstaller(HKEY_CURRENT_USER, UninstallKeyPath(Str(L"LumivoAppTest")));
-        ReleaseInstallScript();
-        ReleaseArchive();
-        Language = LangPolish;
-        DestroyAppContext(&context);
-        CoUninitialize();
-    }
-    AppContext context = {};
-    ScratchDir scratch;
-    std::string archive;
-};
-
-HWND ThreadWindow(const wchar_t* className)
-{
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search = {className, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(param);
-            wchar_t name[64];
-            GetClassNameW(window, name, 64);
-            if (IsWindowVisible(window) && lstrcmpW(name, s->className) == 0) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512];
-    int length = GetWindowTextW(window, text, 512);
-    return std::wstring(text, length > 0 ? length : 0);
-}
 
 // Records the command line of a relaunched copy of this test program.
 struct RecordedRelaunch {

@@ -48,11 +48,9 @@ inline bool PumpFormUntil(Form& form, const std::function<bool()>& condition, DW
     }
 }
 
-// Presses the key (with the modifiers held around it) through the system's input queue, as the
-// keyboard does, and handles messages until the foreground thread has taken all of it: a press of
-// F24, which nothing answers, follows and toggles that key's state once it is through. False when
-// that did not happen within the deadline.
-inline bool PressKey(Form& form, WORD key, std::initializer_list<WORD> held = {})
+// Puts the key (with the modifiers held around it) into the system's input queue, as the keyboard
+// does; the foreground window's thread gets it when it next handles messages.
+inline void SendKey(WORD key, std::initializer_list<WORD> held = {})
 {
     std::vector<INPUT> inputs;
     auto add = [&inputs](WORD virtualKey, bool up) {
@@ -71,10 +69,18 @@ inline bool PressKey(Form& form, WORD key, std::initializer_list<WORD> held = {}
         --it;
         add(*it, true);
     }
-    add(VK_F24, false);
-    add(VK_F24, true);
-    SHORT before = GetKeyState(VK_F24) & 1;
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// SendKey, then handles messages until the foreground thread has taken all of it: a press of F24,
+// which nothing answers, follows and toggles that key's state once it is through. False when that
+// did not happen within the deadline. (A key that opens a modal window takes the rest of the
+// input into that window's loop: use SendKey and wait for what the window does instead.)
+inline bool PressKey(Form& form, WORD key, std::initializer_list<WORD> held = {})
+{
+    SHORT before = GetKeyState(VK_F24) & 1;
+    SendKey(key, held);
+    SendKey(VK_F24);
     return PumpFormUntil(form, [before] { return (GetKeyState(VK_F24) & 1) != before; });
 }
 
