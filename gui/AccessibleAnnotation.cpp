@@ -72,7 +72,10 @@ public:
         return static_cast<ULONG>(left);
     }
 
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override { return standard->GetTypeInfoCount(count); }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        return standard->GetTypeInfoCount(count);
+    }
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override
     {
         return standard->GetTypeInfo(index, locale, info);
@@ -88,8 +91,14 @@ public:
         return standard->Invoke(id, iid, locale, flags, parameters, result, exception, argumentError);
     }
 
-    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override { return standard->get_accParent(parent); }
-    HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override { return standard->get_accChildCount(count); }
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override
+    {
+        return standard->get_accParent(parent);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override
+    {
+        return standard->get_accChildCount(count);
+    }
     HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** object) override
     {
         return standard->get_accChild(child, object);
@@ -124,7 +133,10 @@ public:
     {
         return standard->get_accState(child, state);
     }
-    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override { return standard->get_accHelp(child, help); }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
+    {
+        return standard->get_accHelp(child, help);
+    }
     HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override
     {
         return standard->get_accHelpTopic(file, child, topic);
@@ -142,8 +154,12 @@ public:
     {
         return standard->get_accDefaultAction(child, action);
     }
-    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override { return standard->accSelect(flags, child); }
-    HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height, VARIANT child) override
+    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override
+    {
+        return standard->accSelect(flags, child);
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
+                                          VARIANT child) override
     {
         return standard->accLocation(left, top, width, height, child);
     }
@@ -188,7 +204,8 @@ bool AnswerAccessibleObject(HWND window, const AccessibleAnnotation& annotation,
     if (!AccessibilityLibrary())
         return false;
     IAccessible* standard = nullptr;
-    if (FAILED(CreateStandardObject(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&standard))) ||
+    if (FAILED(CreateStandardObject(window, OBJID_CLIENT, IID_IAccessible,
+                                    reinterpret_cast<void**>(&standard))) ||
         !standard)
         return false;
     AnnotatedObject* annotated = new (std::nothrow) AnnotatedObject(standard, annotation);

@@ -11,8 +11,8 @@
 #include <stdint.h>
 
 struct AccessibleAnnotation {
-    Str name;        // empty: the system's name (the window text, or a label's)
-    Str description; // empty: the system's
+    Str name;         // empty: the system's name (the window text, or a label's)
+    Str description;  // empty: the system's
     int32_t role = 0; // ROLE_SYSTEM_...; 0: the system's
 };
 

@@ -6,8 +6,8 @@
 #include "gui/Clipboard.h"
 #include "gui/Color.h"
 #include "gui/Dpi.h"
-#include "gui/Mnemonic.h"
 #include "gui/ElasticGroup.h"
+#include "gui/Mnemonic.h"
 #include "gui/StaticIcon.h"
 #include "gui/StaticText.h"
 

@@ -5,8 +5,8 @@
 
 #include "core/Owned.h"
 
-#include <windows.h>
 #include <shobjidl.h>
+#include <windows.h>
 
 #include <stdint.h>
 

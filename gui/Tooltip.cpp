@@ -20,8 +20,8 @@ struct TipColours {
 static TipColours ColoursOfTheme()
 {
     if (HighContrastOn())
-        return TipColours{GetSysColor(COLOR_INFOBK), GetSysColor(COLOR_INFOTEXT), GetSysColor(COLOR_HIGHLIGHT),
-                          GetSysColor(COLOR_HIGHLIGHTTEXT)};
+        return TipColours{GetSysColor(COLOR_INFOBK), GetSysColor(COLOR_INFOTEXT),
+                          GetSysColor(COLOR_HIGHLIGHT), GetSysColor(COLOR_HIGHLIGHTTEXT)};
     return TipColours{RGB(255, 255, 255), RGB(0, 0, 0), StripColour, RGB(0, 0, 0)};
 }
 
@@ -230,7 +230,8 @@ static void ArrowPart(HDC dc, const POINT* shape, int count, POINT origin, int s
 {
     POINT mapped[4];
     for (int i = 0; i < count; i++)
-        mapped[i] = POINT{origin.x + signX * MulDiv(shape[i].x, dpi, 96), origin.y + signY * MulDiv(shape[i].y, dpi, 96)};
+        mapped[i] = POINT{origin.x + signX * MulDiv(shape[i].x, dpi, 96),
+                          origin.y + signY * MulDiv(shape[i].y, dpi, 96)};
     Polygon(dc, mapped, count);
 }
 
@@ -275,7 +276,8 @@ void Tooltip::onPaint(MessageRecord& record)
         static const POINT Head[3] = {{0, 0}, {10, 0}, {0, 10}};
         static const POINT Shaft[4] = {{0, 3}, {3, 0}, {12, 9}, {9, 12}};
         int32_t inset = scaled(TooltipArrowInset);
-        POINT origin = {placedRight ? inset : client.right - inset, placedBelow ? inset : client.bottom - inset};
+        POINT origin = {placedRight ? inset : client.right - inset,
+                        placedBelow ? inset : client.bottom - inset};
         int signX = placedRight ? 1 : -1;
         int signY = placedBelow ? 1 : -1;
         int scale = static_cast<int>(dpi());

@@ -24,10 +24,10 @@ enum : int32_t {
     TooltipStripWidth = 20,
     TooltipTextLeft = 27, // the text's left edge beside the strip (7 when the strip is on the right)
     TooltipTextTop = 5,
-    TooltipLineGap = 3,       // between two lines of text
-    TooltipExtraWidth = 36,   // the window's width beyond the text's
-    TooltipExtraHeight = 14,  // the window's height beyond the text's (6 inside, 8 for the frame)
-    TooltipArrowInset = 3,    // from the corner of the strip to the arrow's tip
+    TooltipLineGap = 3,      // between two lines of text
+    TooltipExtraWidth = 36,  // the window's width beyond the text's
+    TooltipExtraHeight = 14, // the window's height beyond the text's (6 inside, 8 for the frame)
+    TooltipArrowInset = 3,   // from the corner of the strip to the arrow's tip
 };
 
 // Where the tooltip reads the mouse position from (GetCursorPos unless a test drives it).

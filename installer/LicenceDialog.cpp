@@ -66,7 +66,8 @@ int32_t RunLicenceDialog(Form* owner, const wchar_t* title, const Str& text)
         // Its tooltip is no name for a screen reader.
         licence->accessible.name = Tr(L"Licencja", L"Licence");
         ButtonsBar* buttons = new ButtonsBar(content);
-        Button* ok = new Button(buttons, L"&OK", 1, Tr(L"Naciśnij, aby zamknąć okno.", L"Closes the window."));
+        Button* ok =
+            new Button(buttons, L"&OK", 1, Tr(L"Naciśnij, aby zamknąć okno.", L"Closes the window."));
         dialog->maxInitialWidth = 500;
         licence->setText(WithWindowsLineEnds(text).text());
         dialog->runModal(ok);

@@ -244,7 +244,8 @@ void MainForm::confirmCancel()
     if (installing && (!runningHost || runningHost->cancelRequested))
         return; // the question was answered Yes already
     try {
-        if (alert(Tr(L"Chcesz zrezygnować z instalacji programu?", L"Do you want to cancel the program installation?"),
+        if (alert(Tr(L"Chcesz zrezygnować z instalacji programu?",
+                     L"Do you want to cancel the program installation?"),
                   L"Lumivo", Tr(L"+Tak|-Nie", L"+Yes|-No"), AlertWarning) != 0)
             return;
         if (installing)

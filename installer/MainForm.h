@@ -69,11 +69,11 @@ public:
     bool brushReady = false;
     ElasticGroup* settingsGroup = nullptr;
     Button* installButton = nullptr;
-    OwnedIcon logoIcon;             // the application's icon at the logo's size
-    int32_t logoSize = 0;           // pixels, at the form's DPI
+    OwnedIcon logoIcon;                 // the application's icon at the logo's size
+    int32_t logoSize = 0;               // pixels, at the form's DPI
     ProgressBar* progressBar = nullptr; // owned; placed by hand under the status lines
     TaskbarProgress taskbarProgress;
-    bool installing = false; // the installation runs: only the cancel question is answered
+    bool installing = false;            // the installation runs: only the cancel question is answered
     InstallHost* runningHost = nullptr; // the running installation's host, where Cancel goes
 
     // Shows done out of total on the progress bar and the taskbar button, then handles the waiting

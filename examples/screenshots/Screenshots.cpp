@@ -161,12 +161,13 @@ static void SampleProgram()
 }
 
 static const wchar_t LicenceText[] =
-    L"LICENCE AGREEMENT\r\n\r\nZażółć Gęślą Jaźń 2.0 is licensed, not sold. You may install it on any number of "
-    L"computers that you use, make copies for backup, and give unchanged copies to others.\r\n\r\nYou may not "
-    L"remove this notice or the name of its authors.\r\n\r\nTHE PROGRAM IS PROVIDED AS IS, WITHOUT WARRANTY OF "
-    L"ANY KIND. IN NO EVENT SHALL THE AUTHORS BE LIABLE FOR ANY CLAIM, DAMAGES OR OTHER LIABILITY ARISING FROM THE "
-    L"USE OF THE PROGRAM.\r\n\r\nUMOWA LICENCYJNA\r\n\r\nProgram jest udostępniany na licencji, nie "
-    L"sprzedawany. Możesz go zainstalować na dowolnej liczbie komputerów, z których korzystasz.";
+    L"LICENCE AGREEMENT\r\n\r\nZażółć Gęślą Jaźń 2.0 is licensed, not sold. You may install it on any "
+    L"number of computers that you use, make copies for backup, and give unchanged copies to others.\r\n\r\n"
+    L"You may not remove this notice or the name of its authors.\r\n\r\nTHE PROGRAM IS PROVIDED AS IS, "
+    L"WITHOUT WARRANTY OF ANY KIND. IN NO EVENT SHALL THE AUTHORS BE LIABLE FOR ANY CLAIM, DAMAGES OR OTHER "
+    L"LIABILITY ARISING FROM THE USE OF THE PROGRAM.\r\n\r\nUMOWA LICENCYJNA\r\n\r\nProgram jest "
+    L"udostępniany na licencji, nie sprzedawany. Możesz go zainstalować na dowolnej liczbie komputerów, z "
+    L"których korzystasz.";
 
 static void ShowMainForm()
 {

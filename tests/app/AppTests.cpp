@@ -12,10 +12,10 @@
 #include "installer/UninstallRegistration.h"
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
-#include "tests/app/AppScene.h"
 #include "support/ArchiveBuilder.h"
 #include "support/ModalHelper.h"
 #include "support/TestFiles.h"
+#include "tests/app/AppScene.h"
 
 #include <windows.h>
 #include <objbase.h>

@@ -3,9 +3,9 @@
 // "Not Responding", and reads the progress bar.
 #include "doctest.h"
 
+#include "gui/ProgressBar.h"
 #include "installer/MainForm.h"
 #include "installer/UninstallRegistration.h"
-#include "gui/ProgressBar.h"
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
 #include "support/ArchiveBuilder.h"
@@ -13,8 +13,8 @@
 #include "support/TestFiles.h"
 #include "tests/app/AppScene.h"
 
-#include <windows.h>
 #include <commctrl.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
@@ -44,8 +44,8 @@ std::u16string FileName(int32_t index)
 std::string LargeArchive(const std::string& bytes)
 {
     std::string packed = ZlibOf(bytes);
-    std::string archive = RawRecord(u"_de_install.exe", "uninstaller") + RawRecord(u"_de_installu.exe", "uninstaller") +
-                          ZlibRecord(u"hello.exe", "program");
+    std::string archive = RawRecord(u"_de_install.exe", "uninstaller") +
+                          RawRecord(u"_de_installu.exe", "uninstaller") + ZlibRecord(u"hello.exe", "program");
     for (int32_t i = 0; i < FileCount; i++)
         archive += Record(FileName(i), 1, packed, FileSize);
     return archive + EndRecord();
@@ -89,7 +89,8 @@ struct Watch {
                 slowest = took;
             if (IsHungAppWindow(form))
                 hung++;
-            if (!IsWindowVisible(bar) || !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 1000, &answer))
+            if (!IsWindowVisible(bar) ||
+                !SendMessageTimeoutW(bar, PBM_GETPOS, 0, 0, SMTO_NORMAL, 1000, &answer))
                 continue;
             positions.push_back(static_cast<int32_t>(answer));
             if (cancelAt >= 0 && !closed && static_cast<int32_t>(answer) >= cancelAt) {
@@ -183,8 +184,8 @@ TEST_CASE("the close box during the installation asks; Yes stops it at the next 
     // Nothing is left: no folder, no registry entry.
     CHECK(GetFileAttributesW(scene.scratch.path(L"LumivoAppTest").c_str()) == INVALID_FILE_ATTRIBUTES);
     HKEY key = nullptr;
-    CHECK(RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoAppTest")).text(), 0, KEY_READ, &key) ==
-          ERROR_FILE_NOT_FOUND);
+    CHECK(RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoAppTest")).text(), 0, KEY_READ,
+                        &key) == ERROR_FILE_NOT_FOUND);
     if (key)
         RegCloseKey(key);
     delete form;

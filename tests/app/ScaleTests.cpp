@@ -180,7 +180,8 @@ TEST_CASE("the main form at 100, 150 and 200 %: captions whole, logo and icons a
             GetObjectW(form->headlineFont.font(), sizeof headline, &headline);
             CHECK(headline.lfHeight == MulDiv(24, static_cast<int>(dpi), 96));
             HWND install = GetDlgItem(form->handle(), CommandInstall);
-            CHECK(reinterpret_cast<HFONT>(SendMessageW(install, WM_GETFONT, 0, 0)) == form->headlineFont.font());
+            CHECK(reinterpret_cast<HFONT>(SendMessageW(install, WM_GETFONT, 0, 0)) ==
+                  form->headlineFont.font());
         }
         delete form;
     }

@@ -13,8 +13,8 @@
 #include "support/ModalHelper.h"
 #include "tests/gui/GuiTestSupport.h"
 
-#include <windows.h>
 #include <oleacc.h>
+#include <windows.h>
 
 #include <functional>
 #include <string>
@@ -482,7 +482,8 @@ TEST_CASE("real keys: a button's letter, Alt with it, Enter and Esc")
 {
     GuiContext context;
     {
-        AlertDialog alert(nullptr, Str(L"Message"), L"Title", L"+Zainstaluj|Aktualizuj|Napraw|-Anuluj", AlertQuestion);
+        AlertDialog alert(nullptr, Str(L"Message"), L"Title", L"+Zainstaluj|Aktualizuj|Napraw|-Anuluj",
+                          AlertQuestion);
         CHECK(alert.buttons[3]->getText() == L"An&uluj");
         CHECK(RunAlert(alert, {RealKey('N')}) == 2);
     }
@@ -497,8 +498,8 @@ TEST_CASE("real keys: a button's letter, Alt with it, Enter and Esc")
 TEST_CASE("a screen reader meets the alert as a dialog named by its title, the message its description")
 {
     GuiContext context;
-    AlertDialog alert(nullptr, Str(L"The disk is full.\nFree some room and retry."), L"Lumivo", L"+Retry|-Cancel",
-                      AlertWarning);
+    AlertDialog alert(nullptr, Str(L"The disk is full.\nFree some room and retry."), L"Lumivo",
+                      L"+Retry|-Cancel", AlertWarning);
     AccessibleAnswers answers;
     RunAlert(alert, {[&] { answers = ReadAccessible(alert.hwnd); }, Click(1)});
     if (!answers.available) {

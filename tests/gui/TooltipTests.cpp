@@ -222,7 +222,7 @@ TEST_CASE("right of and below the cursor in the upper left half, with the strip 
     CHECK(PixelAt(tip, s(20) - 1, client.bottom - 3) == RGB(255, 195, 135));
     CHECK(PixelAt(tip, s(20), client.bottom - 3) == RGB(255, 255, 255));
     CHECK(PixelAt(tip, client.right - 3, client.bottom / 2) == RGB(255, 255, 255));
-    CHECK(PixelAt(tip, s(5), s(5)) == RGB(0, 0, 0)); // the arrow's head, in the corner nearest the cursor
+    CHECK(PixelAt(tip, s(5), s(5)) == RGB(0, 0, 0));   // the arrow's head, in the corner nearest the cursor
     CHECK(PixelAt(tip, s(11), s(11)) == RGB(0, 0, 0)); // its shaft
     CHECK(HasDarkPixel(tip, RECT{s(27), s(5), client.right - 2, client.bottom - 2})); // the text
     CHECK(!HasDarkPixel(tip, RECT{s(20), s(5), s(27) - 1, client.bottom - 2}));
@@ -271,7 +271,8 @@ TEST_CASE("two lines: h + 17 pixels (at 96 DPI) high, the second line lineHeight
     CHECK(placed.bottom - placed.top == 2 * line + s(3) + s(14));
     DrawContext measure = tip->windowDC();
     measure.selectFont(tip->normalFont());
-    CHECK(placed.right - placed.left == measure.multiLineExtent(tip->text.text(), tip->text.length()).cx + s(36));
+    CHECK(placed.right - placed.left ==
+          measure.multiLineExtent(tip->text.text(), tip->text.length()).cx + s(36));
     RECT client = tip->clientRect();
     int32_t second = s(5) + line + s(3);
     CHECK(HasDarkPixel(tip, RECT{s(27), s(5), client.right, s(5) + line}));
@@ -407,8 +408,8 @@ TEST_CASE("a high-contrast theme draws the tip in the system's tooltip and highl
     auto s = [&tipForm](int32_t pixels) { return tipForm.s(pixels); };
     RECT client = tip->clientRect();
     CHECK(PixelAt(tip, client.right - 3, client.bottom - 2) == RGB(0, 0, 0)); // the background
-    CHECK(PixelAt(tip, s(10), client.bottom - 3) == RGB(0, 255, 255));      // the strip
-    CHECK(PixelAt(tip, s(5), s(5)) == RGB(255, 0, 255));                     // the arrow
+    CHECK(PixelAt(tip, s(10), client.bottom - 3) == RGB(0, 255, 255));        // the strip
+    CHECK(PixelAt(tip, s(5), s(5)) == RGB(255, 0, 255));                      // the arrow
     bool textSeen = false; // yellow, or nearly so where the letters' edges are smoothed
     HDC dc = GetDC(tip->hwnd);
     for (int y = s(5); y < client.bottom - 2 && !textSeen; y++)

@@ -11,8 +11,8 @@ AccessibleObjectFromWindowFunction ObjectFromWindow()
 {
     static AccessibleObjectFromWindowFunction function = [] {
         HMODULE library = LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        return library ? reinterpret_cast<AccessibleObjectFromWindowFunction>(
-                             reinterpret_cast<void (*)()>(GetProcAddress(library, "AccessibleObjectFromWindow")))
+        return library ? reinterpret_cast<AccessibleObjectFromWindowFunction>(reinterpret_cast<void (*)()>(
+                             GetProcAddress(library, "AccessibleObjectFromWindow")))
                        : nullptr;
     }();
     return function;
