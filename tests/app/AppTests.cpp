@@ -3,6 +3,7 @@
 #include "archive/ArchiveReader.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
+#include "gui/Color.h"
 #include "gui/EditLine.h"
 #include "installer/ElevatedRelaunch.h"
 #include "installer/FolderBrowser.h"
@@ -129,6 +130,35 @@ TEST_CASE("Install takes the field and the check boxes, installs and ends the lo
     REQUIRE(SeenAlerts().size() == 1);
     CHECK(SeenAlerts()[0].text == L"Installation completed successfully.");
     delete form;
+}
+
+TEST_CASE("a high-contrast theme: the banner and the texts on the backdrop take its colours")
+{
+    AppScene scene;
+    // Wine has no high-contrast mode to switch on: the form is told so, and the colours are set.
+    int elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT};
+    COLORREF saved[] = {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT)};
+    COLORREF theme[] = {RGB(0, 0, 0), RGB(255, 255, 0)};
+    REQUIRE(SetSysColors(2, elements, theme));
+    HighContrastReader previous = ReadHighContrast;
+    ReadHighContrast = [] { return true; };
+    MainForm* form = new MainForm();
+    form->setStatus(Str(L"Copying files..."), Str());
+    HDC dc = GetDC(form->handle());
+    RECT client = form->clientRect();
+    COLORREF banner = GetPixel(dc, client.right - 5, form->scaled(5));
+    bool yellowText = false; // the status line, yellow or nearly so where its letters are smoothed
+    for (int y = form->scaled(96); y < form->scaled(96) + 20 && !yellowText; y++)
+        for (int x = form->scaled(64); x < form->scaled(64) + 100 && !yellowText; x++) {
+            COLORREF pixel = GetPixel(dc, x, y);
+            yellowText = GetRValue(pixel) > 160 && GetGValue(pixel) > 160 && GetBValue(pixel) < 80;
+        }
+    ReleaseDC(form->handle(), dc);
+    delete form;
+    ReadHighContrast = previous;
+    SetSysColors(2, elements, saved);
+    CHECK(banner == RGB(0, 0, 0));
+    CHECK(yellowText);
 }
 
 TEST_CASE("update mode installs while the window stays hidden")
