@@ -38,8 +38,8 @@ press() {
     local desktop
     desktop=$(desktop_window)
     [ -n "$desktop" ] || fail "no Wine desktop window on the display"
+    # The focus change reaches Wine before the keys do: X delivers a client's events in order.
     xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
-    sleep 0.3
     xdotool key --delay 100 "$@"
 }
 

@@ -101,7 +101,13 @@ TEST_CASE("Exit and the close box ask first; No keeps the window")
     HWND window = form->handle();
     AnswerAlerts({1, 0});
     RunInModalLoop([&] { PostMessageW(window, WM_COMMAND, CommandExit, 0); });
-    RunInModalLoop([&] { PostMessageW(window, WM_CLOSE, 0, 0); }, 400);
+    // The close box once the first question has been answered and has gone.
+    RunInModalLoopUntil([&] {
+        if (SeenAlerts().size() != 1 || FindWindowW(L"Lumivo Dialog", nullptr))
+            return false;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return true;
+    });
     form->runLoop();
     REQUIRE(SeenAlerts().size() == 2);
     CHECK(SeenAlerts()[0].text == L"Do you want to cancel the program installation?");

@@ -87,15 +87,6 @@ run_uninstaller() {
         "$@" >"$work/uninstall.log" 2>&1 || uninstall_status=$?
 }
 
-# The uninstaller finishes from its temporary copy once it has ended: waits for the folder to go.
-wait_removed() {
-    for _ in $(seq 200); do
-        [ -e "$1" ] || return 0
-        sleep 0.1
-    done
-    fail "$1 is left: $(find "$1")"
-}
-
 # A Windows restart: pending removals are carried out (wineboot does them before it returns).
 restart_windows() {
     wineboot -r </dev/null >/dev/null 2>&1 || true
