@@ -38,6 +38,9 @@ press() {
     local desktop
     desktop=$(desktop_window)
     [ -n "$desktop" ] || fail "no Wine desktop window on the display"
+    # The desktop of another prefix (a test that ran before) may lie over this one, and with the
+    # pointer over it Wine takes no keys: this desktop goes on top first.
+    xdotool windowraise "$desktop" 2>/dev/null || true
     # The focus change reaches Wine before the keys do: X delivers a client's events in order.
     xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
     xdotool key --delay 100 "$@"
