@@ -13,6 +13,14 @@ static bool ContainsNoCase(const StrArray& list, const Str& name)
     return false;
 }
 
+// The installer's own entries: the script, and the uninstallers it writes itself where they
+// belong. A pattern never picks them up; only a plain item names them.
+static bool IsInstallerEntry(const Str& name)
+{
+    return StrEqualNoCase(name, L"install.script") || StrEqualNoCase(name, L"_de_install.exe") ||
+           StrEqualNoCase(name, L"_de_installu.exe");
+}
+
 StrArray ExpandFileList(const Str& copyList)
 {
     StrArray files;
@@ -30,7 +38,7 @@ StrArray ExpandFileList(const Str& copyList)
             entries = ListEntryNames();
         for (int64_t e = 0; e < entries.length(); e++) {
             const Str& name = entries.ref(e);
-            if (MatchPattern(name, item) && !ContainsNoCase(files, name))
+            if (MatchPattern(name, item) && !IsInstallerEntry(name) && !ContainsNoCase(files, name))
                 files.append(name);
         }
     }

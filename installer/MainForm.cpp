@@ -17,7 +17,9 @@
 #include "installer/ElevatedRelaunch.h"
 #include "installer/FolderBrowser.h"
 #include "installer/InstallHost.h"
+#include "installer/InstallLog.h"
 #include "installer/InstallProgram.h"
+#include "installer/InstallerSwitches.h"
 #include "installer/LicenceDialog.h"
 #include "script/InstallScript.h"
 
@@ -214,6 +216,7 @@ void MainForm::installNow()
     host.owner = this;
     host.setStatus = SetStatusOf;
     host.setProgress = SetProgressOf;
+    host.writeLog = LogToInstallLog;
     runningHost = &host;
     installing = true;
     try {
@@ -285,7 +288,7 @@ void MainForm::runCommand(uint32_t id)
         break;
     case CommandAllUsers:
         // The relaunch reports its own failures; this window closes either way.
-        RelaunchElevated(this, nullptr);
+        RelaunchElevated(this, AllUsersParameters().text());
         quitLoop();
         break;
     }

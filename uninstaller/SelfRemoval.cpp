@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/CharCase.h"
+#include "core/CommandLine.h"
 #include "core/Owned.h"
 #include "core/Path.h"
 #include "uninstaller/UninstallPlan.h"
@@ -65,7 +66,8 @@ static const wchar_t* const CopyName = L"\\uninstall.exe";
 
 // Starts the copy with an inheritable handle to this process, for it to wait on; false when it
 // could not be started (nothing of it is left then).
-static bool StartCopy(const Str& copy, const Str& folder, const Str& original, const Str& installDir)
+static bool StartCopy(const Str& copy, const Str& folder, const Str& original, const Str& installDir,
+                      const StrArray& foldersAbove)
 {
     // The copy's file is deleted when its last handle closes: the one the copy inherits.
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
@@ -88,6 +90,10 @@ static bool StartCopy(const Str& copy, const Str& folder, const Str& original, c
     command.append(Quoted(installDir));
     command.append(Str(L" "));
     command.append(Quoted(folder));
+    for (int64_t i = 0; i < foldersAbove.length(); i++) {
+        command.append(Str(L" "));
+        command.append(QuoteArgument(foldersAbove.ref(i)));
+    }
 
     CharBuffer writable; // CreateProcessW may write into the command line
     writable.appendText(command.text(), command.length());
@@ -106,7 +112,15 @@ static bool StartCopy(const Str& copy, const Str& folder, const Str& original, c
     return true;
 }
 
-bool ContinueFromCopy(const Str& installDir)
+// Folders made for the installation above its directory go when nothing else is left in them.
+static void RemoveFoldersAbove(const StrArray& folders, const Str& installDir)
+{
+    for (int64_t i = 0; i < folders.length(); i++)
+        if (IsFolderAbove(folders.ref(i), installDir))
+            RemoveDirectoryW(folders.ref(i).text());
+}
+
+bool ContinueFromCopy(const Str& installDir, const StrArray& foldersAbove)
 {
     Str original = ModuleFileName();
     Str folder = MakePrivateFolder();
@@ -124,14 +138,16 @@ bool ContinueFromCopy(const Str& installDir)
     // Only a move across volumes fails; then the copy deletes the original where it is.
     Str moved = Concat(folder, Str(MovedName));
     bool movedOut = MoveFileExW(original.text(), moved.text(), 0);
-    if (!StartCopy(copy, folder, movedOut ? moved : original, installDir)) {
+    if (!StartCopy(copy, folder, movedOut ? moved : original, installDir, foldersAbove)) {
         if (movedOut)
             MoveFileExW(moved.text(), original.text(), 0);
         RemoveDirectoryW(folder.text());
         return false;
     }
-    if (movedOut)
+    if (movedOut) {
         RemoveDirectoryW(installDir.text());
+        RemoveFoldersAbove(foldersAbove, installDir);
+    }
     // What is left lies in the private folder: gone at the next start of Windows at the latest.
     // Scheduled here, before this process ends, so that nothing changes after a caller's wait.
     MoveFileExW(moved.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
@@ -172,7 +188,13 @@ int FinishFromCopy(const StrArray& arguments)
                 Sleep(100);
         }
     }
-    if (!moved)
+    if (!moved) {
         RemoveDirectoryW(installDir.text());
+        StrArray foldersAbove;
+        foldersAbove.makeEmpty();
+        for (int64_t i = 4; i < arguments.length(); i++)
+            foldersAbove.append(arguments.at(i));
+        RemoveFoldersAbove(foldersAbove, installDir);
+    }
     return removed ? 0 : 1;
 }

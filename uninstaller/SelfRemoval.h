@@ -12,14 +12,15 @@
 // The switch that starts the copy's part.
 extern const wchar_t* const FinishSwitch;
 
-// Moves this program out of installDir, removes installDir when it is empty and starts the copy
-// that deletes the moved file (when the move fails, across volumes, the copy deletes this program
-// where it is and then removes installDir). False when the copy could not be started (the caller
-// then removes what it can itself).
-bool ContinueFromCopy(const Str& installDir);
+// Moves this program out of installDir, removes installDir and then the folders above it (innermost
+// first) when they are empty, and starts the copy that deletes the moved file (when the move
+// fails, across volumes, the copy deletes this program where it is and then removes the folders).
+// False when the copy could not be started (the caller then removes what it can itself).
+bool ContinueFromCopy(const Str& installDir, const StrArray& foldersAbove);
 
 // The copy's part, given the arguments after FinishSwitch: the original's process handle, its
-// path, the installation directory and the copy's folder. Returns the exit code.
+// path, the installation directory, the copy's folder and the folders above the installation
+// directory. Returns the exit code.
 int FinishFromCopy(const StrArray& arguments);
 
 #endif

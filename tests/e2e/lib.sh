@@ -56,6 +56,21 @@ finish_setup() {
     wait "$setup_pid" || setup_status=$?
 }
 
+# reg.exe under Wine, for questions only: now and then, on a busy machine, Wine's start.exe fails
+# to launch it at all ("ShellExecuteEx failed"); such a launch ran nothing and is made again.
+# Every other outcome, "not found" included, is reg's own answer (its exit code is passed on).
+reg_query() {
+    local out status try
+    for try in 1 2 3; do
+        status=0
+        out=$("$root/tools/wine-run" reg query "$@" 2>&1) || status=$?
+        case "$out" in *"ShellExecuteEx failed"*) continue ;; esac
+        printf '%s\n' "$out" | tr -d '\r'
+        return $status
+    done
+    fail "Wine could not start reg.exe: $out"
+}
+
 # The data of a value of a program's uninstall key, or nothing.
 reg_value() {
     "$root/tools/wine-run" reg query "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$2" /v "$3" 2>/dev/null |
@@ -99,10 +114,44 @@ prefix_state() {
     local key
     for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
                'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'; do
-        "$root/tools/wine-run" reg query "$key" /s 2>/dev/null | tr -d '\r' || true
+        reg_query "$key" /s || true
     done
-    "$root/tools/wine-run" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' || true
+    reg_query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations || true
+}
+
+# A folder of the prefix for the setup programs and command files of the silent scenarios.
+scratch_windows='C:\lumivo-e2e'
+scratch_unix=$(drive_c lumivo-e2e)
+
+# Runs a Windows command line exactly as written (cmd adds no quotes, unlike wine from a Unix
+# shell) from a command file named $1 in the scratch folder, with cmd /c and without a display;
+# the program's exit code in cmd_status (all of it: a Unix exit status keeps only 8 bits).
+run_command() {
+    local name=$1 line=$2 output
+    mkdir -p "$scratch_unix"
+    printf '@%s\r\n@echo exit code %%ERRORLEVEL%%\r\n' "$line" >"$scratch_unix/$name.cmd"
+    output=$(env -u DISPLAY "$root/tools/wine-run" cmd /c "$scratch_windows\\$name.cmd" 2>&1) || true
+    cmd_status=$(printf '%s\n' "$output" | tr -d '\r' | sed -n 's/^exit code //p' | tail -n 1)
+    [ -n "$cmd_status" ] || fail "no exit code from $line: $output"
+}
+
+# Holds a file (its Windows path, then its path here) open without sharing until release_file.
+hold_file() {
+    "$root/tools/wine-run" "$winbuild/tests/file-holder.exe" "$1" 120 >/dev/null 2>&1 &
+    holder_pid=$!
+    held_file=$2
+    local waited
+    for waited in $(seq 100); do
+        [ -f "$held_file.held" ] && return 0
+        sleep 0.1
+    done
+    fail "the file holder did not take $1"
+}
+
+release_file() {
+    touch "$held_file.release"
+    wait "$holder_pid" 2>/dev/null || true
+    [ ! -e "$held_file.held" ] || fail "the file holder did not let go of $held_file"
 }
 
 # Removes what an installation of the program may have left in the prefix.

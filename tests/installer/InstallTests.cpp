@@ -76,6 +76,7 @@ TEST_CASE("an installation for all users")
     Script.desktopShortcut = true;
     ScriptValues.set(Str(L"publisher"), Str(L"Quenbar Sp. z o.o."));
     ScriptValues.set(Str(L"version"), Str(L"1.2.3"));
+    ScriptValues.set(Str(L"url"), Str(L"https://quenbar.example/foo"));
     AnswerAlerts({0});
     REQUIRE(scene.install());
 
@@ -100,13 +101,20 @@ TEST_CASE("an installation for all users")
                   "exe-file=foo.exe\r\n"
                   "name=LumivoTestAll");
 
-    CHECK(RegistryValueCount(false, scene.programName) == 5);
+    CHECK(RegistryValueCount(false, scene.programName) == 12);
     CHECK(RegistryText(false, scene.programName, L"DisplayName") == L"LumivoTestAll");
-    CHECK(RegistryText(false, scene.programName, L"UninstallString") ==
-          L"\"" + dir + L"\\_de_install.exe\" \"" + dir + L"\\LumivoTestAll.de\"");
+    std::wstring command = L"\"" + dir + L"\\_de_install.exe\" \"" + dir + L"\\LumivoTestAll.de\"";
+    CHECK(RegistryText(false, scene.programName, L"UninstallString") == command);
+    CHECK(RegistryText(false, scene.programName, L"QuietUninstallString") == command + L" /S");
     CHECK(RegistryText(false, scene.programName, L"DisplayIcon") == dir + L"\\foo.exe");
     CHECK(RegistryText(false, scene.programName, L"Publisher") == L"Quenbar Sp. z o.o.");
     CHECK(RegistryText(false, scene.programName, L"ProductVersion") == L"1.2.3");
+    CHECK(RegistryText(false, scene.programName, L"DisplayVersion") == L"1.2.3");
+    CHECK(RegistryText(false, scene.programName, L"InstallLocation") == dir);
+    CHECK(RegistryNumber(false, scene.programName, L"EstimatedSize") == 1); // 49 bytes
+    CHECK(RegistryNumber(false, scene.programName, L"NoModify") == 1);
+    CHECK(RegistryNumber(false, scene.programName, L"NoRepair") == 1);
+    CHECK(RegistryText(false, scene.programName, L"URLInfoAbout") == L"https://quenbar.example/foo");
 
     for (int csidl : {CSIDL_COMMON_STARTMENU, CSIDL_COMMON_DESKTOPDIRECTORY}) {
         LinkInfo link = ReadLink(LinkPath(csidl, scene.programName));
@@ -156,7 +164,7 @@ TEST_CASE("an installation for the current user, in Polish")
                   "exe-file=foo.exe\r\n"
                   "name=LumivoTestUser\r\n"
                   "private-install=1");
-    CHECK(RegistryValueCount(true, scene.programName) == 3);
+    CHECK(RegistryValueCount(true, scene.programName) == 8); // no publisher, version or address
     CHECK_FALSE(RegistryKeyExists(false, scene.programName));
     CHECK(RegistryText(true, scene.programName, L"UninstallString") ==
           L"\"" + dir + L"\\_de_installu.exe\" \"" + dir + L"\\LumivoTestUser.de\"");
@@ -180,6 +188,28 @@ TEST_CASE("reinstalling over a read-only data file replaces it")
     AnswerAlerts({0});
     REQUIRE(scene.install());
     CHECK(ReadWholeFile(data).rfind("path=", 0) == 0);
+}
+
+TEST_CASE("the Apps-list entry: the size in KiB rounded up; values an earlier installation left are removed")
+{
+    InstallFixture scene;
+    std::vector<std::pair<std::wstring, std::string>> entries = FooEntries();
+    entries.push_back({L"big.bin", std::string(2048, 'x')});
+    scene.useArchive(entries, EntryTime);
+    scene.useProgram(L"LumivoTestEntry", L"big.bin|foo.exe", false);
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                    (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + scene.programName).c_str(), 0,
+                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    for (const wchar_t* stale : {L"DisplayVersion", L"URLInfoAbout", L"Publisher", L"ProductVersion"})
+        RegSetValueExW(key, stale, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"old"), 8);
+    RegCloseKey(key);
+    AnswerAlerts({0});
+    REQUIRE(scene.install());
+    CHECK(RegistryNumber(false, scene.programName, L"EstimatedSize") == 3); // 21 + 2048 + 16 bytes
+    for (const wchar_t* stale : {L"DisplayVersion", L"URLInfoAbout", L"Publisher", L"ProductVersion"})
+        CHECK(RegistryText(false, scene.programName, stale) == L"<absent>");
+    CHECK(RegistryValueCount(false, scene.programName) == 8);
 }
 
 } // TEST_SUITE
@@ -247,18 +277,10 @@ TEST_CASE("a destination held open: Cancel undoes everything, Retry after releas
         CreateDirectoryW(dir.c_str(), nullptr);
         CreateDirectoryW((dir + L"\\Syntax").c_str(), nullptr);
         WriteWholeFile(dir + L"\\Syntax\\css.x", "held");
-        HANDLE holder = CreateFileW((dir + L"\\Syntax\\css.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
-        REQUIRE(holder != INVALID_HANDLE_VALUE);
-        AnswerAlerts({answer, 0}, [&](size_t index) {
-            if (index == 0) {
-                CloseHandle(holder);
-                holder = INVALID_HANDLE_VALUE;
-            }
-        });
+        HeldFile held(dir + L"\\Syntax\\css.x");
+        AnswerAlertsReleasing({answer, 0}, held);
         bool completed = scene.install();
-        if (holder != INVALID_HANDLE_VALUE)
-            CloseHandle(holder);
+        held.release();
         REQUIRE(SeenAlerts().size() == 2);
         CHECK(SeenAlerts()[0].text == L"The file \"" + dir + L"\\Syntax\\css.x\"\nis currently in use, or you do "
                                       L"not have write access to the directory.\n\nPlease close all programs and "
@@ -266,7 +288,11 @@ TEST_CASE("a destination held open: Cancel undoes everything, Retry after releas
         CHECK(SeenAlerts()[0].buttons == std::vector<std::wstring>{L"Retry", L"Cancel"});
         if (answer == 1) {
             CHECK_FALSE(completed);
-            CheckNothingLeft(scene, false);
+            // What stood there before stays; what the run made goes.
+            CHECK(FolderContents(dir) == std::vector<std::wstring> {L"Syntax\\", L"Syntax\\css.x"});
+            CHECK(FileText(dir + L"\\Syntax\\css.x") == "held");
+            CHECK_FALSE(RegistryKeyExists(false, scene.programName));
+            CHECK_FALSE(FileExists(LinkPath(CSIDL_COMMON_STARTMENU, scene.programName)));
             CHECK(SeenAlerts()[1].text == L"The program could not be installed properly.");
         } else {
             CHECK(completed);
@@ -328,17 +354,22 @@ TEST_CASE("update mode writes the files and the data file only")
     CHECK(scene.context.exitCode == 0);
 }
 
-TEST_CASE("a failing update removes nothing and says nothing")
+TEST_CASE("a failing update puts the previous files back and says nothing")
 {
     InstallFixture scene;
     scene.useArchive(FooEntries(), EntryTime);
-    scene.useProgram(L"LumivoTestUpdateFails", L"foo.exe|missing.dll", false);
+    scene.useProgram(L"LumivoTestUpdateFails", L"foo.exe|Colors\\light.txt|missing.dll", false);
     Script.updateMode = true;
+    std::wstring dir = scene.installDir();
+    CreateDirectoryW(dir.c_str(), nullptr);
+    WriteWholeFile(dir + L"\\foo.exe", "version 1");
+    WriteWholeFile(dir + L"\\LumivoTestUpdateFails.de", "name=LumivoTestUpdateFails");
+    std::string before = TreeState(dir);
     AnswerAlerts({0});
     CHECK_FALSE(scene.install());
-    CHECK(FileExists(scene.installDir() + L"\\foo.exe"));
-    CHECK(FileExists(scene.installDir() + L"\\_de_install.exe"));
+    CHECK(TreeState(dir) == before);
     CHECK(SeenAlerts().empty());
+    CHECK(scene.statusLines.back().first == L"Cleaning after a failed installation");
     CHECK(scene.context.exitCode == 1);
 }
 
