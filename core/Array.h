@@ -34,6 +34,8 @@ ArrayGrowth ComputeArrayGrowth(int64_t needed, int64_t elementSize, bool inlineS
 
 // Zero-filled heap block, or MemoryError.
 void* AllocateZeroed(int64_t bytes);
+// Heap block with unspecified content, or MemoryError: for room that is about to be overwritten.
+void* AllocateBlock(int64_t bytes);
 void FreeBlock(void* block);
 
 template <class T, bool InlineStorage, int Divisor>
@@ -145,7 +147,7 @@ public:
     void append(const T* source, int64_t count) { insert(length(), source, count); }
 
     // Inserts count elements without giving them values (plain element types only): their
-    // content is unspecified, zero only when the array had to grow.
+    // content is unspecified (not cleared, so that room about to be filled costs no pass).
     void insertUninitialized(int64_t index, int64_t count, int divisor = Divisor)
     {
         static_assert(std::is_trivially_copyable<T>::value, "plain elements only");
@@ -177,7 +179,7 @@ public:
         header->length -= count;
     }
 
-    // Grows (unspecified content) or truncates to size elements; IndexError for a negative size.
+    // Grows (unspecified content, not cleared) or truncates to size elements; IndexError for a negative size.
     void resize(int64_t size)
     {
         if (size < 0)
@@ -206,14 +208,14 @@ private:
     }
 
     // Reallocates for length + count elements and puts the new ones (copies of source, or
-    // zeros when source is null) at index. Nothing changes when an allocation fails.
+    // uncleared room when source is null) at index. Nothing changes when an allocation fails.
     void regrow(int64_t index, const T* source, int64_t count, int divisor)
     {
         int64_t oldLength = length();
         ArrayGrowth growth = ComputeArrayGrowth(oldLength + count, sizeof(T), InlineStorage, divisor);
         ArrayHeader* target = header;
         ArrayHeader* freshHeader = nullptr;
-        void* block = AllocateZeroed(growth.blockBytes);
+        void* block = source ? AllocateZeroed(growth.blockBytes) : AllocateBlock(growth.blockBytes);
         T* fresh;
         if (InlineStorage) {
             freshHeader = static_cast<ArrayHeader*>(block);

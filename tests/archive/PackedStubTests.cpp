@@ -74,7 +74,7 @@ TEST_SUITE("packed") {
 TEST_CASE("the appended archive is found behind an empty resource 103")
 {
     PackedProgram program;
-    CHECK_FALSE(Payload.programFile.isNull());
+    CHECK(Payload.fileView != nullptr);
     StrArray names = ListEntryNames();
     CHECK(names.length() == static_cast<int64_t>(program.files.size()));
     CHECK(names.at(0) == L"install.script");
