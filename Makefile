@@ -36,7 +36,8 @@ demo: build
 
 bench: build
 	tools/with-display $(BUILD)/native/bench/install-benchmark --pack $(BUILD)/bin/lumivo-pack \
-	    --stub $(BUILD)/bin/lumivo-stub.exe --work $(BUILD)/bench --tools tools $(BENCH_ARGS)
+	    --stub $(BUILD)/bin/lumivo-stub.exe --work $(BUILD)/bench --tools tools \
+	    --win-bench $(BUILD)/bin $(BENCH_ARGS)
 
 screenshots: build
 	tools/with-display tools/screenshots

@@ -4,7 +4,9 @@
 // one it is measured against. One table, printed and written to WORK-DIR/results.md.
 //
 // Usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR
-//                          [--runs N] [--only dlls|small]
+//                          [--runs N] [--only dlls|small] [--win-bench BIN-DIR]
+// With --win-bench, the Windows benchmarks in BIN-DIR add two sections: the read-ahead pipeline
+// alone against ReadEntry in order, and the cost of each file system call.
 // Each contender is one row of Contenders() below: a new codec is one more row.
 #include "BenchPayload.h"
 #include "BenchRun.h"
@@ -28,7 +30,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Settings {
-    fs::path pack, stub, work, tools;
+    fs::path pack, stub, work, tools, winBench;
     int runs = 5;
     std::string only;
 };
@@ -319,6 +321,19 @@ std::map<std::string, Results> Measure(const Settings& settings, const std::vect
     return results;
 }
 
+// The Markdown a Windows benchmark prints.
+std::string RunWindowsBench(const Settings& settings, const std::string& program,
+                            const std::vector<std::string>& arguments)
+{
+    std::fprintf(stderr, "install-benchmark: %s\n", program.c_str());
+    std::vector<std::string> command = {"wine", (settings.winBench / program).string()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    RunMeasure run = RunMeasured(command);
+    if (run.exitCode != 0)
+        Fail(program + " exited with " + std::to_string(run.exitCode), run.output);
+    return run.output;
+}
+
 std::string LoadAverage()
 {
     std::ifstream file("/proc/loadavg");
@@ -334,9 +349,10 @@ Settings ParseArguments(int argc, char** argv)
         std::string arg = argv[i];
         if (arg == "--help") {
             std::printf("usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR\n"
-                        "                         [--runs N] [--only dlls|small]\n"
+                        "                         [--runs N] [--only dlls|small] [--win-bench BIN-DIR]\n"
                         "Packs each payload with lumivo-pack and makensis, installs each installer N times (5)\n"
-                        "under Wine, alternating, and writes the table to WORK-DIR/results.md.\n");
+                        "under Wine, alternating, and writes the table to WORK-DIR/results.md. With --win-bench,\n"
+                        "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n");
             std::exit(0);
         }
         if (i + 1 >= argc)
@@ -352,6 +368,8 @@ Settings ParseArguments(int argc, char** argv)
             settings.tools = fs::absolute(value);
         else if (arg == "--runs")
             settings.runs = std::max(1, std::atoi(value.c_str()));
+        else if (arg == "--win-bench")
+            settings.winBench = fs::absolute(value);
         else if (arg == "--only")
             settings.only = value;
         else
@@ -388,13 +406,28 @@ int main(int argc, char** argv)
         payloads.push_back(SmallFilesPayload(settings.work));
 
     std::string loadBefore = LoadAverage();
-    std::string tables;
+    std::string tables, pipelineRows;
     for (const BenchPayload& payload : payloads) {
         std::fprintf(stderr, "install-benchmark: %s\n", payload.title.c_str());
         fs::path folder = settings.work / ("setups-" + payload.files.filename().string());
         fs::create_directories(folder);
         std::map<std::string, Results> results = Measure(settings, contenders, payload, folder);
         tables += Table(payload, contenders, results, settings.runs) + "\n";
+        if (!settings.winBench.empty())
+            pipelineRows += RunWindowsBench(settings, "lumivo-pipeline-bench.exe",
+                                            {(folder / (FileNameOf(contenders[0].name) + "-setup.exe")).string(),
+                                             payload.title});
+    }
+    if (!settings.winBench.empty()) {
+        tables += "Reading every entry without writing it: ReadEntry in order against the read-ahead pipeline "
+                  "(medians of 3; the last column is the pipeline's time over ReadEntry's).\n\n"
+                  "| payload | ReadEntry in order | pipeline, 1 worker | pipeline, one worker per core | ratio |\n"
+                  "|---|---|---|---|---|\n" +
+                  pipelineRows + "\n";
+        fs::remove_all(UnixPathOf(settings, "C:\\bench\\calls"));
+        tables += "What each file system call costs under Wine:\n\n" +
+                  RunWindowsBench(settings, "lumivo-file-calls-bench.exe", {"C:\\bench\\calls"});
+        fs::remove_all(UnixPathOf(settings, "C:\\bench\\calls"));
     }
     RunShell("wineserver -k </dev/null >/dev/null 2>&1");
 
