@@ -2,7 +2,6 @@
 
 #include "core/Error.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -196,17 +195,6 @@ Str IntToStr(int64_t value)
     if (value < 0)
         digits[--position] = L'-';
     return Str(digits + position, 24 - position);
-}
-
-int64_t RealToText(double value, wchar_t (&buffer)[50])
-{
-    char narrow[64];
-    int length = __mingw_snprintf(narrow, sizeof narrow, "%g", value);
-    if (length < 0 || length > 49)
-        throw IndexError();
-    for (int i = 0; i <= length; i++)
-        buffer[i] = static_cast<unsigned char>(narrow[i]);
-    return length;
 }
 
 void CopyTextToBuffer(const wchar_t* text, wchar_t* buffer, int64_t capacity)
