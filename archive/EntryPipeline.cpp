@@ -43,6 +43,8 @@ struct PipelineState {
     int32_t entriesAhead;
     int64_t peakBytes;
     int32_t peakEntries;
+    int32_t idleWorkers;   // waiting on workReady: only then is a wake-up worth a call
+    bool callerWaiting;    // the caller waits on entryReady
     bool stopping;
     HANDLE threads[MaxWorkers];
     int32_t threadCount;
@@ -73,6 +75,20 @@ static bool CanClaim(const PipelineState& s)
     return s.claimed == s.taken || s.bytesAhead + s.entryItems[s.claimed].size <= s.limits.maxBytes;
 }
 
+// Takes up the next entry under the lock: counted in the window until the caller takes it.
+static int64_t Claim(PipelineState& s)
+{
+    int64_t index = s.claimed++;
+    s.slots[index % MaxWindowEntries].status = SlotStatus::Working;
+    s.bytesAhead += s.entryItems[index].size;
+    s.entriesAhead++;
+    if (s.bytesAhead > s.peakBytes)
+        s.peakBytes = s.bytesAhead;
+    if (s.entriesAhead > s.peakEntries)
+        s.peakEntries = s.entriesAhead;
+    return index;
+}
+
 static SlotStatus Unpack(const ArchiveEntry& entry, ByteArray& bytes)
 {
     if (!entry.record)
@@ -91,28 +107,23 @@ static DWORD WINAPI WorkerMain(void* parameter)
     EnterCriticalSection(&s.lock);
     while (!s.stopping) {
         if (!CanClaim(s)) {
+            s.idleWorkers++;
             SleepConditionVariableCS(&s.workReady, &s.lock, INFINITE);
+            s.idleWorkers--;
             continue;
         }
-        int64_t index = s.claimed++;
-        const ArchiveEntry& entry = s.entryItems[index];
-        Slot& slot = s.slots[index % MaxWindowEntries];
-        slot.status = SlotStatus::Working;
-        s.bytesAhead += entry.size;
-        s.entriesAhead++;
-        if (s.bytesAhead > s.peakBytes)
-            s.peakBytes = s.bytesAhead;
-        if (s.entriesAhead > s.peakEntries)
-            s.peakEntries = s.entriesAhead;
+        int64_t index = Claim(s);
         LeaveCriticalSection(&s.lock);
 
         ByteArray bytes;
-        SlotStatus status = Unpack(entry, bytes);
+        SlotStatus status = Unpack(s.entryItems[index], bytes);
 
         EnterCriticalSection(&s.lock);
+        Slot& slot = s.slots[index % MaxWindowEntries];
         slot.bytes = std::move(bytes);
         slot.status = status;
-        WakeConditionVariable(&s.entryReady);
+        if (s.callerWaiting)
+            WakeConditionVariable(&s.entryReady);
     }
     LeaveCriticalSection(&s.lock);
     return 0;
@@ -202,8 +213,21 @@ ByteArray EntryPipeline::next()
     }
     int64_t index = s.taken;
     Slot& slot = s.slots[index % MaxWindowEntries];
-    while (slot.status == SlotStatus::Empty || slot.status == SlotStatus::Working)
+    if (s.claimed == index) {
+        // No worker has it yet (all busy, or none scheduled): unpacking it here costs no hand-over.
+        Claim(s);
+        LeaveCriticalSection(&s.lock);
+        ByteArray bytes;
+        SlotStatus status = Unpack(s.entryItems[index], bytes);
+        EnterCriticalSection(&s.lock);
+        slot.bytes = std::move(bytes);
+        slot.status = status;
+    }
+    while (slot.status == SlotStatus::Working) {
+        s.callerWaiting = true;
         SleepConditionVariableCS(&s.entryReady, &s.lock, INFINITE);
+        s.callerWaiting = false;
+    }
     ByteArray bytes = std::move(slot.bytes);
     SlotStatus status = slot.status;
     slot.status = SlotStatus::Empty;
@@ -211,7 +235,8 @@ ByteArray EntryPipeline::next()
     s.bytesAhead -= entry.size;
     s.entriesAhead--;
     s.taken++;
-    WakeAllConditionVariable(&s.workReady);
+    if (s.idleWorkers > 0 && CanClaim(s))
+        WakeAllConditionVariable(&s.workReady);
     LeaveCriticalSection(&s.lock);
 
     if (status == SlotStatus::Missing)
