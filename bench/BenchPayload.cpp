@@ -116,3 +116,21 @@ BenchPayload SmallFilesPayload(const fs::path& workDir)
             }
     });
 }
+
+BenchPayload LargePayload(const fs::path& workDir)
+{
+    return MakeOnce(workDir / "large", "1 GB that does not compress", [](const fs::path& partial) {
+        uint64_t state = 88172645463325252ull;
+        std::vector<uint64_t> block((8u << 20) / sizeof(uint64_t));
+        for (int file = 0; file < 120; file++) {
+            for (uint64_t& word : block) { // xorshift64
+                state ^= state << 13;
+                state ^= state >> 7;
+                state ^= state << 17;
+                word = state;
+            }
+            std::ofstream(partial / ("blob" + std::to_string(file) + ".bin"), std::ios::binary)
+                .write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size() * 8));
+        }
+    });
+}

@@ -21,6 +21,10 @@ BenchPayload DllPayload(const std::filesystem::path& workDir);
 // 5,000 text files of 1 to 8 KiB in 50 folders of 7 subfolders each, the same bytes every time.
 BenchPayload SmallFilesPayload(const std::filesystem::path& workDir);
 
+// About 1 GB that does not compress (120 files of 8 MiB of pseudo-random bytes, the same every
+// time): whether memory stays flat as the archive grows.
+BenchPayload LargePayload(const std::filesystem::path& workDir);
+
 // The files of a folder and their bytes, install.script left out.
 void CountPayload(BenchPayload& payload);
 

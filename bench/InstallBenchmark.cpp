@@ -4,7 +4,8 @@
 // one it is measured against. One table, printed and written to WORK-DIR/results.md.
 //
 // Usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR
-//                          [--runs N] [--only dlls|small] [--win-bench BIN-DIR]
+//                          [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]
+// "--only large" measures a third payload, 1 GB that does not compress, which no default run makes.
 // With --win-bench, the Windows benchmarks in BIN-DIR add two sections: the read-ahead pipeline
 // alone against ReadEntry in order, and the cost of each file system call.
 // Each contender is one row of Contenders() below: a new codec is one more row.
@@ -349,10 +350,11 @@ Settings ParseArguments(int argc, char** argv)
         std::string arg = argv[i];
         if (arg == "--help") {
             std::printf("usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR\n"
-                        "                         [--runs N] [--only dlls|small] [--win-bench BIN-DIR]\n"
+                        "                         [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]\n"
                         "Packs each payload with lumivo-pack and makensis, installs each installer N times (5)\n"
                         "under Wine, alternating, and writes the table to WORK-DIR/results.md. With --win-bench,\n"
-                        "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n");
+                        "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n"
+                        "--only large measures 1 GB that does not compress instead (about 4 GB of disk).\n");
             std::exit(0);
         }
         if (i + 1 >= argc)
@@ -377,8 +379,8 @@ Settings ParseArguments(int argc, char** argv)
     }
     if (settings.pack.empty() || settings.stub.empty() || settings.work.empty() || settings.tools.empty())
         Fail("--pack, --stub, --work and --tools are required (see --help)");
-    if (!settings.only.empty() && settings.only != "dlls" && settings.only != "small")
-        Fail("--only takes dlls or small");
+    if (!settings.only.empty() && settings.only != "dlls" && settings.only != "small" && settings.only != "large")
+        Fail("--only takes dlls, small or large");
     return settings;
 }
 
@@ -404,6 +406,8 @@ int main(int argc, char** argv)
         payloads.push_back(DllPayload(settings.work));
     if (settings.only.empty() || settings.only == "small")
         payloads.push_back(SmallFilesPayload(settings.work));
+    if (settings.only == "large")
+        payloads.push_back(LargePayload(settings.work));
 
     std::string loadBefore = LoadAverage();
     std::string tables, pipelineRows;
@@ -413,12 +417,12 @@ int main(int argc, char** argv)
         fs::create_directories(folder);
         std::map<std::string, Results> results = Measure(settings, contenders, payload, folder);
         tables += Table(payload, contenders, results, settings.runs) + "\n";
-        if (!settings.winBench.empty())
+        if (!settings.winBench.empty() && settings.only != "large")
             pipelineRows += RunWindowsBench(settings, "lumivo-pipeline-bench.exe",
                                             {(folder / (FileNameOf(contenders[0].name) + "-setup.exe")).string(),
                                              payload.title});
     }
-    if (!settings.winBench.empty()) {
+    if (!settings.winBench.empty() && settings.only != "large") {
         tables += "Reading every entry without writing it: ReadEntry in order against the read-ahead pipeline "
                   "(medians of 3; the last column is the pipeline's time over ReadEntry's).\n\n"
                   "| payload | ReadEntry in order | pipeline, 1 worker | pipeline, one worker per core | ratio |\n"

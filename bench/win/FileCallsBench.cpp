@@ -121,38 +121,41 @@ int wmain(int argc, wchar_t** argv)
         Buffer[i] = static_cast<char>('a' + i % 26);
     Costs costs[WayCount] = {};
     double wall[WayCount] = {};
-    for (int way = 0; way < WayCount; way++) {
-        wchar_t root[MAX_PATH];
-        swprintf(root, MAX_PATH, L"%ls\\way%d", argv[1], way);
-        CreateDirectoryW(argv[1], nullptr);
-        CreateDirectoryW(root, nullptr);
-        unsigned seed = 12345;
-        int file = 0;
-        LARGE_INTEGER start, end;
-        QueryPerformanceCounter(&start);
-        for (int folder = 0; folder < 50; folder++) {
-            wchar_t top[MAX_PATH];
-            swprintf(top, MAX_PATH, L"%ls\\folder%d", root, folder);
-            CreateDirectoryW(top, nullptr);
-            for (int sub = 0; sub < 7; sub++) {
+    CreateDirectoryW(argv[1], nullptr);
+    // The three ways take turns folder by folder, so that a busy moment of the machine falls on
+    // all of them alike.
+    unsigned seed = 12345;
+    int file = 0;
+    for (int folder = 0; folder < 50; folder++) {
+        for (int sub = 0; sub < 7; sub++) {
+            int inThis = (5000 * (folder * 7 + sub + 1)) / 350 - (5000 * (folder * 7 + sub)) / 350;
+            unsigned folderSeed = seed;
+            for (int way = 0; way < WayCount; way++) {
                 wchar_t dir[MAX_PATH];
-                swprintf(dir, MAX_PATH, L"%ls\\part%d", top, sub);
+                swprintf(dir, MAX_PATH, L"%ls\\way%d", argv[1], way);
                 CreateDirectoryW(dir, nullptr);
-                int inThis = (5000 * (folder * 7 + sub + 1)) / 350 - (5000 * (folder * 7 + sub)) / 350;
-                for (int i = 0; i < inThis; i++, file++) {
+                swprintf(dir, MAX_PATH, L"%ls\\way%d\\folder%d", argv[1], way, folder);
+                CreateDirectoryW(dir, nullptr);
+                swprintf(dir, MAX_PATH, L"%ls\\way%d\\folder%d\\part%d", argv[1], way, folder, sub);
+                CreateDirectoryW(dir, nullptr);
+                seed = folderSeed;
+                LARGE_INTEGER start, end;
+                QueryPerformanceCounter(&start);
+                for (int i = 0; i < inThis; i++) {
                     seed = seed * 1103515245u + 12345u;
                     DWORD size = 1024 + (seed >> 8) % (7 * 1024 + 1);
                     wchar_t path[MAX_PATH];
-                    swprintf(path, MAX_PATH, L"%ls\\file%d.txt", dir, file);
+                    swprintf(path, MAX_PATH, L"%ls\\file%d.txt", dir, file + i);
                     if (!WriteOne(static_cast<Way>(way), path, size, costs[way])) {
                         fprintf(stderr, "lumivo-file-calls-bench: writing %ls failed (%lu)\n", path, GetLastError());
                         return 1;
                     }
                 }
+                QueryPerformanceCounter(&end);
+                wall[way] += double(end.QuadPart - start.QuadPart) / Frequency();
             }
+            file += inThis;
         }
-        QueryPerformanceCounter(&end);
-        wall[way] = double(end.QuadPart - start.QuadPart) / Frequency();
     }
 
     printf("| call (5,000 files of 1-8 KiB) |");
