@@ -5,6 +5,9 @@
 //
 // Usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR
 //                          [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]
+//                          [--baseline-stub STUB.exe]
+// --baseline-stub adds "Lumivo baseline": the same payload behind another build's stub (an
+// earlier commit's, say), measured in the same run.
 // "--only large" measures a third payload, 1 GB that does not compress, which no default run makes.
 // With --win-bench, the Windows benchmarks in BIN-DIR add two sections: the read-ahead pipeline
 // alone against ReadEntry in order, and the cost of each file system call.
@@ -31,7 +34,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Settings {
-    fs::path pack, stub, work, tools, winBench;
+    fs::path pack, stub, work, tools, winBench, baselineStub;
     int runs = 5;
     std::string only;
 };
@@ -92,15 +95,15 @@ fs::path WriteNsisScript(const fs::path& folder, const std::string& compressor, 
 std::vector<Contender> Contenders(const Settings& settings)
 {
     auto lumivo = [&settings](const std::string& name, const std::string& reference,
-                              const std::vector<std::string>& options) {
+                              const std::vector<std::string>& options, const fs::path& stub) {
         Contender c;
         c.name = name;
         c.reference = reference;
-        c.stub = settings.stub;
+        c.stub = stub;
         c.installDir = "C:\\bench\\" + FileNameOf(name);
-        c.pack = [&settings, options](const BenchPayload& payload, const fs::path& setup) {
+        c.pack = [&settings, options, stub](const BenchPayload& payload, const fs::path& setup) {
             std::vector<std::string> command = {settings.pack.string(), "build", payload.files.string(), "-o",
-                                                setup.string(), "--stub", settings.stub.string(), "-q"};
+                                                setup.string(), "--stub", stub.string(), "-q"};
             command.insert(command.end(), options.begin(), options.end());
             return command;
         };
@@ -126,10 +129,13 @@ std::vector<Contender> Contenders(const Settings& settings)
         };
         return c;
     };
-    return {
-        lumivo("Lumivo", "NSIS zlib", {}),
+    std::vector<Contender> contenders = {
+        lumivo("Lumivo", "NSIS zlib", {}, settings.stub),
         nsis("NSIS zlib", "/FINAL zlib", "zlib-amd64-unicode"),
     };
+    if (!settings.baselineStub.empty())
+        contenders.push_back(lumivo("Lumivo baseline", "NSIS zlib", {}, settings.baselineStub));
+    return contenders;
 }
 
 struct Results {
@@ -351,10 +357,12 @@ Settings ParseArguments(int argc, char** argv)
         if (arg == "--help") {
             std::printf("usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR\n"
                         "                         [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]\n"
+                        "                         [--baseline-stub STUB.exe]\n"
                         "Packs each payload with lumivo-pack and makensis, installs each installer N times (5)\n"
                         "under Wine, alternating, and writes the table to WORK-DIR/results.md. With --win-bench,\n"
                         "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n"
-                        "--only large measures 1 GB that does not compress instead (about 4 GB of disk).\n");
+                        "--only large measures 1 GB that does not compress instead (about 4 GB of disk).\n"
+                        "--baseline-stub adds the same installers behind another build's stub, in the same run.\n");
             std::exit(0);
         }
         if (i + 1 >= argc)
@@ -370,6 +378,8 @@ Settings ParseArguments(int argc, char** argv)
             settings.tools = fs::absolute(value);
         else if (arg == "--runs")
             settings.runs = std::max(1, std::atoi(value.c_str()));
+        else if (arg == "--baseline-stub")
+            settings.baselineStub = fs::absolute(value);
         else if (arg == "--win-bench")
             settings.winBench = fs::absolute(value);
         else if (arg == "--only")
