@@ -141,7 +141,7 @@ ByteArray ReadEntry(const wchar_t* name, int64_t length)
     LastEntryTime = entry.time;
 
     ByteArray bytes;
-    bytes.resize(entry.size); // not cleared: unpacking writes every byte or fails
+    bytes.resizeForFilling(entry.size); // unpacking writes every byte or fails
     if (UnpackEntry(entry, bytes.items()) != EntryCheck::Good)
         throw CrcError(EntryName(entry).text());
     return bytes;

@@ -94,7 +94,7 @@ static SlotStatus Unpack(const ArchiveEntry& entry, ByteArray& bytes)
     if (!entry.record)
         return SlotStatus::Missing;
     try {
-        bytes.resize(entry.size); // not cleared: unpacking writes every byte or fails
+        bytes.resizeForFilling(entry.size); // unpacking writes every byte or fails
     } catch (...) {
         return SlotStatus::NoMemory;
     }

@@ -147,7 +147,7 @@ public:
     void append(const T* source, int64_t count) { insert(length(), source, count); }
 
     // Inserts count elements without giving them values (plain element types only): their
-    // content is unspecified (not cleared, so that room about to be filled costs no pass).
+    // content is unspecified, zero only when the array had to grow.
     void insertUninitialized(int64_t index, int64_t count, int divisor = Divisor)
     {
         static_assert(std::is_trivially_copyable<T>::value, "plain elements only");
@@ -179,7 +179,7 @@ public:
         header->length -= count;
     }
 
-    // Grows (unspecified content, not cleared) or truncates to size elements; IndexError for a negative size.
+    // Grows (unspecified content) or truncates to size elements; IndexError for a negative size.
     void resize(int64_t size)
     {
         if (size < 0)
@@ -188,6 +188,22 @@ public:
             insertUninitialized(length(), size - length());
         else if (size < length())
             remove(size, length() - size);
+    }
+
+    // Grows to size elements without clearing the new room, even when the array grows (plain
+    // element types only): for room that the caller fills at once, such as an unpacked file.
+    void resizeForFilling(int64_t size)
+    {
+        static_assert(std::is_trivially_copyable<T>::value, "plain elements only");
+        if (size <= length()) {
+            resize(size);
+            return;
+        }
+        int64_t count = size - length();
+        if (size > capacity())
+            regrow(length(), nullptr, count, Divisor, false);
+        else
+            header->length = size;
     }
 
 private:
@@ -207,15 +223,16 @@ private:
         return fresh;
     }
 
-    // Reallocates for length + count elements and puts the new ones (copies of source, or
-    // uncleared room when source is null) at index. Nothing changes when an allocation fails.
-    void regrow(int64_t index, const T* source, int64_t count, int divisor)
+    // Reallocates for length + count elements and puts the new ones (copies of source, or zeros
+    // when source is null, or uncleared room when clear is false) at index. Nothing changes when
+    // an allocation fails.
+    void regrow(int64_t index, const T* source, int64_t count, int divisor, bool clear = true)
     {
         int64_t oldLength = length();
         ArrayGrowth growth = ComputeArrayGrowth(oldLength + count, sizeof(T), InlineStorage, divisor);
         ArrayHeader* target = header;
         ArrayHeader* freshHeader = nullptr;
-        void* block = source ? AllocateZeroed(growth.blockBytes) : AllocateBlock(growth.blockBytes);
+        void* block = clear ? AllocateZeroed(growth.blockBytes) : AllocateBlock(growth.blockBytes);
         T* fresh;
         if (InlineStorage) {
             freshHeader = static_cast<ArrayHeader*>(block);
