@@ -3,10 +3,14 @@
 #   make test   install what is missing, build, and run every test (Wine under Xvfb)
 #   make demo   pack the sample application and run its installer under Wine
 #   make bench  Lumivo against NSIS: pack, size, install time and memory under Wine (build/bench/results.md)
-.PHONY: all build test demo screenshots bench bootstrap clean
+#   make install [PREFIX=/usr/local] [DESTDIR=]   install lumivo-pack, its stub and its CPack module
+#   make deb    the Debian package build/lumivo_VERSION_ARCH.deb
+.PHONY: all build test demo screenshots bench bootstrap clean install deb
 
 BUILD      := build
 JOBS       ?= $(shell nproc)
+PREFIX     ?= /usr/local
+DESTDIR    ?=
 CMAKE_TYPE ?= MinSizeRel
 
 all: build
@@ -41,6 +45,12 @@ bench: build
 
 screenshots: build
 	tools/with-display tools/screenshots
+
+install: build
+	tools/install-files $(BUILD) "$(DESTDIR)" $(PREFIX)
+
+deb: build
+	tools/make-deb $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -172,11 +172,34 @@ ArchiveTrailer ReadTrailer(const uint8_t* bytes)
     return trailer;
 }
 
-bool FindAppendedArchive(const uint8_t* file, int64_t fileSize, int64_t& offset, int64_t& length)
+int64_t CertificateTableStart(const uint8_t* file, int64_t fileSize)
 {
-    if (!file || fileSize <= TrailerSize)
+    if (!file || fileSize < 0x40 || file[0] != 'M' || file[1] != 'Z')
+        return fileSize;
+    int64_t pe = ReadU32(file + 0x3C);
+    if (pe + 24 + 2 > fileSize || ReadU32(file + pe) != 0x00004550) // "PE\0\0"
+        return fileSize;
+    int64_t optional = pe + 24, optionalSize = file[pe + 20] | file[pe + 21] << 8;
+    uint16_t magic = static_cast<uint16_t>(file[optional] | file[optional + 1] << 8);
+    int64_t directories = magic == 0x20B ? 112 : magic == 0x10B ? 96 : -1;
+    const int64_t security = 4;
+    if (directories < 0 || optionalSize < directories + 8 * (security + 1) ||
+        optional + directories + 8 * (security + 1) > fileSize ||
+        ReadU32(file + optional + directories - 4) <= security)
+        return fileSize;
+    int64_t start = ReadU32(file + optional + directories + 8 * security);
+    int64_t size = ReadU32(file + optional + directories + 8 * security + 4);
+    if (size == 0 || start <= TrailerSize || start + size > fileSize)
+        return fileSize;
+    return start;
+}
+
+// The trailer whose last byte is just before end, when it is one and names its own position.
+static bool TrailerAt(const uint8_t* file, int64_t end, int64_t& offset, int64_t& length)
+{
+    if (end <= TrailerSize)
         return false;
-    int64_t trailerStart = fileSize - TrailerSize;
+    int64_t trailerStart = end - TrailerSize;
     ArchiveTrailer trailer = ReadTrailer(file + trailerStart);
     if (trailer.magic != TrailerMagic || trailer.trailerOffset != trailerStart)
         return false;
@@ -187,6 +210,20 @@ bool FindAppendedArchive(const uint8_t* file, int64_t fileSize, int64_t& offset,
     offset = trailer.offset;
     length = trailer.length;
     return true;
+}
+
+bool FindAppendedArchive(const uint8_t* file, int64_t fileSize, int64_t& offset, int64_t& length)
+{
+    if (!file || fileSize <= TrailerSize)
+        return false;
+    int64_t end = CertificateTableStart(file, fileSize);
+    if (TrailerAt(file, end, offset, length))
+        return true;
+    // A signing tool pads the program to an 8-byte boundary before the certificate table.
+    for (int64_t padding = 1; end < fileSize && padding < 8 && file[end - padding] == 0; padding++)
+        if (TrailerAt(file, end - padding, offset, length))
+            return true;
+    return false;
 }
 
 void WriteRecordHeader(uint8_t* out, uint32_t kind, int32_t packedSize, int32_t size, uint32_t crc,

@@ -92,8 +92,14 @@ EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out);
 
 // The archive region named by the trailer at the end of a file of fileSize bytes. False unless
 // the file is longer than 16 bytes, the magic and the trailer's own offset are right, and the
-// region lies inside the file before the trailer with a length below 2^31.
+// region lies inside the file before the trailer with a length below 2^31. In a signed program
+// the trailer ends where the certificate table begins, or up to 7 zero bytes before it (the
+// table starts on an 8-byte boundary); the table is never taken for archive data.
 bool FindAppendedArchive(const uint8_t* file, int64_t fileSize, int64_t& offset, int64_t& length);
+
+// Where the Authenticode certificate table named by a PE file's security directory begins, or
+// fileSize when the file has none (or names one that does not lie inside the file).
+int64_t CertificateTableStart(const uint8_t* file, int64_t fileSize);
 
 // Encoders for the packer (the reader never writes).
 void WriteRecordHeader(uint8_t* out, uint32_t kind, int32_t packedSize, int32_t size, uint32_t crc,

@@ -5,6 +5,8 @@
 // Usage: pack-benchmark LUMIVO-PACK WORK-DIR [PAYLOAD-DIR]
 // Without PAYLOAD-DIR the payload is made once under WORK-DIR/dlls (the install benchmark's) and
 // kept for later runs.
+#include "packer/SetupReader.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -58,7 +60,7 @@ int main(int argc, char** argv)
         return 1;
     }
     double packSeconds = Seconds(start);
-    uint64_t packArchive = fs::file_size(output) - fs::file_size(stub) - 16;
+    uint64_t packArchive = static_cast<uint64_t>(LoadSetupArchive(output).length);
 
     // The same files, one thread, zlib level 9, each stored raw when that is smaller, with the
     // same record headers: the archive that a plain zlib packer would write.

@@ -12,7 +12,8 @@ endif()
 # become one ctest test named "<prefix>.<suite>".
 function(lumivo_windows_test target)
     cmake_parse_arguments(ARG "GUI" "PREFIX" "SOURCES;LIBS;SUITES" ${ARGN})
-    add_executable(${target} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp ${ARG_SOURCES})
+    add_executable(${target} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp
+                   ${PROJECT_SOURCE_DIR}/tests/support/TestWatchdog.cpp ${ARG_SOURCES})
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests ${DOCTEST_INCLUDE_DIR})
     target_link_libraries(${target} PRIVATE ${ARG_LIBS})
     set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${LUMIVO_TEST_BIN_DIR})

@@ -19,12 +19,12 @@ bool ShellSaysAdministrator()
     return test && test() != 0;
 }
 
-void RelaunchElevated(Form* owner, const wchar_t* parameters)
+RelaunchResult StartElevatedCopy(Form* owner, const wchar_t* parameters, bool quiet)
 {
     Str program = ModuleFileName();
     SHELLEXECUTEINFOW info = {};
     info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | (quiet ? SEE_MASK_FLAG_NO_UI : 0);
     info.hwnd = owner ? owner->handle() : nullptr;
     info.lpVerb = LOBYTE(LOWORD(GetVersion())) >= 6 ? L"runas" : nullptr;
     info.lpFile = program.text();
@@ -39,9 +39,17 @@ void RelaunchElevated(Form* owner, const wchar_t* parameters)
         if (!GetExitCodeProcess(process.get(), &code))
             code = 1;
         CurrentAppContext()->exitCode = static_cast<int32_t>(code);
-        return;
+        return CopyRan;
     }
-    const wchar_t* text = GetLastError() == ERROR_CANCELLED
+    return GetLastError() == ERROR_CANCELLED ? ElevationRefused : CopyNotStarted;
+}
+
+void RelaunchElevated(Form* owner, const wchar_t* parameters)
+{
+    RelaunchResult result = StartElevatedCopy(owner, parameters, false);
+    if (result == CopyRan)
+        return;
+    const wchar_t* text = result == ElevationRefused
                               ? Tr(L"Wymagane uprawnienia administratora.", L"Administrator rights required")
                               : Tr(L"Nieudane uruchomienie procesu.", L"Failed to start new process");
     ShowAlert(owner, text, Tr(L"Uruchom jako administrator", L"Run as administrator"), L"+OK", 0);

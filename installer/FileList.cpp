@@ -16,6 +16,14 @@ static bool ContainsNoCase(const StrArray& list, const Str& name)
     return false;
 }
 
+// The installer's own entries: the script, and the uninstallers it writes itself where they
+// belong. A pattern never picks them up; only a plain item names them.
+static bool IsInstallerEntry(const Str& name)
+{
+    return StrEqualNoCase(name, L"install.script") || StrEqualNoCase(name, L"_de_install.exe") ||
+           StrEqualNoCase(name, L"_de_installu.exe");
+}
+
 namespace {
 
 // A list without a name twice (without regard to case): the names' positions are hashed, so a
@@ -68,7 +76,7 @@ StrArray ExpandFileList(const Str& copyList)
         }
         for (int64_t e = 0; e < entries.length(); e++) {
             const Str& name = entries.ref(e);
-            if (MatchPattern(name, item))
+            if (MatchPattern(name, item) && !IsInstallerEntry(name))
                 AddUnique(files, name);
         }
     }

@@ -7,7 +7,8 @@
 #include "core/Str.h"
 
 // The relative names to install: plain items as written, items with "*" replaced by the archive
-// entries they match (archive order); no name twice (without regard to case).
+// entries they match (archive order) except install.script and the two uninstallers; no name
+// twice (without regard to case).
 StrArray ExpandFileList(const Str& copyList);
 
 // Every directory the files need, relative, each ending in "\", shortest first; entries of equal

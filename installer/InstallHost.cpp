@@ -12,8 +12,11 @@ int HostAlert(InstallHost& host, const wchar_t* text, const wchar_t* buttons, ui
 
 int HostAlertPieces(InstallHost& host, const wchar_t* const* pieces, const wchar_t* buttons, uint32_t kind)
 {
-    if (host.silent || !host.form)
+    if (host.silent || !host.form) {
+        // Nobody reads it: what it would have said goes into the log.
+        HostLog(host, ConcatList(pieces));
         return 0;
+    }
     return host.form->alertPieces(pieces, Script.titleText.text(), buttons, kind);
 }
 

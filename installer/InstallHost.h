@@ -29,7 +29,8 @@ struct InstallHost {
 };
 
 // An alert of the installation, captioned with the title; the index of the pressed button. In a
-// silent run, or without a form, nothing is shown and the first button is taken.
+// silent run, or without a form, nothing is shown, its text goes into the log and the first
+// button is taken.
 int HostAlert(InstallHost& host, const wchar_t* text, const wchar_t* buttons, uint32_t kind);
 int HostAlertPieces(InstallHost& host, const wchar_t* const* pieces, const wchar_t* buttons, uint32_t kind);
 void HostStatus(InstallHost& host, const Str& line1, const Str& line2);

@@ -201,7 +201,8 @@ void InstallProgram(InstallHost& host)
             if (Script.desktopShortcut)
                 AddDesktopShortcut(host, Script.programName, plan.programPath);
             RegisterUninstaller(host, plan.root, plan.keyPath, Script.programName, plan.uninstallCommand,
-                                plan.programPath, plan.publisher, plan.version);
+                                plan.programPath, plan.publisher, plan.version, Script.installDir, done,
+                                ScriptValues.valueOf(L"url"));
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
                       Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
             HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."), L"+OK",

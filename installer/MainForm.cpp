@@ -13,7 +13,9 @@
 #include "gui/WorkArea.h"
 #include "installer/ElevatedRelaunch.h"
 #include "installer/FolderBrowser.h"
+#include "installer/InstallLog.h"
 #include "installer/InstallProgram.h"
+#include "installer/InstallerSwitches.h"
 #include "installer/LicenceDialog.h"
 #include "script/InstallScript.h"
 
@@ -166,6 +168,7 @@ void MainForm::installNow()
         host.form = this;
         host.owner = this;
         host.setStatus = SetStatusOf;
+        host.writeLog = LogToInstallLog;
         InstallProgram(host);
     } catch (const Abort&) {
     } catch (const Error& error) {
@@ -218,7 +221,7 @@ void MainForm::runCommand(uint32_t id)
         break;
     case CommandAllUsers:
         // The relaunch reports its own failures; this window closes either way.
-        RelaunchElevated(this, nullptr);
+        RelaunchElevated(this, AllUsersParameters().text());
         quitLoop();
         break;
     }

@@ -39,6 +39,10 @@ Str BuildUninstallData(const UninstallData& data)
     AppendLine(text, L"\nname=", data.programName);
     if (data.perUserInstall)
         text.append(Str(L"\nprivate-install=1"));
+    if (data.createdDirectories.length() > 0) {
+        text.append(Str(L"\ncreated-directories="));
+        AppendReversed(text, data.createdDirectories);
+    }
     return text;
 }
 

@@ -15,10 +15,14 @@ struct UninstallData {
     Str exeFile;
     Str programName;
     bool perUserInstall;
+    StrArray createdDirectories; // full paths of the folders made above installDir for it, outermost first
 };
 
 // The text, lines joined by line feeds: path, auto-delete-files and auto-delete-directories (both
-// in reverse order), the non-empty delete lists, exe-file, name and, per user, private-install=1.
+// in reverse order), the non-empty delete lists, exe-file, name, per user private-install=1 and,
+// when folders above the installation directory were made for it, created-directories (in
+// reverse order: innermost first, as they are removed; uninstallers that do not know the line
+// ignore it).
 Str BuildUninstallData(const UninstallData& data);
 
 // Writes the text as UTF-8 with CR LF line ends through path + "$$" and a move over path, so that

@@ -18,23 +18,53 @@ static bool SetText(HKEY key, const wchar_t* name, const Str& value)
            ERROR_SUCCESS;
 }
 
+static bool SetNumber(HKEY key, const wchar_t* name, DWORD value)
+{
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
+           ERROR_SUCCESS;
+}
+
+// An optional value: written when there is one, removed otherwise.
+static bool SetOptionalText(HKEY key, const wchar_t* name, const Str& value)
+{
+    if (!value.isEmpty())
+        return SetText(key, name, value);
+    LONG result = RegDeleteValueW(key, name);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+static DWORD KibiBytes(int64_t bytes)
+{
+    int64_t kib = bytes <= 0 ? 0 : (bytes + 1023) / 1024;
+    return kib > 0xFFFFFFFFLL ? 0xFFFFFFFFu : static_cast<DWORD>(kib);
+}
+
 void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const Str& displayName,
                          const Str& uninstallCommand, const Str& iconPath, const Str& publisher,
-                         const Str& version)
+                         const Str& version, const Str& installLocation, int64_t installedBytes,
+                         const Str& url)
 {
     OwnedKey key;
-    bool written = RegCreateKeyExW(root, keyPath.text(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
-                                   KEY_ALL_ACCESS, nullptr, key.receive(), nullptr) == ERROR_SUCCESS;
+    bool written =
+        RegCreateKeyExW(root, keyPath.text(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, key.receive(), nullptr) == ERROR_SUCCESS;
     // Values in order; the first failure stops the rest.
     written = written && SetText(key.get(), L"DisplayName", displayName) &&
               SetText(key.get(), L"UninstallString", uninstallCommand) &&
+              SetText(key.get(), L"QuietUninstallString", Concat(uninstallCommand, Str(L" /S"))) &&
               SetText(key.get(), L"DisplayIcon", iconPath) &&
-              (publisher.isEmpty() || SetText(key.get(), L"Publisher", publisher)) &&
-              (version.isEmpty() || SetText(key.get(), L"ProductVersion", version));
+              SetOptionalText(key.get(), L"Publisher", publisher) &&
+              SetOptionalText(key.get(), L"ProductVersion", version) &&
+              SetOptionalText(key.get(), L"DisplayVersion", version) &&
+              SetText(key.get(), L"InstallLocation", installLocation) &&
+              SetNumber(key.get(), L"EstimatedSize", KibiBytes(installedBytes)) &&
+              SetNumber(key.get(), L"NoModify", 1) && SetNumber(key.get(), L"NoRepair", 1) &&
+              SetOptionalText(key.get(), L"URLInfoAbout", url);
     key.reset();
     if (!written) {
-        HostAlert(host, Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program."), L"+OK",
-                  2);
+        HostAlert(host,
+                  Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program."),
+                  L"+OK", 2);
         throw Abort();
     }
 }
@@ -45,7 +75,10 @@ LONG UnregisterUninstaller(HKEY root, const Str& keyPath)
     LONG result = RegOpenKeyExW(root, keyPath.text(), 0, KEY_ALL_ACCESS, key.receive());
     if (result != ERROR_SUCCESS)
         return result;
-    const wchar_t* values[] = {L"DisplayName", L"UninstallString", L"DisplayIcon", L"Publisher", L"ProductVersion"};
+    const wchar_t* values[] = {L"DisplayName",    L"UninstallString", L"DisplayIcon",
+                               L"Publisher",      L"ProductVersion",  L"QuietUninstallString",
+                               L"DisplayVersion", L"InstallLocation", L"EstimatedSize",
+                               L"NoModify",       L"NoRepair",        L"URLInfoAbout"};
     for (const wchar_t* value : values)
         RegDeleteValueW(key.get(), value);
     key.reset();

@@ -6,17 +6,23 @@
 
 #include <windows.h>
 
+#include <stdint.h>
+
 struct InstallHost;
 
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall\" + the program's name.
 Str UninstallKeyPath(const Str& programName);
 
-// Creates or opens the key and writes DisplayName, UninstallString, DisplayIcon and, when not
-// empty, Publisher and ProductVersion. On failure tells the user (through the host) and
-// raises Abort.
+// Creates or opens the key and writes DisplayName, UninstallString, QuietUninstallString (the
+// command followed by /S), DisplayIcon, InstallLocation, EstimatedSize (installed bytes in KiB,
+// rounded up), NoModify and NoRepair, and the optional Publisher, ProductVersion and
+// DisplayVersion (both the version) and URLInfoAbout; an optional value that is empty is removed,
+// so that nothing of an earlier installation stays. On failure tells the user (through the host)
+// and raises Abort.
 void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const Str& displayName,
                          const Str& uninstallCommand, const Str& iconPath, const Str& publisher,
-                         const Str& version);
+                         const Str& version, const Str& installLocation, int64_t installedBytes,
+                         const Str& url);
 
 // Deletes the values and the key; the Windows result of the last call.
 LONG UnregisterUninstaller(HKEY root, const Str& keyPath);

@@ -3,12 +3,17 @@
 #include "packer/CommandLine.h"
 #include "packer/EntryName.h"
 #include "packer/EntryPacker.h"
+#include "packer/FileTime.h"
 #include "packer/HelpText.h"
+#include "packer/IconFile.h"
 #include "packer/PackError.h"
 #include "packer/PeImage.h"
 #include "packer/Progress.h"
+#include "packer/ScriptKeys.h"
+#include "packer/SetupImage.h"
 #include "packer/SetupReader.h"
 #include "packer/SetupWriter.h"
+#include "packer/VersionInfo.h"
 
 #include <cstdio>
 #include <thread>
@@ -46,15 +51,64 @@ static std::vector<uint8_t> ReadStub(const fs::path& stub)
     } catch (const PackError& error) {
         Refuse(error.message);
     }
-    if (!IsPeImage(bytes.data(), bytes.size()))
-        Refuse("the stub " + Shown(stub) + " is not a PE image");
+    try {
+        PeLayout layout = ReadPeLayout(bytes.data(), bytes.size());
+        CheckRebuildable(layout, bytes.size());
+        ReadResources(bytes.data(), bytes.size(), layout);
+    } catch (const PeFormatError& error) {
+        Refuse("the stub " + Shown(stub) + " is not a PE image that can carry the archive: " + error.message);
+    }
     size_t offset, length;
-    // The installer reads resource 103 before any appended archive: ours would never be seen.
+    // The installer reads resource 103 before any appended archive: a stub with one of its own
+    // is a built setup program, not a stub.
     if (FindPeResource(bytes.data(), bytes.size(), ResourceTypeRcData, ArchiveResourceId, offset, length) &&
         length > 0)
-        Refuse("the stub " + Shown(stub) + " carries an archive resource (103) of its own, which the installer "
-               "would read instead of the appended one");
+        Refuse("the stub " + Shown(stub) + " carries an archive resource (103) of its own: it is a setup "
+               "program, not a stub");
     return bytes;
+}
+
+static std::vector<IconImage> ReadIcon(const fs::path& icon)
+{
+    try {
+        return ReadIconFile(ReadWholeFile(icon));
+    } catch (const PackError& error) {
+        Refuse(error.message);
+    } catch (const PeFormatError& error) {
+        Refuse("the icon " + Shown(icon) + " is malformed: " + error.message);
+    }
+}
+
+// The version information from install.script, in place of any the stub has.
+static void SetVersionInfo(std::vector<ResourceItem>& resources, const fs::path& appDir, const fs::path& output)
+{
+    ScriptKeys keys = ReadScriptKeys(appDir);
+    VersionStrings strings;
+    strings.productName = keys.value(u"name", u"nazwa");
+    strings.fileDescription = strings.productName.empty() ? u"Setup" : strings.productName + u" Setup";
+    strings.companyName = keys.value(u"publisher");
+    strings.legalCopyright = keys.value(u"copyright");
+    strings.version = keys.value(u"version");
+    Utf8ToUtf16(output.filename().string(), strings.originalFilename);
+    std::vector<ResourceItem> kept;
+    for (ResourceItem& item : resources)
+        if (!item.type.isId(ResourceTypeVersion))
+            kept.push_back(std::move(item));
+    ResourceItem version;
+    version.type.id = ResourceTypeVersion;
+    version.name.id = 1;
+    version.data.own(VersionInfoResource(strings));
+    kept.push_back(std::move(version));
+    resources = std::move(kept);
+}
+
+// The image's time stamp: SOURCE_DATE_EPOCH when it is set and fits, else the stub's own.
+static std::optional<uint32_t> ImageTimeStamp(std::optional<uint64_t> fixedTime)
+{
+    const uint64_t unixEpoch = 116444736000000000ull; // 1970 as a FILETIME
+    if (!fixedTime || *fixedTime < unixEpoch || (*fixedTime - unixEpoch) / 10000000 > 0xFFFFFFFFull)
+        return std::nullopt;
+    return static_cast<uint32_t>((*fixedTime - unixEpoch) / 10000000);
 }
 
 // The uninstaller under the names that the installer unpacks for an all-users and a per-user
@@ -84,6 +138,12 @@ void BuildSetup(const BuildOptions& options)
 {
     CheckAppDir(options.appDir);
     std::vector<uint8_t> stub = ReadStub(options.stub);
+    SetupParts parts;
+    parts.stub = &stub;
+    parts.resources = StubResources(stub, ReadPeLayout(stub.data(), stub.size()));
+    parts.appended = options.appended;
+    if (!options.icon.empty())
+        ReplaceIconGroup(parts.resources, IconGroupId, ReadIcon(options.icon));
 
     PayloadList payload;
     payload.fixedTime = SourceDateEpoch();
@@ -95,27 +155,35 @@ void BuildSetup(const BuildOptions& options)
         AddUninstaller(payload, options.uninstaller);
     CheckPayload(payload);
     OrderPayload(payload);
+    SetVersionInfo(parts.resources, options.appDir, options.output);
+    parts.timeDateStamp = ImageTimeStamp(payload.fixedTime);
 
     uint64_t totalBytes = 0;
     for (const PayloadFile& file : payload.files)
         totalBytes += file.size;
     Progress progress(payload.files.size(), totalBytes, options.quiet);
     std::vector<PackedEntry> entries = PackFiles(payload.files, options.level, options.jobs, progress);
-    WriteSetup(options.output, stub, payload.files, entries);
+    bool appended = WriteSetup(options.output, parts, payload.files, entries);
 
     if (!options.quiet) {
         uint64_t archive = ArchiveLength(payload.files, entries);
-        std::fprintf(stderr, "lumivo-pack: wrote %s: %zu entries, %llu bytes of files in an archive of %llu bytes\n",
+        std::fprintf(stderr,
+                     "lumivo-pack: wrote %s: %zu entries, %llu bytes of files in an archive of %llu bytes (%s)\n",
                      options.output.c_str(), payload.files.size(), static_cast<unsigned long long>(totalBytes),
-                     static_cast<unsigned long long>(archive));
+                     static_cast<unsigned long long>(archive), appended ? "appended" : "in resource 103");
     }
 }
 
 fs::path DefaultStub()
 {
+    // An installed packer (PREFIX/bin) finds the stub in PREFIX/share/lumivo; a built one beside it.
     std::error_code error;
     fs::path self = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path("lumivo-stub.exe") : self.parent_path() / "lumivo-stub.exe";
+    if (error)
+        return "lumivo-stub.exe";
+    fs::path installed = (self.parent_path() / ".." / "share" / "lumivo" / "lumivo-stub.exe").lexically_normal();
+    fs::path beside = self.parent_path() / "lumivo-stub.exe";
+    return fs::exists(installed, error) || !fs::exists(beside, error) ? installed : beside;
 }
 
 fs::path DefaultUninstaller()
@@ -128,6 +196,8 @@ int RunBuild(const std::vector<std::string>& args)
     CommandLine line = ParseCommandLine(args,
                                         {{"-o", "--output", true},
                                          {"", "--stub", true},
+                                         {"", "--icon", true},
+                                         {"", "--appended", false},
                                          {"", "--uninstaller", true},
                                          {"", "--no-uninstaller", false},
                                          {"", "--level", true},
@@ -146,6 +216,8 @@ int RunBuild(const std::vector<std::string>& args)
     options.appDir = line.operands[0];
     options.output = line.value("--output");
     options.stub = line.has("--stub") ? fs::path(line.value("--stub")) : DefaultStub();
+    options.icon = line.value("--icon");
+    options.appended = line.has("--appended");
     if (line.has("--no-uninstaller"))
         options.uninstaller.clear();
     else

@@ -16,6 +16,8 @@ struct BuildOptions {
     std::filesystem::path uninstaller;
     std::filesystem::path output;
     std::filesystem::path stub;
+    std::filesystem::path icon; // replaces the stub's icon group 101 when given
+    bool appended = false;      // the archive behind the image instead of in resource 103
     int level = 12;
     int jobs = 1;
     bool quiet = false;
@@ -24,9 +26,10 @@ struct BuildOptions {
 // Builds the setup program; throws PackError (refusals before anything is written).
 void BuildSetup(const BuildOptions& options);
 
-// The stub used when none is given: lumivo-stub.exe next to the running packer.
+// The stub used when none is given: lumivo-stub.exe in share/lumivo beside the bin folder of the
+// running packer (an installed one), else next to it (a built one).
 std::filesystem::path DefaultStub();
-// lumivo-uninstall.exe next to the packer.
+// lumivo-uninstall.exe beside the default stub.
 std::filesystem::path DefaultUninstaller();
 
 // The command line of build (after the word "build"); returns the exit status.

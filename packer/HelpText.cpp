@@ -5,12 +5,17 @@ static const char Overview[] = R"(Usage: lumivo-pack COMMAND [OPTIONS]
 Builds a Lumivo setup program for 64-bit Windows from an application folder, and reads one.
 
 Commands:
-  build APPDIR -o SETUP.exe   pack every file under APPDIR behind the installer stub
+  init APPDIR                 write a commented install.script to start from
+  build APPDIR -o SETUP.exe   pack every file under APPDIR into a copy of the installer stub
   list SETUP.exe              one line per entry: kind, packed size, size, CRC, time, name
   verify SETUP.exe            check and unpack every entry; report the damaged ones
   extract SETUP.exe -C DIR    unpack every entry into DIR
 
-Run "lumivo-pack COMMAND --help" (or "lumivo-pack help COMMAND") for a command's options.
+Run "lumivo-pack COMMAND --help" (or "lumivo-pack help COMMAND") for a command's options, and
+"lumivo-pack --version" for the version, the libdeflate version and the stub in use.
+
+The stub and the uninstaller come from PREFIX/share/lumivo when lumivo-pack is installed in
+PREFIX/bin, else from beside lumivo-pack.
 
 Exit status:
   0  success
@@ -19,46 +24,79 @@ Exit status:
 )";
 
 static const char Build[] = R"(Usage: lumivo-pack build APPDIR -o SETUP.exe [--stub STUB.exe] [--uninstaller EXE | --no-uninstaller]
-                         [--level 1..12] [--jobs N] [-q]
+                         [--icon FILE.ico] [--appended] [--level 1..12] [--jobs N] [-q]
 
-Packs every regular file under APPDIR into an archive and appends it, with its 16-byte trailer,
-to a copy of the installer stub. Each file becomes one entry named by its path relative to
-APPDIR with backslashes (docs\readme.txt), compressed whole into a zlib stream, or stored raw
-when compression would not make it smaller. Entries are written in a fixed order
-(install.script first, then by name), so the same folder always gives the same bytes.
+Packs every regular file under APPDIR into an archive and builds SETUP.exe from the installer
+stub with the archive as its resource 103 (RCDATA, language neutral), in a rebuilt resource
+section that keeps every resource of the stub. Each file becomes one entry named by its path
+relative to APPDIR with backslashes (docs\readme.txt), compressed whole into a zlib stream, or
+stored raw when compression would not make it smaller. Entries are written in a fixed order
+(install.script first, then by name), so the same folder, stub, icon and output name always
+give the same bytes.
+
+SETUP.exe also carries version information taken from install.script: ProductName (name),
+FileDescription ("<name> Setup"), CompanyName (publisher), LegalCopyright (copyright),
+ProductVersion and FileVersion (version; the numbers from its leading dotted numbers) and
+OriginalFilename (the name of SETUP.exe). Sign SETUP.exe after building it; a signature
+appended later does not disturb the archive in either layout.
 
 Options:
   -o, --output SETUP.exe  the setup program to write (required). It is written under a
                           temporary name and renamed when complete; a failed build leaves
                           no file behind and an existing SETUP.exe as it was. A SETUP.exe
                           inside APPDIR is not packed into itself.
-  --stub STUB.exe         the installer program to append the archive to (default:
-                          lumivo-stub.exe next to lumivo-pack). It must be a PE image and
-                          must not carry an archive resource (103) of its own.
+  --stub STUB.exe         the installer program to build from (default: lumivo-stub.exe of
+                          this installation, as lumivo-pack --version shows). It must be an
+                          unsigned PE image whose resource section is last (apart from the
+                          base relocations, which are moved behind it), with nothing behind
+                          its last section and no archive resource (103) of its own.
   --uninstaller EXE       the uninstaller to add under the two names that installations use,
                           "_de_install.exe" (all users) and "_de_installu.exe" (per user)
-                          (default: lumivo-uninstall.exe next to lumivo-pack). A name that
+                          (default: lumivo-uninstall.exe beside the default stub). A name that
                           APPDIR already holds keeps APPDIR's file: an application may bring
                           its own uninstaller.
   --no-uninstaller        add no uninstaller (the application brings both programs itself)
+  --icon FILE.ico         the icon of SETUP.exe: replaces the stub's icon group 101 with every
+                          size in FILE.ico (bitmaps or PNGs)
+  --appended              put the archive behind the image with a 16-byte trailer instead of
+                          into resource 103. Chosen by itself, and said so, when the archive
+                          would make an image of 2 GiB or more, which Windows does not load.
   --level N               compression level from 1 (fastest) to 12 (smallest, the default)
   --jobs N                files compressed at the same time (default: one per core)
   -q, --quiet             no progress on stderr
   -h, --help              this text
 
 Entry times are the files' modification times, or SOURCE_DATE_EPOCH (seconds since 1970) for
-every entry when that variable is set.
+every entry when that variable is set; SOURCE_DATE_EPOCH also becomes the image's time stamp
+(else the stub's stays).
 
 Refused, with exit status 2 and the offending file named, before anything is written:
   an APPDIR without install.script; a file of 2 GiB or more, or an archive too large for the
   32-bit fields of the format; two names equal without regard to case; a name that is
   absolute, has a ".." component or holds a character that Windows does not allow (a file
-  name with a backslash included); a stub that is not a PE image; a file that cannot be read.
+  name with a backslash included); a stub that is not a PE image or cannot carry the archive
+  (truncated headers, overlapping sections, a resource section that is not last, a signature);
+  an icon file that is malformed; a file that cannot be read.
+)";
+
+static const char Init[] = R"(Usage: lumivo-pack init APPDIR [--name NAME] [--exe FILE]
+
+Writes APPDIR/install.script to start from: the program's name, its main executable, every
+entry to copy (copy-files=*), a Start-menu and a desktop shortcut, the window in the language
+of Windows, and every other key as a comment that explains it. Edit it, then run
+lumivo-pack build. An existing install.script is never overwritten (exit status 2).
+
+Options:
+  --name NAME  the program's name (default: the folder's name)
+  --exe FILE   the main executable, relative to APPDIR (default: the one .exe at the top of
+               APPDIR when there is exactly one; otherwise the key is left as a comment)
+  -h, --help   this text
 )";
 
 static const char List[] = R"(Usage: lumivo-pack list SETUP.exe
 
-Prints one line per entry of the archive (resource 103, or the appended archive):
+Prints one line per entry of the archive (resource 103, or the appended archive, also when a
+signature follows it):
   kind  packed size  size  CRC-32 of the stored bytes  time (UTC)  name
 An entry whose packed size equals its size is stored raw. Exit status 1 when no archive is
 found or its records break off before the end record.
@@ -69,10 +107,10 @@ Options:
 
 static const char Verify[] = R"(Usage: lumivo-pack verify SETUP.exe
 
-Finds the archive as the installer does (resource 103, else the trailer), checks the CRC of
-every entry and unpacks it to its exact size. Prints each damaged entry by name, and exits
-with status 1 when any entry is damaged, when the records break off before the end record, or
-when no archive is found.
+Finds the archive as the installer does (resource 103, else the trailer, which in a signed
+file ends where the signature begins), checks the CRC of every entry and unpacks it to its
+exact size. Prints each damaged entry by name, and exits with status 1 when any entry is
+damaged, when the records break off before the end record, or when no archive is found.
 
 Options:
   -h, --help  this text
@@ -95,6 +133,8 @@ std::string HelpText(const std::string& command)
 {
     if (command == "build")
         return Build;
+    if (command == "init")
+        return Init;
     if (command == "list")
         return List;
     if (command == "verify")

@@ -1,8 +1,11 @@
 // lumivo-pack: builds Lumivo setup programs on Linux and reads them.
 #include "packer/BuildCommand.h"
 #include "packer/HelpText.h"
+#include "packer/InitCommand.h"
 #include "packer/PackError.h"
+#include "packer/PeImage.h"
 #include "packer/SetupCommands.h"
+#include "packer/VersionCommand.h"
 
 #include <cstdio>
 #include <exception>
@@ -22,12 +25,18 @@ static int Run(const std::vector<std::string>& args)
         std::fputs(HelpText("").c_str(), stdout);
         return ExitOk;
     }
+    if (command == "--version" || command == "version") {
+        std::fputs(VersionText().c_str(), stdout);
+        return ExitOk;
+    }
     if (command == "help") {
         std::fputs(HelpText(rest.empty() ? "" : rest[0]).c_str(), stdout);
         return ExitOk;
     }
     if (command == "build")
         return RunBuild(rest);
+    if (command == "init")
+        return RunInit(rest);
     if (command == "list")
         return RunList(rest);
     if (command == "verify")
@@ -45,6 +54,10 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         std::fprintf(stderr, "lumivo-pack: %s\n", error.message.c_str());
         return error.status;
+    } catch (const PeFormatError& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "lumivo-pack: %s\n", error.message.c_str());
+        return ExitRefused;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "lumivo-pack: out of memory\n");
         return ExitDamaged;

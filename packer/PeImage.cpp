@@ -1,6 +1,7 @@
 #include "packer/PeImage.h"
 
 #include "archive/ArchiveFormat.h"
+#include "packer/OutputBytes.h"
 
 namespace {
 
@@ -9,118 +10,158 @@ uint16_t ReadU16(const uint8_t* bytes)
     return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
-// The parts of the headers that the resource lookup needs, all checked against the file size.
-struct PeHeaders {
-    size_t sections;    // offset of the section table
-    uint16_t sectionCount;
-    uint32_t resourceRva; // 0 when the image has no resources
-};
-
-bool ReadHeaders(const uint8_t* bytes, size_t size, PeHeaders& headers)
+[[noreturn]] void Malformed(const std::string& message)
 {
-    if (size < 0x40 || bytes[0] != 'M' || bytes[1] != 'Z')
-        return false;
-    uint64_t pe = ReadU32(bytes + 0x3C);
-    if (pe + 24 > size || bytes[pe] != 'P' || bytes[pe + 1] != 'E' || bytes[pe + 2] || bytes[pe + 3])
-        return false;
-    uint16_t optionalSize = ReadU16(bytes + pe + 20);
-    uint64_t optional = pe + 24;
-    if (optional + optionalSize > size || optionalSize < 2)
-        return false;
-    uint16_t magic = ReadU16(bytes + optional);
-    uint64_t countOffset, directories;
-    if (magic == 0x10B) {
-        countOffset = 92;
-        directories = 96;
-    } else if (magic == 0x20B) {
-        countOffset = 108;
-        directories = 112;
-    } else {
-        return false;
-    }
-    headers.sectionCount = ReadU16(bytes + pe + 6);
-    headers.sections = static_cast<size_t>(optional + optionalSize);
-    if (headers.sections + 40ull * headers.sectionCount > size)
-        return false;
-    headers.resourceRva = 0;
-    // The resource table is data directory 2, when the optional header holds it.
-    if (countOffset + 4 <= optionalSize && ReadU32(bytes + optional + countOffset) > 2 &&
-        directories + 3 * 8 <= optionalSize)
-        headers.resourceRva = ReadU32(bytes + optional + directories + 16);
-    return true;
+    throw PeFormatError{message};
 }
 
-// The file offset of an address of the loaded image, with room for length bytes in its section,
-// and the end of that section's bytes in the file.
-bool RvaToOffset(const uint8_t* bytes, const PeHeaders& headers, uint32_t rva, uint64_t length, size_t size,
-                 size_t& offset, uint64_t& sectionEnd)
+bool IsPowerOfTwo(uint32_t value)
 {
-    for (uint16_t i = 0; i < headers.sectionCount; i++) {
-        const uint8_t* section = bytes + headers.sections + 40ull * i;
-        uint64_t address = ReadU32(section + 12), rawSize = ReadU32(section + 16), rawStart = ReadU32(section + 20);
-        if (rva < address || rva >= address + rawSize)
-            continue;
-        uint64_t start = rawStart + (rva - address);
-        if (start + length > rawStart + rawSize || start + length > size)
-            return false;
-        offset = static_cast<size_t>(start);
-        sectionEnd = rawStart + rawSize < size ? rawStart + rawSize : size;
-        return true;
-    }
-    return false;
+    return value && !(value & (value - 1));
 }
 
-// The entry of a resource directory at offset (from the table's start) that carries id, or with
-// any id when id is 0 (the first language). Its second field, or false.
-bool FindDirectoryEntry(const uint8_t* table, uint64_t tableSize, uint64_t offset, uint32_t id, uint32_t& target)
+std::string SectionName(const uint8_t* header)
 {
-    if (offset + 16 > tableSize)
-        return false;
-    uint64_t named = ReadU16(table + offset + 12), ids = ReadU16(table + offset + 14);
-    uint64_t first = offset + 16;
-    if (first + 8 * (named + ids) > tableSize)
-        return false;
-    for (uint64_t i = named; i < named + ids; i++) {
-        const uint8_t* entry = table + first + 8 * i;
-        if (id == 0 || ReadU32(entry) == id) {
-            target = ReadU32(entry + 4);
-            return true;
-        }
-    }
-    return false;
+    std::string name;
+    for (int i = 0; i < 8 && header[i]; i++)
+        name += header[i] >= 0x20 && header[i] < 0x7F ? static_cast<char>(header[i]) : '?';
+    return name;
 }
 
 } // namespace
 
-bool IsPeImage(const uint8_t* bytes, size_t size)
+int PeLayout::sectionOf(uint32_t rva) const
 {
-    PeHeaders headers;
-    return ReadHeaders(bytes, size, headers);
+    for (size_t i = 0; i < sections.size(); i++) {
+        const PeSection& section = sections[i];
+        if (rva >= section.virtualAddress && rva - section.virtualAddress < section.mappedSize())
+            return static_cast<int>(i);
+    }
+    return -1;
 }
 
-bool FindPeResource(const uint8_t* bytes, size_t size, uint32_t type, uint32_t id, size_t& offset,
-                    size_t& length)
+size_t PeLayout::fileOffset(uint32_t rva, uint32_t size, const char* what) const
 {
-    PeHeaders headers;
-    size_t tableOffset;
-    uint64_t sectionEnd, dataEnd;
-    if (!ReadHeaders(bytes, size, headers) || headers.resourceRva == 0 ||
-        !RvaToOffset(bytes, headers, headers.resourceRva, 16, size, tableOffset, sectionEnd))
-        return false;
-    // Offsets inside the table count from its start; the loader does not trust its stated size.
-    const uint8_t* table = bytes + tableOffset;
-    uint64_t tableSize = sectionEnd - tableOffset;
+    if (size == 0)
+        return 0; // nothing to read, wherever it is said to lie (an empty resource ends its section)
+    int index = sectionOf(rva);
+    if (index < 0)
+        Malformed(std::string(what) + " lies outside every section");
+    const PeSection& section = sections[index];
+    uint64_t inside = rva - section.virtualAddress;
+    if (inside + size > section.rawSize)
+        Malformed(std::string(what) + " passes the end of the section " + section.name + "'s bytes in the file");
+    return static_cast<size_t>(section.rawOffset + inside);
+}
 
-    // type, then name, then language; the first two levels lead to subdirectories (high bit set)
-    uint32_t next = 0;
-    if (!FindDirectoryEntry(table, tableSize, 0, type, next) || !(next & 0x80000000u) ||
-        !FindDirectoryEntry(table, tableSize, next & 0x7FFFFFFFu, id, next) || !(next & 0x80000000u) ||
-        !FindDirectoryEntry(table, tableSize, next & 0x7FFFFFFFu, 0, next) || (next & 0x80000000u) ||
-        static_cast<uint64_t>(next) + 16 > tableSize)
+PeLayout ReadPeLayout(const uint8_t* bytes, size_t size)
+{
+    if (size < 0x40 || bytes[0] != 'M' || bytes[1] != 'Z')
+        Malformed("no DOS header (an image starts with MZ)");
+    uint64_t pe = ReadU32(bytes + 0x3C);
+    if (pe + 24 > size)
+        Malformed("the PE header lies behind the end of the file");
+    if (bytes[pe] != 'P' || bytes[pe + 1] != 'E' || bytes[pe + 2] || bytes[pe + 3])
+        Malformed("no PE signature");
+    PeLayout layout;
+    layout.fileHeader = static_cast<size_t>(pe + 4);
+    uint16_t sectionCount = ReadU16(bytes + layout.fileHeader + 2);
+    layout.timeDateStamp = ReadU32(bytes + layout.fileHeader + 4);
+    uint16_t optionalSize = ReadU16(bytes + layout.fileHeader + 16);
+    layout.optionalHeader = layout.fileHeader + 20;
+    uint64_t sectionTable = layout.optionalHeader + static_cast<uint64_t>(optionalSize);
+    if (sectionTable > size)
+        Malformed("the optional header is cut short");
+    if (optionalSize < 2)
+        Malformed("no optional header");
+    uint16_t magic = ReadU16(bytes + layout.optionalHeader);
+    if (magic != 0x10B && magic != 0x20B)
+        Malformed("the optional header is neither PE32 nor PE32+");
+    layout.pe32Plus = magic == 0x20B;
+    uint32_t directoriesAt = layout.pe32Plus ? 112 : 96;
+    if (optionalSize < directoriesAt)
+        Malformed("the optional header is cut short");
+    const uint8_t* optional = bytes + layout.optionalHeader;
+    layout.sectionAlignment = ReadU32(optional + 32);
+    layout.fileAlignment = ReadU32(optional + 36);
+    layout.sizeOfImage = ReadU32(optional + 56);
+    layout.sizeOfHeaders = ReadU32(optional + 60);
+    layout.checksum = ReadU32(optional + 64);
+    uint32_t directoryCount = ReadU32(optional + directoriesAt - 4);
+    if (directoryCount > 16)
+        directoryCount = 16; // the loader reads no more
+    if (directoriesAt + 8ull * directoryCount > optionalSize)
+        Malformed("the data directories pass the end of the optional header");
+    for (uint32_t i = 0; i < directoryCount; i++)
+        layout.directories.push_back(
+            PeDirectory{ReadU32(optional + directoriesAt + 8 * i), ReadU32(optional + directoriesAt + 8 * i + 4)});
+
+    if (!IsPowerOfTwo(layout.fileAlignment) || layout.fileAlignment < 0x200 || layout.fileAlignment > 0x10000)
+        Malformed("the file alignment " + std::to_string(layout.fileAlignment) +
+                  " is not a power of two from 512 to 65536");
+    if (!IsPowerOfTwo(layout.sectionAlignment) || layout.sectionAlignment < layout.fileAlignment)
+        Malformed("the section alignment " + std::to_string(layout.sectionAlignment) +
+                  " is not a power of two at least as large as the file alignment");
+    if (sectionCount == 0 || sectionCount > 96)
+        Malformed(std::to_string(sectionCount) + " sections (an image has 1 to 96)");
+    if (sectionTable + 40ull * sectionCount > size)
+        Malformed("the section table is cut short");
+    if (sectionTable + 40ull * sectionCount > layout.sizeOfHeaders || layout.sizeOfHeaders > size)
+        Malformed("the headers' size does not cover the section table or passes the end of the file");
+
+    uint64_t nextAddress = layout.sizeOfHeaders, nextRaw = layout.sizeOfHeaders;
+    layout.imageEnd = layout.sizeOfHeaders;
+    for (uint16_t i = 0; i < sectionCount; i++) {
+        size_t header = static_cast<size_t>(sectionTable + 40ull * i);
+        const uint8_t* entry = bytes + header;
+        PeSection section{SectionName(entry), header,    ReadU32(entry + 12), ReadU32(entry + 8),
+                          ReadU32(entry + 20),  ReadU32(entry + 16), ReadU32(entry + 36)};
+        std::string shown = "the section " + section.name;
+        if (section.virtualAddress < nextAddress)
+            Malformed(shown + " overlaps the one before it in memory or is out of order");
+        if (section.virtualAddress % layout.sectionAlignment)
+            Malformed(shown + " is not aligned to the section alignment");
+        nextAddress = section.virtualAddress + AlignUp(section.mappedSize(), layout.sectionAlignment);
+        if (section.rawSize > 0) {
+            if (section.rawOffset < nextRaw)
+                Malformed(shown + " overlaps the one before it in the file or is out of order");
+            if (static_cast<uint64_t>(section.rawOffset) + section.rawSize > size)
+                Malformed(shown + " passes the end of the file");
+            nextRaw = static_cast<uint64_t>(section.rawOffset) + section.rawSize;
+            layout.imageEnd = nextRaw;
+        }
+        layout.sections.push_back(section);
+    }
+    if (nextAddress > layout.sizeOfImage)
+        Malformed("the sections pass the size of the image");
+    return layout;
+}
+
+bool IsPeImage(const uint8_t* bytes, size_t size)
+{
+    try {
+        ReadPeLayout(bytes, size);
+        return true;
+    } catch (const PeFormatError&) {
         return false;
-    uint32_t dataRva = ReadU32(table + next), dataSize = ReadU32(table + next + 4);
-    if (!RvaToOffset(bytes, headers, dataRva, dataSize, size, offset, dataEnd))
-        return false;
-    length = dataSize;
-    return true;
+    }
+}
+
+void PeChecksum::add(const uint8_t* bytes, size_t size)
+{
+    uint64_t wide = sum;
+    for (size_t i = 0; i < size; i++, position++) {
+        uint64_t byte = position - checksumField < 4 ? 0 : bytes[i];
+        wide += byte << (8 * (position & 1));
+        if ((i & 0xFFFFFF) == 0xFFFFFF)
+            wide = (wide & 0xFFFF) + (wide >> 16);
+    }
+    while (wide >> 16)
+        wide = (wide & 0xFFFF) + (wide >> 16);
+    sum = static_cast<uint32_t>(wide);
+}
+
+uint32_t PeChecksum::result() const
+{
+    return static_cast<uint32_t>(sum + position);
 }

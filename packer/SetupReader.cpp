@@ -2,7 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "packer/PackError.h"
-#include "packer/PeImage.h"
+#include "packer/PeResources.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -11,10 +11,16 @@ probe() { "$root/tools/wine-run" "$winbuild/tests/window-probe.exe" "$@"; }
 windows() { probe list; }
 
 # Waits for a window of the class (whose title or message holds the text); prints what the probe
-# saw, rectangle included.
+# saw, rectangle included. Its X window is kept for press, which sends keys to that window.
 wait_window() {
-    probe wait "$1" "${3:-40}" "${2:-}" || fail "no window of class '$1' ${2:+showing '$2'}"
+    local seen
+    seen=$(probe wait "$1" "${3:-40}" "${2:-}") || fail "no window of class '$1' ${2:+showing '$2'}"
+    printf '%s\n' "$seen" | tr -d '\r' | sed -n 's/^xwindow: //p' >"$(focus_file)"
+    printf '%s\n' "$seen"
 }
+
+# Where wait_window leaves the X window that keys go to next.
+focus_file() { echo "${WINEPREFIX:?}/.lumivo-foreground"; }
 
 # Waits until no window of the class is left.
 wait_gone() {
@@ -33,13 +39,24 @@ desktop_window() {
     echo "$found"
 }
 
-# Presses keys (xdotool names) in the Wine desktop, which takes the keyboard focus first.
+# Presses keys (xdotool names) in the window that wait_window found last. Wine gives the X
+# keyboard focus to the X window of its desktop's active window by itself; keys are sent once the
+# focus is there, so that none reaches another window. When the X focus is outside the desktop,
+# it is handed to the desktop, and Wine passes it on to its active window.
 press() {
-    local desktop
-    desktop=$(desktop_window)
-    [ -n "$desktop" ] || fail "no Wine desktop window on the display"
-    xdotool windowfocus --sync "$desktop" 2>/dev/null || xdotool windowfocus "$desktop"
-    sleep 0.3
+    local target focus desktop tries=0
+    target=$(cat "$(focus_file)" 2>/dev/null || true)
+    [ -n "$target" ] && [ "$target" != 0 ] || fail "press: no window was waited for"
+    while focus=$(xdotool getwindowfocus 2>/dev/null || true); [ "$focus" != "$target" ]; do
+        tries=$((tries + 1))
+        [ "$tries" -le 100 ] || fail "the keyboard focus did not reach X window $target (it is on $focus)"
+        if [ "$tries" = 10 ]; then
+            desktop=$(desktop_window)
+            [ -n "$desktop" ] || fail "no Wine desktop window on the display"
+            xdotool windowfocus "$desktop"
+        fi
+        sleep 0.1
+    done
     xdotool key --delay 100 "$@"
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/AppContext.h"
 #include "core/CharCase.h"
+#include "core/CommandLine.h"
 #include "core/Owned.h"
 #include "core/Path.h"
 #include "uninstaller/UninstallPlan.h"
@@ -60,17 +61,14 @@ static Str Quoted(const Str& text)
     return Concat(Str(L"\""), text, Str(L"\""));
 }
 
-bool ContinueFromCopy(const Str& installDir)
+static const wchar_t* const MovedName = L"\\original.exe";
+static const wchar_t* const CopyName = L"\\uninstall.exe";
+
+// Starts the copy with an inheritable handle to this process, for it to wait on; false when it
+// could not be started (nothing of it is left then).
+static bool StartCopy(const Str& copy, const Str& folder, const Str& original, const Str& installDir,
+                      const StrArray& foldersAbove)
 {
-    Str original = ModuleFileName();
-    Str folder = MakePrivateFolder();
-    if (folder.isEmpty())
-        return false;
-    Str copy = Concat(folder, Str(L"\\uninstall.exe"));
-    if (!CopyFileW(original.text(), copy.text(), TRUE)) {
-        RemoveDirectoryW(folder.text());
-        return false;
-    }
     // The copy's file is deleted when its last handle closes: the one the copy inherits.
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     OwnedFileHandle copyFile(CreateFileW(copy.text(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
@@ -79,7 +77,6 @@ bool ContinueFromCopy(const Str& installDir)
     if (!DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0)) {
         copyFile.reset();
         DeleteFileW(copy.text());
-        RemoveDirectoryW(folder.text());
         return false;
     }
     OwnedHandle selfHandle(self);
@@ -93,6 +90,10 @@ bool ContinueFromCopy(const Str& installDir)
     command.append(Quoted(installDir));
     command.append(Str(L" "));
     command.append(Quoted(folder));
+    for (int64_t i = 0; i < foldersAbove.length(); i++) {
+        command.append(Str(L" "));
+        command.append(QuoteArgument(foldersAbove.ref(i)));
+    }
 
     CharBuffer writable; // CreateProcessW may write into the command line
     writable.appendText(command.text(), command.length());
@@ -104,11 +105,54 @@ bool ContinueFromCopy(const Str& installDir)
                         &process)) {
         copyFile.reset();
         DeleteFileW(copy.text());
-        RemoveDirectoryW(folder.text());
         return false;
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return true;
+}
+
+// Folders made for the installation above its directory go when nothing else is left in them.
+static void RemoveFoldersAbove(const StrArray& folders, const Str& installDir)
+{
+    for (int64_t i = 0; i < folders.length(); i++)
+        if (IsFolderAbove(folders.ref(i), installDir))
+            RemoveDirectoryW(folders.ref(i).text());
+}
+
+bool ContinueFromCopy(const Str& installDir, const StrArray& foldersAbove)
+{
+    Str original = ModuleFileName();
+    Str folder = MakePrivateFolder();
+    if (folder.isEmpty())
+        return false;
+    // A working directory inside the installation would keep it from being removed.
+    SetCurrentDirectoryW(folder.text());
+    Str copy = Concat(folder, Str(CopyName));
+    if (!CopyFileW(original.text(), copy.text(), TRUE)) {
+        RemoveDirectoryW(folder.text());
+        return false;
+    }
+    // A running program's file can be moved, though not deleted: out of the installation it goes,
+    // so that the installation is gone when this process ends, which is what a caller waits for.
+    // Only a move across volumes fails; then the copy deletes the original where it is.
+    Str moved = Concat(folder, Str(MovedName));
+    bool movedOut = MoveFileExW(original.text(), moved.text(), 0);
+    if (!StartCopy(copy, folder, movedOut ? moved : original, installDir, foldersAbove)) {
+        if (movedOut)
+            MoveFileExW(moved.text(), original.text(), 0);
+        RemoveDirectoryW(folder.text());
+        return false;
+    }
+    if (movedOut) {
+        RemoveDirectoryW(installDir.text());
+        RemoveFoldersAbove(foldersAbove, installDir);
+    }
+    // What is left lies in the private folder: gone at the next start of Windows at the latest.
+    // Scheduled here, before this process ends, so that nothing changes after a caller's wait.
+    MoveFileExW(moved.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExW(copy.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    MoveFileExW(folder.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return true;
 }
 
@@ -132,9 +176,11 @@ int FinishFromCopy(const StrArray& arguments)
     WaitForSingleObject(original, 30000);
     CloseHandle(original);
 
-    // Only an uninstaller that lies directly in the installation directory is deleted.
+    // Only the original moved into this copy's folder, or an uninstaller that lies directly in the
+    // installation directory, is deleted.
+    bool moved = StrEqualNoCase(originalPath, Concat(folder, Str(MovedName)));
     bool removed = true;
-    if (IsUninstallerName(originalPath) && LiesDirectlyIn(originalPath, installDir)) {
+    if (moved || (IsUninstallerName(originalPath) && LiesDirectlyIn(originalPath, installDir))) {
         removed = false;
         for (int attempt = 0; attempt < 100 && !removed; attempt++) {
             removed = DeleteFileW(originalPath.text()) || GetLastError() == ERROR_FILE_NOT_FOUND;
@@ -142,10 +188,13 @@ int FinishFromCopy(const StrArray& arguments)
                 Sleep(100);
         }
     }
-    RemoveDirectoryW(installDir.text());
-    // This file goes when the copy ends; its folder at the next start of Windows.
-    Str self = ModuleFileName();
-    MoveFileExW(self.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    MoveFileExW(folder.text(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!moved) {
+        RemoveDirectoryW(installDir.text());
+        StrArray foldersAbove;
+        foldersAbove.makeEmpty();
+        for (int64_t i = 4; i < arguments.length(); i++)
+            foldersAbove.append(arguments.at(i));
+        RemoveFoldersAbove(foldersAbove, installDir);
+    }
     return removed ? 0 : 1;
 }

@@ -6,7 +6,9 @@
 #include "core/ShowError.h"
 #include "gui/AlertDialog.h"
 #include "installer/ElevatedRelaunch.h"
+#include "core/CommandLine.h"
 #include "installer/Shortcut.h"
+#include "installer/UninstallData.h"
 #include "installer/UninstallRegistration.h"
 #include "script/InstallScript.h"
 #include "uninstaller/Removal.h"
@@ -18,6 +20,8 @@
 namespace {
 
 enum : int { Removed = 0, NotAllRemoved = 1, Declined = 2 };
+
+const wchar_t QuietSwitch[] = L"/S";
 
 struct Session {
     UninstallPlan plan;
@@ -37,12 +41,12 @@ bool Ask(const Session& session, const Str& text)
     return ShowAlert(nullptr, text.text(), session.title.text(), Tr(L"+Tak|-Nie", L"+Yes|-No"), 3) == 0;
 }
 
-Str Lines(const StrArray& items)
+Str Joined(const StrArray& items, const wchar_t* separator)
 {
     Str text;
     for (int64_t i = 0; i < items.length(); i++) {
         if (i)
-            text.append(Str(L"\n"));
+            text.append(Str(separator));
         text.append(items.ref(i));
     }
     return text;
@@ -68,7 +72,8 @@ void RemoveFiles(Session& session)
         return;
     Str question = Concat(Str(Tr(L"Te pliki mogą zawierać Twoje dane lub zmiany:\n",
                                  L"These files may hold your own data or changes:\n")),
-                          Lines(asked), Str(Tr(L"\n\nCzy usunąć je również?", L"\n\nDo you want to remove them as well?")));
+                          Joined(asked, L"\n"),
+                          Str(Tr(L"\n\nCzy usunąć je również?", L"\n\nDo you want to remove them as well?")));
     if (!Ask(session, question))
         return;
     for (int64_t i = 0; i < asked.length(); i++)
@@ -113,14 +118,65 @@ void RemoveRegistration(Session& session)
                                          UninstallKeyPath(session.plan.programName)));
 }
 
+// The items of a list that still stand for something, in the list's order or reversed.
+StrArray StillThere(const Str& dir, const StrArray& items, bool directories, bool reversed)
+{
+    StrArray left;
+    left.makeEmpty();
+    for (int64_t n = 0; n < items.length(); n++) {
+        const Str& item = items.ref(reversed ? items.length() - 1 - n : n);
+        if (ExpandItem(dir, item, directories).length() > 0)
+            left.append(item);
+    }
+    return left;
+}
+
+// Something stayed: the data file is rewritten to list only what is left, and the registration
+// stays with it, so that the removal can be run again from the list of installed programs once
+// the files are free.
+void KeepWhatIsLeft(Session& session)
+{
+    const UninstallPlan& plan = session.plan;
+    UninstallData left;
+    left.installDir = plan.installDir;
+    // The data file lists installed files and directories last first; the record holds them in
+    // installation order.
+    left.files = StillThere(plan.installDir, plan.autoFiles, false, true);
+    left.directories = StillThere(plan.installDir, plan.autoDirectories, true, true);
+    left.deleteFiles = Joined(StillThere(plan.installDir, plan.deleteFiles, false, false), L"|");
+    left.askDeleteFiles = Joined(StillThere(plan.installDir, plan.askDeleteFiles, false, false), L"|");
+    left.deleteDirectories = Joined(StillThere(plan.installDir, plan.deleteDirectories, true, false), L"|");
+    left.exeFile = plan.exeFile;
+    left.programName = plan.programName;
+    left.perUserInstall = plan.perUser;
+    left.createdDirectories.makeEmpty();
+    for (int64_t i = plan.createdDirectories.length() - 1; i >= 0; i--)
+        left.createdDirectories.append(plan.createdDirectories.ref(i));
+    try {
+        SetFileAttributesW(plan.dataFile.text(), FILE_ATTRIBUTE_NORMAL);
+        WriteUninstallData(plan.dataFile, BuildUninstallData(left));
+    } catch (const Error&) {
+        session.log.failed.append(plan.dataFile);
+    }
+}
+
+// Folders made above the installation directory for it go when nothing else is left in them.
+void RemoveCreatedDirectories(const Session& session)
+{
+    for (int64_t i = 0; i < session.plan.createdDirectories.length(); i++)
+        RemoveDirectoryW(session.plan.createdDirectories.ref(i).text());
+}
+
 // The data file, this program (from a copy of itself when it lies in the directory), and the
 // directory when nothing is left in it.
 void RemoveTheRest(Session& session)
 {
     RemoveFile(session.plan.dataFile, session.log);
-    if (LiesDirectlyIn(ModuleFileName(), session.plan.installDir) && ContinueFromCopy(session.plan.installDir))
+    if (LiesDirectlyIn(ModuleFileName(), session.plan.installDir) &&
+        ContinueFromCopy(session.plan.installDir, session.plan.createdDirectories))
         return;
     RemoveDirectoryW(session.plan.installDir.text());
+    RemoveCreatedDirectories(session);
 }
 
 Str Title(const UninstallPlan& plan)
@@ -131,18 +187,42 @@ Str Title(const UninstallPlan& plan)
 
 } // namespace
 
+void TellNotRemoved(const Session& session, bool runAgain)
+{
+    Str text = Concat(Str(Tr(L"Tych plików nie udało się usunąć (mogą być używane przez inny program):\n",
+                             L"These files could not be removed (they may be in use by another program):\n")),
+                      Joined(session.log.failed, L"\n"));
+    if (runAgain)
+        text.append(
+            Str(Tr(L"\n\nGdy będą wolne, uruchom deinstalację ponownie z listy zainstalowanych programów.",
+                   L"\n\nOnce they are free, run the removal again from the list of installed programs.")));
+    Tell(session, text, 1);
+}
+
+bool AskedForQuiet(const StrArray& arguments)
+{
+    for (int64_t i = 0; i < arguments.length(); i++)
+        if (StrEqualNoCase(arguments.ref(i), QuietSwitch))
+            return true;
+    return false;
+}
+
 int RunUninstall(const StrArray& arguments)
 {
     Session session;
-    session.quiet = arguments.length() >= 2 && StrEqualNoCase(arguments.ref(1), L"/S");
+    session.quiet = AskedForQuiet(arguments);
     session.title = Str(Tr(L"Deinstalacja", L"Uninstall"));
-    if (arguments.length() < 1 || arguments.ref(0).isEmpty()) {
+    // The data file is the first argument that is no switch.
+    Str dataFile;
+    for (int64_t i = 0; i < arguments.length() && dataFile.isEmpty(); i++)
+        if (!StrEqualNoCase(arguments.ref(i), QuietSwitch))
+            dataFile = arguments.at(i);
+    if (dataFile.isEmpty()) {
         Tell(session, Str(Tr(L"Uruchom deinstalację z listy zainstalowanych programów systemu Windows.",
                              L"Start the uninstallation from the Windows list of installed programs.")),
              1);
         return NotAllRemoved;
     }
-    Str dataFile = arguments.at(0);
     try {
         session.plan = ReadUninstallData(dataFile);
     } catch (const Error& error) {
@@ -163,9 +243,14 @@ int RunUninstall(const StrArray& arguments)
 
     // An installation for all users is removed with administrator rights.
     if (!session.plan.perUser && !isAdmin) {
-        Str parameters = Concat(Str(L"\""), dataFile, Str(session.quiet ? L"\" /S" : L"\""));
+        Str parameters = QuoteArgument(dataFile);
+        if (session.quiet)
+            parameters.append(Concat(Str(L" "), Str(QuietSwitch)));
         CurrentAppContext()->exitCode = NotAllRemoved;
-        RelaunchElevated(nullptr, parameters.text());
+        if (session.quiet)
+            StartElevatedCopy(nullptr, parameters.text(), true);
+        else
+            RelaunchElevated(nullptr, parameters.text());
         return CurrentAppContext()->exitCode;
     }
 
@@ -177,15 +262,16 @@ int RunUninstall(const StrArray& arguments)
     RemoveFiles(session);
     RemoveDirectories(session);
     RemoveLinks(session);
-    RemoveRegistration(session);
-    RemoveTheRest(session);
-
+    if (session.log.failed.length() == 0)
+        RemoveRegistration(session);
     if (session.log.failed.length() > 0) {
-        Tell(session,
-             Concat(Str(Tr(L"Tych plików nie udało się usunąć (mogą być używane przez inny program):\n",
-                           L"These files could not be removed (they may be in use by another program):\n")),
-                    Lines(session.log.failed)),
-             1);
+        KeepWhatIsLeft(session);
+        TellNotRemoved(session, true);
+        return NotAllRemoved;
+    }
+    RemoveTheRest(session);
+    if (session.log.failed.length() > 0) {
+        TellNotRemoved(session, false); // only the data file stayed: nothing for another run
         return NotAllRemoved;
     }
     Tell(session,

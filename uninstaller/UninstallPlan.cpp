@@ -26,6 +26,7 @@ UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text)
     plan.exeFile = values.valueOf(L"exe-file");
     plan.programName = values.valueOf(L"name");
     plan.perUser = values.valueOf(L"private-install") == L"1";
+    plan.createdDirectories = SplitList(values.valueOf(L"created-directories"));
     return plan;
 }
 
@@ -57,6 +58,14 @@ static bool IsAbsoluteFolder(const Str& path)
     return drive || unc;
 }
 
+bool IsFolderAbove(const Str& folder, const Str& dir)
+{
+    Str above = AddTrailingSlash(NormalizePath(folder));
+    Str below = AddTrailingSlash(NormalizePath(dir));
+    return IsAbsoluteFolder(folder) && above.length() < below.length() &&
+           StrEqualNoCase(above.text(), above.length(), below.text(), above.length());
+}
+
 static Str FirstUnsafe(const StrArray& items)
 {
     for (int64_t i = 0; i < items.length(); i++)
@@ -76,6 +85,9 @@ Str UnsafeItem(const UninstallPlan& plan)
         if (!unsafe.isEmpty())
             return unsafe;
     }
+    for (int64_t i = 0; i < plan.createdDirectories.length(); i++)
+        if (!IsFolderAbove(plan.createdDirectories.ref(i), plan.installDir))
+            return plan.createdDirectories.at(i);
     // The links are the name followed by ".lnk" in a shell folder.
     if (!plan.programName.isEmpty() && !IsContainedRelativePath(plan.programName))
         return plan.programName;

@@ -17,10 +17,14 @@ struct UninstallPlan {
     Str exeFile;
     Str programName;
     bool perUser; // private-install=1: per-user links and registry
+    StrArray createdDirectories; // folders above installDir made for it, innermost first (full paths)
 };
 
 // Whether path names an entry directly inside dir (after normalisation, without regard to case).
 bool LiesDirectlyIn(const Str& path, const Str& dir);
+
+// Whether folder lies on the way from a drive (or share) to dir, neither the root nor dir itself.
+bool IsFolderAbove(const Str& folder, const Str& dir);
 
 // The plan from the data file's text (UTF-8 decoded; lines "key=value", CR LF or LF).
 UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text);
@@ -30,7 +34,8 @@ UninstallPlan ReadUninstallData(const Str& dataFile);
 // The first value of the plan that would make a removal reach outside the installation
 // directory, or the empty string when there is none: a path= that is not absolute, is a drive's
 // root or is not the data file's own folder, a list item that is absolute or has a "." or ".." component, a program
-// name that would put a link outside its shell folder.
+// name that would put a link outside its shell folder, a created directory that is not a folder
+// above path= (or is a drive's root).
 Str UnsafeItem(const UninstallPlan& plan);
 
 #endif

@@ -1,5 +1,7 @@
 // The uninstaller: "_de_install.exe" (all users) or "_de_installu.exe" (per user), started from
-// the Windows list of installed programs with the path of the program's data file.
+// the Windows list of installed programs with the path of the program's data file, and "/S"
+// anywhere after it for a quiet removal that shows nothing at all. Exit codes: 0 removed, 1 not
+// everything removed (or nothing could be done), 2 declined, 3 the uninstaller could not start.
 #include "core/AppContext.h"
 #include "core/CharCase.h"
 #include "core/Error.h"
@@ -12,6 +14,19 @@
 
 #include <windows.h>
 #include <objbase.h>
+
+// "/S" anywhere after the program's name; false when the command line cannot be read.
+static bool AskedForQuiet() noexcept
+{
+    try {
+        StrArray arguments = SplitCommandLine(GetCommandLineW());
+        for (int64_t i = 0; i < arguments.length(); i++)
+            if (StrEqualNoCase(arguments.ref(i), L"/S"))
+                return true;
+    } catch (...) {
+    }
+    return false;
+}
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
@@ -36,7 +51,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
         CoUninitialize();
         DestroyAppContext(&context);
     } catch (const Error& error) {
-        ShowError(nullptr, Tr(L"Nieudana deinstalacja", L"Uninstall failed"), error);
+        if (!AskedForQuiet())
+            ShowError(nullptr, Tr(L"Nieudana deinstalacja", L"Uninstall failed"), error);
+        result = 3;
     }
     ToolkitClasses.release();
     return result;

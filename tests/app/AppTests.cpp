@@ -8,6 +8,8 @@
 #include "installer/FolderBrowser.h"
 #include "installer/LicenceDialog.h"
 #include "installer/MainForm.h"
+#include "installer/InstallLog.h"
+#include "installer/InstallMutex.h"
 #include "installer/Startup.h"
 #include "installer/UninstallRegistration.h"
 #include "script/InstallScript.h"
@@ -18,6 +20,7 @@
 
 #include <windows.h>
 #include <objbase.h>
+#include <shlobj.h>
 
 namespace {
 
@@ -118,6 +121,69 @@ struct RecordedRelaunch {
     std::wstring file;
 };
 
+// As soon as the main form shows: look at it, then press Exit and answer Yes.
+void LeaveWindowOnceShown(bool& shown, std::function<void(HWND)> look = {})
+{
+    AnswerAlerts({0});
+    RunInModalLoopUntil([&shown, look] {
+        HWND window = ThreadWindow(L"Lumivo Main Form");
+        if (!window)
+            return false;
+        shown = true;
+        if (look)
+            look(window);
+        PostMessageW(window, WM_COMMAND, CommandExit, 0);
+        return true;
+    });
+}
+
+InstallerSwitches Switches(const std::wstring& tail)
+{
+    return ParseInstallerSwitches((L"setup.exe " + tail).c_str());
+}
+
+// Counts the windows that this thread creates while it lives.
+struct WindowCounter {
+    WindowCounter()
+    {
+        counter = this;
+        hook = SetWindowsHookExW(
+            WH_CBT,
+            [](int code, WPARAM wParam, LPARAM lParam) -> LRESULT {
+                if (code == HCBT_CREATEWND)
+                    counter->created++;
+                return CallNextHookEx(nullptr, code, wParam, lParam);
+            },
+            nullptr, GetCurrentThreadId());
+    }
+    ~WindowCounter()
+    {
+        UnhookWindowsHookEx(hook);
+        counter = nullptr;
+    }
+    static WindowCounter* counter;
+    HHOOK hook;
+    int created = 0;
+};
+WindowCounter* WindowCounter::counter = nullptr;
+
+bool RegistryKeyPresent(HKEY root)
+{
+    HKEY key = nullptr;
+    bool found = RegOpenKeyExW(root, UninstallKeyPath(Str(L"LumivoAppTest")).text(), 0, KEY_READ, &key) ==
+                 ERROR_SUCCESS;
+    if (key)
+        RegCloseKey(key);
+    return found;
+}
+
+std::wstring StartMenuLink()
+{
+    wchar_t folder[MAX_PATH];
+    SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTMENU, nullptr, 0, folder);
+    return std::wstring(folder) + L"\\LumivoAppTest.lnk";
+}
+
 } // namespace
 
 TEST_SUITE("mainform") {
@@ -169,7 +235,13 @@ TEST_CASE("Exit and the close box ask first; No keeps the window")
     HWND window = form->handle();
     AnswerAlerts({1, 0});
     RunInModalLoop([&] { PostMessageW(window, WM_COMMAND, CommandExit, 0); });
-    RunInModalLoop([&] { PostMessageW(window, WM_CLOSE, 0, 0); }, 400);
+    // The close box once the first question has been answered and has gone.
+    RunInModalLoopUntil([&] {
+        if (SeenAlerts().size() != 1 || FindWindowW(L"Lumivo Dialog", nullptr))
+            return false;
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return true;
+    });
     form->runLoop();
     REQUIRE(SeenAlerts().size() == 2);
     CHECK(SeenAlerts()[0].text == L"Do you want to cancel the program installation?");
@@ -281,12 +353,6 @@ TEST_CASE("the chosen folder gets the program's name")
 
 TEST_SUITE("startup") {
 
-TEST_CASE("the update parameters double a final backslash")
-{
-    CHECK(UpdateParameters(Str(L"C:\\X")) == L"--UPDATE \"C:\\X\\\"");
-    CHECK(UpdateParameters(Str(L"C:\\A\\")) == L"--UPDATE \"C:\\A\\\\\"");
-}
-
 TEST_CASE("an update of an all-users installation without rights relaunches with the directory")
 {
     AppScene scene;
@@ -294,13 +360,10 @@ TEST_CASE("an update of an all-users installation without rights relaunches with
     std::wstring dir = scene.scratch.path(L"Installed");
     CreateDirectoryW(dir.c_str(), nullptr);
     WriteWholeFile(dir + L"\\_de_install.exe", "uninstaller");
-    StrArray arguments;
-    arguments.append(Str(L"--update"));
-    arguments.append(Str(dir.c_str()));
     RecordedRelaunch child(7);
-    RunInstaller(arguments);
+    RunInstaller(Switches(L"--update " + dir));
     REQUIRE(child.ran());
-    CHECK(child.parameters() == L"--UPDATE \"" + dir + L"\\\"");
+    CHECK(child.parameters() == L"--UPDATE " + dir);
     CHECK(scene.context.exitCode == 7);
     CHECK(ThreadWindow(L"Lumivo Main Form") == nullptr);
 }
@@ -313,12 +376,8 @@ TEST_CASE("an update of a per-user directory installs at once, without relaunch"
     std::wstring dir = scene.scratch.path(L"PerUser");
     CreateDirectoryW(dir.c_str(), nullptr);
     CreateDirectoryW((dir + L"\\_de_install.exe").c_str(), nullptr); // a directory is no uninstaller
-    StrArray arguments;
-    arguments.append(Str(L"::UPDATE"));
-    arguments.append(Str(dir.c_str()));
-    arguments.append(Str(L"ignored"));
     RecordedRelaunch child(7);
-    RunInstaller(arguments);
+    RunInstaller(Switches(L"::UPDATE \"" + dir + L"\""));
     CHECK_FALSE(child.ran());
     CHECK(FileExists(dir + L"\\hello.exe"));
     CHECK(scene.context.exitCode == 0);
@@ -328,12 +387,10 @@ TEST_CASE("without rights: a registered all-users installation or prefer-shared 
 {
     AppScene scene;
     isAdmin = false;
-    StrArray none;
-    none.makeEmpty();
     SUBCASE("prefer-shared")
     {
         RecordedRelaunch child(0);
-        RunInstaller(none);
+        RunInstaller(Switches(L""));
         REQUIRE(child.ran());
         CHECK(child.parameters().empty());
         CHECK(scene.context.exitCode == 0);
@@ -346,7 +403,7 @@ TEST_CASE("without rights: a registered all-users installation or prefer-shared 
                         KEY_ALL_ACCESS, nullptr, &key, nullptr);
         RegCloseKey(key);
         RecordedRelaunch child(5);
-        RunInstaller(none);
+        RunInstaller(Switches(L""));
         CHECK(child.ran());
         CHECK(scene.context.exitCode == 5);
     }
@@ -359,16 +416,8 @@ TEST_CASE("without rights: a registered all-users installation or prefer-shared 
         RegCloseKey(key);
         RecordedRelaunch child(5);
         bool shown = false;
-        AnswerAlerts({0});
-        RunInModalLoopUntil([&] {
-            HWND window = ThreadWindow(L"Lumivo Main Form");
-            if (!window)
-                return false;
-            shown = true;
-            PostMessageW(window, WM_COMMAND, CommandExit, 0);
-            return true;
-        });
-        RunInstaller(none);
+        LeaveWindowOnceShown(shown);
+        RunInstaller(Switches(L""));
         CHECK(shown);
         CHECK_FALSE(child.ran());
         CHECK(scene.context.exitCode == 1);
@@ -385,6 +434,171 @@ TEST_CASE("the relaunch hides its owner, waits and takes the copy's exit code")
     CHECK(scene.context.exitCode == 42);
     CHECK_FALSE(form->isShown());
     delete form;
+}
+
+TEST_CASE("/S installs into /D= without creating a window or asking anything")
+{
+    AppScene scene;
+    std::wstring dir = scene.scratch.path(L"Silent Dir\\App");
+    CreateDirectoryW(scene.scratch.path(L"Silent Dir").c_str(), nullptr);
+    AnswerAlerts({});
+    WindowCounter windows;
+    SUBCASE("with links")
+    {
+        RunInstaller(Switches(L"/S /D=" + dir));
+        CHECK(windows.created == 0);
+        CHECK(SeenAlerts().empty());
+        CHECK(scene.context.exitCode == 0);
+        CHECK(FileExists(dir + L"\\hello.exe"));
+        CHECK(RegistryKeyPresent(HKEY_LOCAL_MACHINE));
+        std::wstring link = StartMenuLink();
+        CHECK(FileExists(link));
+        DeleteFileW(link.c_str());
+    }
+    SUBCASE("/NOSHORTCUTS")
+    {
+        RunInstaller(Switches(L"/s /noshortcuts /D=" + dir));
+        CHECK(windows.created == 0);
+        CHECK(scene.context.exitCode == 0);
+        CHECK(FileExists(dir + L"\\hello.exe"));
+        CHECK_FALSE(FileExists(StartMenuLink()));
+    }
+    SUBCASE("a failure is cleaned up and ends with 1603")
+    {
+        ScriptValues.set(Str(L"copy-files"), Str(L"hello.exe|missing.dll"));
+        std::wstring log = scene.scratch.path(L"setup.log");
+        OpenInstallLog(Str(log.c_str()));
+        RunInstaller(Switches(L"/S /D=" + dir));
+        CloseInstallLog();
+        // What an alert would have said is in the log.
+        CHECK(ReadWholeFile(log).find("The program could not be installed properly.") != std::string::npos);
+        CHECK(windows.created == 0);
+        CHECK(SeenAlerts().empty());
+        CHECK(scene.context.exitCode == 1603);
+        CHECK_FALSE(DirectoryExists(dir));
+        CHECK(DirectoryExists(scene.scratch.path(L"Silent Dir")));
+        CHECK_FALSE(RegistryKeyPresent(HKEY_LOCAL_MACHINE));
+    }
+    SUBCASE("a script without an executable ends with 3")
+    {
+        Script.exeFile.release();
+        RunInstaller(Switches(L"/S /D=" + dir));
+        CHECK(windows.created == 0);
+        CHECK(scene.context.exitCode == 3);
+        CHECK_FALSE(DirectoryExists(dir));
+    }
+}
+
+TEST_CASE("bad switches: 87 in silence, an alert otherwise, nothing installed either way")
+{
+    AppScene scene;
+    AnswerAlerts({0});
+    WindowCounter windows;
+    RunInstaller(Switches(L"/S /QUIET"));
+    CHECK(windows.created == 0);
+    CHECK(scene.context.exitCode == 87);
+    RunInstaller(Switches(L"/S /D=relative\\dir"));
+    CHECK(scene.context.exitCode == 87);
+    CHECK(SeenAlerts().empty());
+
+    scene.context.exitCode = 1;
+    RunInstaller(Switches(L"/QUIET"));
+    REQUIRE(SeenAlerts().size() == 1);
+    CHECK(SeenAlerts()[0].text == L"Unknown switch: /QUIET");
+    CHECK(SeenAlerts()[0].title == L"LumivoAppTest Setup");
+    CHECK(scene.context.exitCode == 1);
+    CHECK_FALSE(DirectoryExists(scene.scratch.path(L"LumivoAppTest")));
+    CHECK(ThreadWindow(L"Lumivo Main Form") == nullptr);
+}
+
+TEST_CASE("/? shows the switches in an alert of its own")
+{
+    AppScene scene;
+    AnswerAlerts({0});
+    RunInstaller(Switches(L"/?"));
+    REQUIRE(SeenAlerts().size() == 1);
+    CHECK(SeenAlerts()[0].text.find(L"/D=folder") != std::wstring::npos);
+    CHECK(SeenAlerts()[0].text.find(L"1618") != std::wstring::npos);
+    CHECK(scene.context.exitCode == 0);
+    CHECK_FALSE(DirectoryExists(scene.scratch.path(L"LumivoAppTest")));
+}
+
+TEST_CASE("a second installation of the same program: 1618 in silence, an alert otherwise")
+{
+    AppScene scene;
+    HANDLE first = CreateMutexW(nullptr, FALSE, InstallMutexName(Script.programName, true).text());
+    std::wstring dir = scene.scratch.path(L"Second");
+    AnswerAlerts({0});
+    RunInstaller(Switches(L"/S /D=" + dir));
+    CHECK(scene.context.exitCode == 1618);
+    CHECK(SeenAlerts().empty());
+    scene.context.exitCode = 1;
+    RunInstaller(Switches(L"/D=" + dir));
+    REQUIRE(SeenAlerts().size() == 1);
+    CHECK(SeenAlerts()[0].text == L"Another installation of LumivoAppTest is running. Wait until it has ended.");
+    CHECK(scene.context.exitCode == 1);
+    CHECK_FALSE(DirectoryExists(dir));
+    CloseHandle(first);
+
+    // The installation that runs holds the name until it ends.
+    RunInstaller(Switches(L"/S /D=" + dir));
+    CHECK(scene.context.exitCode == 0);
+    HANDLE after = CreateMutexW(nullptr, FALSE, InstallMutexName(Script.programName, true).text());
+    CHECK(GetLastError() != ERROR_ALREADY_EXISTS);
+    CloseHandle(after);
+    DeleteFileW(StartMenuLink().c_str());
+}
+
+TEST_CASE("/ALLUSERS without rights relaunches with the switches; /CURRENTUSER never does")
+{
+    AppScene scene;
+    isAdmin = false;
+    SUBCASE("all users")
+    {
+        Script.preferShared = false;
+        RecordedRelaunch child(1603);
+        RunInstaller(Switches(L"/S /ALLUSERS /NOSHORTCUTS \"/LOG=C:\\Lo gs\\a.log\" /D=C:\\Program Files\\A B\\"));
+        REQUIRE(child.ran());
+        CHECK(child.parameters() == L"/S /ALLUSERS /NOSHORTCUTS \"/LOG=C:\\Lo gs\\a.log\" /D=C:\\Program Files\\A B");
+        CHECK(scene.context.exitCode == 1603);
+    }
+    SUBCASE("the current user, as administrator too")
+    {
+        isAdmin = true;
+        Script.perUserInstall = false;
+        std::wstring dir = scene.scratch.path(L"Mine");
+        RecordedRelaunch child(1603);
+        RunInstaller(Switches(L"/S /CURRENTUSER /NOSHORTCUTS /D=" + dir));
+        CHECK_FALSE(child.ran());
+        CHECK(scene.context.exitCode == 0);
+        CHECK(FileExists(dir + L"\\_de_installu.exe"));
+        CHECK_FALSE(FileExists(dir + L"\\_de_install.exe"));
+        CHECK(RegistryKeyPresent(HKEY_CURRENT_USER));
+        CHECK_FALSE(RegistryKeyPresent(HKEY_LOCAL_MACHINE));
+    }
+    SUBCASE("the current user without rights, prefer-shared or not")
+    {
+        Script.perUserInstall = true;
+        std::wstring dir = scene.scratch.path(L"Mine");
+        RecordedRelaunch child(1603);
+        RunInstaller(Switches(L"/S /CURRENTUSER /NOSHORTCUTS /D=" + dir));
+        CHECK_FALSE(child.ran());
+        CHECK(scene.context.exitCode == 0);
+        CHECK(RegistryKeyPresent(HKEY_CURRENT_USER));
+    }
+}
+
+TEST_CASE("/D= proposes the directory in the window")
+{
+    AppScene scene;
+    RunSwitches = Switches(L"/D=C:\\Somewhere Else\\App");
+    bool shown = false;
+    LeaveWindowOnceShown(shown, [](HWND window) {
+        CHECK(WindowText(GetDlgItem(window, DirectoryFieldId)) == L"C:\\Somewhere Else\\App");
+    });
+    RunInstaller(RunSwitches);
+    RunSwitches = InstallerSwitches();
+    CHECK(shown);
 }
 
 } // TEST_SUITE

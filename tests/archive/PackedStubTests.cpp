@@ -1,5 +1,6 @@
-// The stub of an end-to-end test: lumivo-pack appends a folder's archive to this program, which
-// then reads its own archive and compares every entry with the folder (LUMIVO_PACKED_SOURCE).
+// The stub of an end-to-end test: lumivo-pack packs a folder's archive into this program (as its
+// resource 103, or appended: LUMIVO_PACKED_LAYOUT), which then reads its own archive and compares
+// every entry with the folder (LUMIVO_PACKED_SOURCE).
 #include "doctest.h"
 
 #include "archive/ArchiveReader.h"
@@ -71,10 +72,20 @@ struct PackedProgram {
 
 TEST_SUITE("packed") {
 
-TEST_CASE("the appended archive is found behind an empty resource 103")
+TEST_CASE("the archive is found where the packer put it: resource 103, or appended behind an empty one")
 {
     PackedProgram program;
-    CHECK(Payload.fileView != nullptr);
+    const wchar_t* layout = _wgetenv(L"LUMIVO_PACKED_LAYOUT");
+    REQUIRE(layout);
+    if (std::wstring(layout) == L"appended") {
+        CHECK(Payload.fileView != nullptr);
+    } else {
+        // in place in the mapped image: nothing is read from the file by name
+        CHECK(Payload.fileView == nullptr);
+        HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(103), RT_RCDATA);
+        REQUIRE(resource);
+        CHECK(Payload.base == LockResource(LoadResource(nullptr, resource)));
+    }
     StrArray names = ListEntryNames();
     CHECK(names.length() == static_cast<int64_t>(program.files.size()));
     CHECK(names.at(0) == L"install.script");

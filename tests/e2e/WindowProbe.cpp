@@ -2,8 +2,8 @@
 //   window-probe list                         every visible top-level window: class, title, rectangle
 //   window-probe wait CLASS [SECONDS] [TEXT]  waits for a visible window of the class (whose title or
 //                                             message holds TEXT) that is the foreground window (so
-//                                             that keys pressed next reach it) and prints its title
-//                                             and message
+//                                             that keys pressed next reach it) and prints its title,
+//                                             message, rectangle and the X window Wine made for it
 //   window-probe gone CLASS [SECONDS]         waits until no visible window of the class is left
 // The message of a window is the text of its child with id 33 (an alert's message). Exit status 0
 // when the wait succeeded, 1 when it timed out.
@@ -93,8 +93,11 @@ int wmain(int argc, wchar_t** argv)
             if (!wantGone && window && GetForegroundWindow() == window) {
                 RECT r;
                 GetWindowRect(window, &r);
-                printf("title: %s\nmessage: %s\nrect: %ld %ld %ld %ld\n", Utf8(TextOf(window)).c_str(),
-                       Utf8(MessageOf(window)).c_str(), r.left, r.top, r.right, r.bottom);
+                // Wine keeps the id of a top-level window's X window in this property.
+                HANDLE xwindow = GetPropW(window, L"__wine_x11_whole_window");
+                printf("title: %s\nmessage: %s\nrect: %ld %ld %ld %ld\nxwindow: %llu\n", Utf8(TextOf(window)).c_str(),
+                       Utf8(MessageOf(window)).c_str(), r.left, r.top, r.right, r.bottom,
+                       static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(xwindow)));
                 return 0;
             }
             if (wantGone && !window)

@@ -87,15 +87,6 @@ run_uninstaller() {
         "$@" >"$work/uninstall.log" 2>&1 || uninstall_status=$?
 }
 
-# The uninstaller finishes from its temporary copy once it has ended: waits for the folder to go.
-wait_removed() {
-    for _ in $(seq 200); do
-        [ -e "$1" ] || return 0
-        sleep 0.1
-    done
-    fail "$1 is left: $(find "$1")"
-}
-
 # A Windows restart: pending removals are carried out (wineboot does them before it returns).
 restart_windows() {
     wineboot -r </dev/null >/dev/null 2>&1 || true
@@ -112,6 +103,41 @@ prefix_state() {
     done
     "$root/tools/wine-run" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
         /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' || true
+}
+
+# A folder of the prefix for the setup programs and command files of the silent scenarios.
+scratch_windows='C:\lumivo-e2e'
+scratch_unix=$(drive_c lumivo-e2e)
+
+# Runs a Windows command line exactly as written (cmd adds no quotes, unlike wine from a Unix
+# shell) from a command file named $1 in the scratch folder, with cmd /c and without a display;
+# the program's exit code in cmd_status (all of it: a Unix exit status keeps only 8 bits).
+run_command() {
+    local name=$1 line=$2 output
+    mkdir -p "$scratch_unix"
+    printf '@%s\r\n@echo exit code %%ERRORLEVEL%%\r\n' "$line" >"$scratch_unix/$name.cmd"
+    output=$(env -u DISPLAY "$root/tools/wine-run" cmd /c "$scratch_windows\\$name.cmd" 2>&1) || true
+    cmd_status=$(printf '%s\n' "$output" | tr -d '\r' | sed -n 's/^exit code //p' | tail -n 1)
+    [ -n "$cmd_status" ] || fail "no exit code from $line: $output"
+}
+
+# Holds a file (its Windows path, then its path here) open without sharing until release_file.
+hold_file() {
+    "$root/tools/wine-run" "$winbuild/tests/file-holder.exe" "$1" 120 >/dev/null 2>&1 &
+    holder_pid=$!
+    held_file=$2
+    local waited
+    for waited in $(seq 100); do
+        [ -f "$held_file.held" ] && return 0
+        sleep 0.1
+    done
+    fail "the file holder did not take $1"
+}
+
+release_file() {
+    touch "$held_file.release"
+    wait "$holder_pid" 2>/dev/null || true
+    [ ! -e "$held_file.held" ] || fail "the file holder did not let go of $held_file"
 }
 
 # Removes what an installation of the program may have left in the prefix.

@@ -19,16 +19,18 @@
 
 typedef std::vector<std::function<void()>> Steps;
 
-// Runs the alert; the steps run from inside its loop, one after the other. A watchdog ends a loop
-// that nothing ended (the result is then -1).
+// Runs the alert; the steps run from inside its loop, one after the other, each once the alert is
+// the active window and the messages the step before posted are handled (a timer's tick comes only
+// when no posted message waits). A watchdog ends a loop that nothing ended (the result is then -1).
 static int32_t RunAlert(AlertDialog& alert, const Steps& steps)
 {
-    unsigned delay = 20;
-    for (const std::function<void()>& step : steps) {
-        RunInModalLoop(step, delay);
-        delay += 60;
-    }
-    RunInModalLoop([&alert] { alert.quitLoop(); }, 5000);
+    size_t next = 0;
+    RunInModalLoopUntil([&alert, &steps, &next] {
+        if (next < steps.size() && GetActiveWindow() == alert.hwnd && alert.hwnd)
+            steps[next++]();
+        return next >= steps.size();
+    });
+    RunInModalLoop([&alert] { alert.quitLoop(); }, 60000);
     int32_t result = -2;
     try {
         result = alert.run();
@@ -250,14 +252,16 @@ TEST_CASE("Form::alert shows the message over its disabled owner; alertPieces jo
     owner.setBounds(100, 100, 600, 500);
     owner.show();
     std::wstring shown;
-    RunInModalLoop([&] {
+    RunInModalLoopUntil([&] {
         AlertDialog* alert = ActiveAlert();
-        REQUIRE(alert != nullptr);
+        if (!alert)
+            return false; // not active yet
         CHECK(!IsWindowEnabled(owner.hwnd));
         CHECK(alert->owner() == &owner);
         CHECK(GetWindow(alert->hwnd, GW_OWNER) == owner.hwnd);
         shown = alert->messageControl->getText().text();
         alert->buttons[1]->send(BM_CLICK, 0, 0);
+        return true;
     });
     const wchar_t* pieces[] = {L"File ", L"\"a.txt\"", L" is in use.", nullptr};
     CHECK(owner.alertPieces(pieces, L"Title", L"+Retry|-Cancel", AlertWarning) == 1);
@@ -266,7 +270,7 @@ TEST_CASE("Form::alert shows the message over its disabled owner; alertPieces jo
     CancelModalLoopCallbacks();
 
     // an alert of its own, for programs without a form
-    RunInModalLoop([] { Key(VK_RETURN)(); });
+    RunWhenDialogActive([] { Key(VK_RETURN)(); });
     CHECK(ShowAlert(nullptr, L"No owner", L"Title", L"+OK", AlertInformation) == 0);
     CancelModalLoopCallbacks();
 }
@@ -425,7 +429,7 @@ TEST_CASE("a clipboard that cannot be opened ends the alert with the error; the 
     owner.show();
     HWND holder = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     REQUIRE(OpenClipboard(holder));
-    RunInModalLoop([] {
+    RunWhenDialogActive([] {
         SetControlKey(true);
         PostMessageW(GetFocus(), WM_KEYDOWN, 'C', 1);
     });

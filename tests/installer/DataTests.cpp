@@ -38,6 +38,12 @@ TEST_CASE("the worked example, line by line")
           L"delete-directories=cache\n"
           L"exe-file=foo.exe\n"
           L"name=Foo");
+
+    // Folders made above the directory for it: an extra last line, innermost first.
+    data.createdDirectories = SplitList(Str(L"C:\\Users\\U\\AppData|C:\\Users\\U\\AppData\\Local"));
+    std::wstring text = BuildUninstallData(data).text();
+    CHECK(text.substr(text.rfind(L'\n') + 1) ==
+          L"created-directories=C:\\Users\\U\\AppData\\Local|C:\\Users\\U\\AppData");
 }
 
 TEST_CASE("the data file: UTF-8 without a mark, CR LF, replaced whole")

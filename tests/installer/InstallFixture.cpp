@@ -135,6 +135,17 @@ std::wstring RegistryText(bool perUser, const std::wstring& programName, const w
     return std::wstring(buffer, bytes / 2 > 0 ? bytes / 2 - 1 : 0);
 }
 
+int64_t RegistryNumber(bool perUser, const std::wstring& programName, const wchar_t* value)
+{
+    HKEY key = OpenUninstallKey(perUser, programName);
+    if (!key)
+        return -1;
+    DWORD number = 0, bytes = sizeof number, type = 0;
+    LONG result = RegQueryValueExW(key, value, nullptr, &type, reinterpret_cast<BYTE*>(&number), &bytes);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_DWORD ? number : -1;
+}
+
 int RegistryValueCount(bool perUser, const std::wstring& programName)
 {
     HKEY key = OpenUninstallKey(perUser, programName);

@@ -38,6 +38,8 @@ struct InstallFixture {
 uint64_t LastWriteTime(const std::wstring& path);
 // The value of a registry text, or "<absent>".
 std::wstring RegistryText(bool perUser, const std::wstring& programName, const wchar_t* value);
+// The value of a registry number, or -1.
+int64_t RegistryNumber(bool perUser, const std::wstring& programName, const wchar_t* value);
 int RegistryValueCount(bool perUser, const std::wstring& programName);
 bool RegistryKeyExists(bool perUser, const std::wstring& programName);
 // The path of a link file in a shell folder.

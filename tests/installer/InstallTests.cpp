@@ -76,6 +76,7 @@ TEST_CASE("an installation for all users")
     Script.desktopShortcut = true;
     ScriptValues.set(Str(L"publisher"), Str(L"Quenbar Sp. z o.o."));
     ScriptValues.set(Str(L"version"), Str(L"1.2.3"));
+    ScriptValues.set(Str(L"url"), Str(L"https://quenbar.example/foo"));
     AnswerAlerts({0});
     REQUIRE(scene.install());
 
@@ -100,13 +101,20 @@ TEST_CASE("an installation for all users")
                   "exe-file=foo.exe\r\n"
                   "name=LumivoTestAll");
 
-    CHECK(RegistryValueCount(false, scene.programName) == 5);
+    CHECK(RegistryValueCount(false, scene.programName) == 12);
     CHECK(RegistryText(false, scene.programName, L"DisplayName") == L"LumivoTestAll");
-    CHECK(RegistryText(false, scene.programName, L"UninstallString") ==
-          L"\"" + dir + L"\\_de_install.exe\" \"" + dir + L"\\LumivoTestAll.de\"");
+    std::wstring command = L"\"" + dir + L"\\_de_install.exe\" \"" + dir + L"\\LumivoTestAll.de\"";
+    CHECK(RegistryText(false, scene.programName, L"UninstallString") == command);
+    CHECK(RegistryText(false, scene.programName, L"QuietUninstallString") == command + L" /S");
     CHECK(RegistryText(false, scene.programName, L"DisplayIcon") == dir + L"\\foo.exe");
     CHECK(RegistryText(false, scene.programName, L"Publisher") == L"Quenbar Sp. z o.o.");
     CHECK(RegistryText(false, scene.programName, L"ProductVersion") == L"1.2.3");
+    CHECK(RegistryText(false, scene.programName, L"DisplayVersion") == L"1.2.3");
+    CHECK(RegistryText(false, scene.programName, L"InstallLocation") == dir);
+    CHECK(RegistryNumber(false, scene.programName, L"EstimatedSize") == 1); // 49 bytes
+    CHECK(RegistryNumber(false, scene.programName, L"NoModify") == 1);
+    CHECK(RegistryNumber(false, scene.programName, L"NoRepair") == 1);
+    CHECK(RegistryText(false, scene.programName, L"URLInfoAbout") == L"https://quenbar.example/foo");
 
     for (int csidl : {CSIDL_COMMON_STARTMENU, CSIDL_COMMON_DESKTOPDIRECTORY}) {
         LinkInfo link = ReadLink(LinkPath(csidl, scene.programName));
@@ -156,7 +164,7 @@ TEST_CASE("an installation for the current user, in Polish")
                   "exe-file=foo.exe\r\n"
                   "name=LumivoTestUser\r\n"
                   "private-install=1");
-    CHECK(RegistryValueCount(true, scene.programName) == 3);
+    CHECK(RegistryValueCount(true, scene.programName) == 8); // no publisher, version or address
     CHECK_FALSE(RegistryKeyExists(false, scene.programName));
     CHECK(RegistryText(true, scene.programName, L"UninstallString") ==
           L"\"" + dir + L"\\_de_installu.exe\" \"" + dir + L"\\LumivoTestUser.de\"");
@@ -180,6 +188,28 @@ TEST_CASE("reinstalling over a read-only data file replaces it")
     AnswerAlerts({0});
     REQUIRE(scene.install());
     CHECK(ReadWholeFile(data).rfind("path=", 0) == 0);
+}
+
+TEST_CASE("the Apps-list entry: the size in KiB rounded up; values an earlier installation left are removed")
+{
+    InstallFixture scene;
+    std::vector<std::pair<std::wstring, std::string>> entries = FooEntries();
+    entries.push_back({L"big.bin", std::string(2048, 'x')});
+    scene.useArchive(entries, EntryTime);
+    scene.useProgram(L"LumivoTestEntry", L"big.bin|foo.exe", false);
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE,
+                    (L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + scene.programName).c_str(), 0,
+                    nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    for (const wchar_t* stale : {L"DisplayVersion", L"URLInfoAbout", L"Publisher", L"ProductVersion"})
+        RegSetValueExW(key, stale, 0, REG_SZ, reinterpret_cast<const BYTE*>(L"old"), 8);
+    RegCloseKey(key);
+    AnswerAlerts({0});
+    REQUIRE(scene.install());
+    CHECK(RegistryNumber(false, scene.programName, L"EstimatedSize") == 3); // 21 + 2048 + 16 bytes
+    for (const wchar_t* stale : {L"DisplayVersion", L"URLInfoAbout", L"Publisher", L"ProductVersion"})
+        CHECK(RegistryText(false, scene.programName, stale) == L"<absent>");
+    CHECK(RegistryValueCount(false, scene.programName) == 8);
 }
 
 } // TEST_SUITE

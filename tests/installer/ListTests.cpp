@@ -63,6 +63,16 @@ TEST_CASE("expanding the copy list against the archive")
     CHECK(Joined(ExpandFileList(Str(L"x.txt|*.txt|missing.dll"))) == L"x.txt|sub\\y.txt|x.txt.bak|missing.dll");
     CHECK(ExpandFileList(Str(L"|")).length() == 0);
     ReleaseArchive();
+
+    // A star leaves the script and the uninstallers to the installer; plain items still name them.
+    archive = RawRecord(u"INSTALL.SCRIPT", "s") + RawRecord(u"_de_install.exe", "u") +
+              RawRecord(u"_De_InstallU.exe", "u") + RawRecord(u"app.exe", "a") + RawRecord(u"sub\\install.script", "t") +
+              EndRecord();
+    UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
+    CHECK(Joined(ExpandFileList(Str(L"*"))) == L"app.exe|sub\\install.script");
+    CHECK(Joined(ExpandFileList(Str(L"*.exe|_de_install.exe|install.script"))) ==
+          L"app.exe|_de_install.exe|install.script");
+    ReleaseArchive();
 }
 
 TEST_CASE("a long copy list keeps the first of every name, in order")

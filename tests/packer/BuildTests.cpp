@@ -7,13 +7,16 @@
 #include "packer/EntryName.h"
 #include "packer/EntryPacker.h"
 #include "packer/PackError.h"
+#include "packer/PeResources.h"
 #include "packer/SetupReader.h"
+#include "packer/VersionInfo.h"
 #include "packer/SetupWriter.h"
 
 #include <filesystem>
 #include <algorithm>
 #include <map>
 #include <random>
+#include <stdlib.h>
 
 namespace fs = std::filesystem;
 
@@ -53,6 +56,11 @@ struct ReadEntry {
 };
 
 // Every entry of a built setup program, by name, unpacked by the same rules as the installer.
+static SetupArchive ArchiveOf(const std::string& path)
+{
+    return LoadSetupArchive(path);
+}
+
 static std::map<std::string, ReadEntry> Entries(const std::string& path, std::vector<std::string>* order = nullptr)
 {
     static SetupArchive setup; // entries point into it
@@ -107,11 +115,62 @@ TEST_CASE("a built setup program holds every file, verified, behind the stub")
     CHECK(entries["empty.dat"].record.packedSize == 0);
     CHECK(entries["empty.dat"].record.crc == 0);
 
-    std::vector<uint8_t> stub = Load(dir.path("stub.exe")), setup = Load(dir.path("setup.exe"));
-    CHECK(std::equal(stub.begin(), stub.end(), setup.begin()));
+    // the archive is resource 103 of the rebuilt image, nothing follows the image
+    std::vector<uint8_t> setup = Load(dir.path("setup.exe"));
+    PeLayout layout = ReadPeLayout(setup.data(), setup.size());
+    CHECK(layout.imageEnd == setup.size());
+    size_t offset = 0, length = 0;
+    REQUIRE(FindPeResource(setup.data(), setup.size(), ResourceTypeRcData, ArchiveResourceId, offset, length));
+    CHECK(length == ArchiveOf(dir.path("setup.exe")).length);
+
+    // the appended layout: the rebuilt image, then the archive and its trailer, ending on 8 bytes
+    BuildOptions appended = Options(dir, "appended.exe");
+    appended.appended = true;
+    BuildSetup(appended);
+    CHECK(Entries(dir.path("appended.exe")).size() == entries.size());
+    setup = Load(dir.path("appended.exe"));
+    layout = ReadPeLayout(setup.data(), setup.size());
+    CHECK_FALSE(FindPeResource(setup.data(), setup.size(), ResourceTypeRcData, ArchiveResourceId, offset, length));
     ArchiveTrailer trailer = ReadTrailer(setup.data() + setup.size() - TrailerSize);
-    CHECK(trailer.offset == stub.size());
+    CHECK(trailer.offset - layout.imageEnd < 8);
     CHECK(trailer.trailerOffset == setup.size() - TrailerSize);
+    CHECK(setup.size() % 8 == 0);
+}
+
+TEST_CASE("the image carries the version information and the time of SOURCE_DATE_EPOCH")
+{
+    TempDir dir;
+    MakeApp(dir);
+    Put(dir.path("app/install.script"), "\xEF\xBB\xBFnazwa=Demo\r\nVersion=1.0\r\nversion=2.5.1-beta\r\n"
+                                        "publisher=Quenbar\r\ncopyright=(c) 2026\r\n#name=comment\r\n");
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+    BuildSetup(Options(dir));
+    unsetenv("SOURCE_DATE_EPOCH");
+    std::vector<uint8_t> setup = Load(dir.path("setup.exe"));
+    PeLayout layout = ReadPeLayout(setup.data(), setup.size());
+    CHECK(layout.timeDateStamp == 1700000000);
+    size_t offset = 0, length = 0;
+    REQUIRE(FindPeResource(setup.data(), setup.size(), ResourceTypeVersion, 1, offset, length));
+    std::string version(setup.begin() + offset, setup.begin() + offset + length);
+    auto has = [&](const std::u16string& text) {
+        std::string bytes;
+        for (char16_t unit : text)
+            bytes += std::string{static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        return version.find(bytes) != std::string::npos;
+    };
+    for (const char16_t* text : {u"Demo Setup", u"2.5.1-beta", u"Quenbar", u"(c) 2026", u"setup.exe"})
+        CHECK(has(text));
+    CHECK_FALSE(has(u"comment"));
+    // file version 2.5.1.0 in the fixed part
+    CHECK(version.find(std::string("\xBD\x04\xEF\xFE\x00\x00\x01\x00\x05\x00\x02\x00\x00\x00\x01\x00", 16)) !=
+          std::string::npos);
+
+    CHECK(VersionNumbers(u"1.2.3.4.5") == std::array<uint16_t, 4>{1, 2, 3, 4});
+    CHECK(VersionNumbers(u"2.1-beta") == std::array<uint16_t, 4>{2, 1, 0, 0});
+    CHECK(VersionNumbers(u"v2") == std::array<uint16_t, 4>{0, 0, 0, 0});
+    CHECK(VersionNumbers(u"") == std::array<uint16_t, 4>{0, 0, 0, 0});
+    CHECK(VersionNumbers(u"1.70000.3") == std::array<uint16_t, 4>{1, 0, 0, 0});
+    CHECK(VersionNumbers(u"10.") == std::array<uint16_t, 4>{10, 0, 0, 0});
 }
 
 TEST_CASE("the uninstaller joins under both names unless the application brings its own")
@@ -146,12 +205,15 @@ TEST_CASE("the same folder gives the same bytes, whatever the number of jobs")
 {
     TempDir dir;
     MakeApp(dir);
-    BuildOptions one = Options(dir, "one.exe"), many = Options(dir, "many.exe");
+    // the output's name is in the version information: the same name in two folders
+    fs::create_directories(dir.path("one"));
+    fs::create_directories(dir.path("many"));
+    BuildOptions one = Options(dir, "one/setup.exe"), many = Options(dir, "many/setup.exe");
     one.jobs = 1;
     many.jobs = 8;
     BuildSetup(one);
     BuildSetup(many);
-    CHECK(Load(dir.path("one.exe")) == Load(dir.path("many.exe")));
+    CHECK(Load(dir.path("one/setup.exe")) == Load(dir.path("many/setup.exe")));
 
     BuildOptions fast = Options(dir, "fast.exe");
     fast.level = 1;

@@ -3,6 +3,8 @@
 #include "MinimalPe.h"
 #include "TempFiles.h"
 #include "archive/ArchiveFormat.h"
+#include "LumivoVersion.h"
+#include "packer/Sha256.h"
 #include "support/ArchiveBuilder.h"
 
 #include <cstdio>
@@ -109,6 +111,30 @@ TEST_CASE("refusals exit with 2 and name the file")
     CHECK(refused.status == 2);
     CHECK(Has(refused, "install.script"));
     CHECK_FALSE(fs::exists(dir.path("setup.exe")));
+
+    // stubs that cannot carry the archive, and icons that are no icons
+    Put(dir.path("app/install.script"), "name=Demo\n");
+    std::vector<uint8_t> stub = MinimalPe();
+    std::vector<uint8_t> truncated(stub.begin(), stub.begin() + 0x100), notLast = stub, overlapping = stub;
+    WriteU32(&notLast[MinimalPeHeader + 24 + 112 + 40], 0);
+    WriteU32(&overlapping[MinimalPeSections + 40 + 12], 0x1000);
+    Save(dir.path("truncated.exe"), truncated);
+    Save(dir.path("not-last.exe"), notLast);
+    Save(dir.path("overlapping.exe"), overlapping);
+    Save(dir.path("bad.ico"), std::string("\0\0\1\0\1\0 short"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"--stub " + dir.path("truncated.exe"), "cut short"},
+        {"--stub " + dir.path("not-last.exe"), "not the last one"},
+        {"--stub " + dir.path("overlapping.exe"), "overlaps"},
+        {"--stub " + dir.path("stub.exe") + " --icon " + dir.path("bad.ico"), "bad.ico"},
+        {"--stub " + dir.path("stub.exe") + " --icon " + dir.path("no-such.ico"), "no-such.ico"}};
+    for (const auto& [options, reason] : cases) {
+        Outcome outcome = Pack("build " + dir.path("app") + " -o " + dir.path("setup.exe") + " " + options);
+        CAPTURE(outcome.output);
+        CHECK(outcome.status == 2);
+        CHECK(Has(outcome, reason));
+        CHECK_FALSE(fs::exists(dir.path("setup.exe")));
+    }
 }
 
 TEST_CASE("verify names every damaged entry and exits with 1")
@@ -168,6 +194,70 @@ TEST_CASE("extract writes nothing outside its folder and nothing for damaged ent
     std::vector<uint8_t> fine = Load(dir.path("out/inner/ok/fine.txt"));
     CHECK(std::string(fine.begin(), fine.end()) == "fine");
     CHECK_FALSE(fs::exists(dir.path("out/inner/OK")));
+}
+
+TEST_CASE("init writes a script to start from and never overwrites one")
+{
+    TempDir dir;
+    auto script = [&](const std::string& folder) {
+        std::vector<uint8_t> bytes = Load(dir.path(folder + "/install.script"));
+        return std::string(bytes.begin(), bytes.end());
+    };
+    // no program, one program, two programs at the top (a program further down does not count)
+    Put(dir.path("none/docs/readme.txt"), "r");
+    Put(dir.path("one/Tool.EXE"), "MZ");
+    Put(dir.path("one/bin/helper.exe"), "MZ");
+    Put(dir.path("two/b.exe"), "MZ");
+    Put(dir.path("two/a.exe"), "MZ");
+    for (const char* folder : {"none", "one", "two"})
+        CHECK(Pack("init " + dir.path(folder)).status == 0);
+    CHECK(Has(Outcome{0, script("none")}, "name=none\n"));
+    CHECK(Has(Outcome{0, script("none")}, "# exe-file=\n"));
+    CHECK(Has(Outcome{0, script("one")}, "\nexe-file=Tool.EXE\n"));
+    CHECK(Has(Outcome{0, script("two")}, "several programs (a.exe, b.exe)"));
+    CHECK(Has(Outcome{0, script("two")}, "\n# exe-file=a.exe\n"));
+    for (const char* folder : {"none", "one", "two"})
+        for (const char* line : {"\ncopy-files=*\n", "\nstart-menu-shortcut=yes\n", "\ndesktop-shortcut=yes\n",
+                                 "\ndetect-lang=1\n", "\n# publisher=\n"})
+            CHECK(Has(Outcome{0, script(folder)}, line));
+
+    // an existing script, whatever the case of its name, stays as it was
+    Put(dir.path("kept/INSTALL.SCRIPT"), "name=Mine\n");
+    Outcome refused = Pack("init " + dir.path("kept"));
+    CHECK(refused.status == 2);
+    CHECK(Has(refused, "INSTALL.SCRIPT"));
+    CHECK(Load(dir.path("kept/INSTALL.SCRIPT")).size() == 10);
+    CHECK(Pack("init " + dir.path("one")).status == 2);
+    CHECK(Pack("init " + dir.path("no-such-folder")).status == 2);
+    CHECK(Pack("init").status == 2);
+
+    Put(dir.path("named/x.exe"), "MZ");
+    CHECK(Pack("init " + dir.path("named") + " --name \"Zażółć App\" --exe bin/main.exe").status == 0);
+    CHECK(Has(Outcome{0, script("named")}, "\nname=Zażółć App\n"));
+    CHECK(Has(Outcome{0, script("named")}, "\nexe-file=bin\\main.exe\n"));
+    CHECK(Has(Pack("init --help"), "--exe FILE"));
+
+    // the starter script packs as it is
+    Save(dir.path("stub.exe"), MinimalPe());
+    CHECK(Pack("build -q " + dir.path("one") + " -o " + dir.path("one.exe") + " --stub " + dir.path("stub.exe") +
+               " --no-uninstaller")
+              .status == 0);
+}
+
+TEST_CASE("--version names the version, libdeflate and the stub with its SHA-256")
+{
+    auto sha = [](const std::string& text) { return Sha256Hex(reinterpret_cast<const uint8_t*>(text.data()), text.size()); };
+    CHECK(sha("") == "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    CHECK(sha("abc") == "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+    CHECK(sha("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq") ==
+          "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+    CHECK(sha(std::string(1000000, 'a')) == "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+
+    Outcome version = Pack("--version");
+    CHECK(version.status == 0);
+    CHECK(Has(version, "lumivo-pack " LUMIVO_VERSION_TEXT "\n"));
+    CHECK(Has(version, "libdeflate 1."));
+    CHECK(Has(version, "lumivo-stub.exe"));
 }
 
 } // TEST_SUITE

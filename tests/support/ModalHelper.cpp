@@ -67,6 +67,18 @@ void RunInModalLoopUntil(std::function<bool()> callback, unsigned periodMs)
     Start(std::move(callback), periodMs);
 }
 
+void RunWhenDialogActive(std::function<void()> callback)
+{
+    RunInModalLoopUntil([callback] {
+        wchar_t className[64] = {};
+        HWND active = GetActiveWindow();
+        if (!active || !GetClassNameW(active, className, 64) || lstrcmpW(className, L"Lumivo Dialog") != 0)
+            return false;
+        callback();
+        return true;
+    });
+}
+
 void PumpMessagesFor(unsigned ms)
 {
     DWORD start = GetTickCount();

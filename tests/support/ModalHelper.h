@@ -14,6 +14,10 @@ void RunInModalLoop(std::function<void()> callback, unsigned delayMs = 10);
 // Calls the callback from the running loop every periodMs until it returns true.
 void RunInModalLoopUntil(std::function<bool()> callback, unsigned periodMs = 10);
 
+// Calls the callback once from the running loop, as soon as a toolkit dialog ("Lumivo Dialog") is
+// this thread's active window (so that keys posted to the focus reach it).
+void RunWhenDialogActive(std::function<void()> callback);
+
 // Dispatches this thread's messages for about ms milliseconds (for a test without a loop of its own).
 void PumpMessagesFor(unsigned ms);
 

@@ -84,6 +84,75 @@ TEST_CASE("quiet: everything named goes, the files that need a question stay")
     CHECK_FALSE(program.registered());
 }
 
+TEST_CASE("/S counts anywhere after the program's name")
+{
+    Installed program;
+    AnswerAlerts({});
+    StrArray arguments;
+    arguments.append(Str(L"/s"));
+    arguments.append(Str(program.dataFile().c_str()));
+    CHECK(RunUninstall(arguments) == 0);
+    CHECK(SeenAlerts().empty());
+    CHECK_FALSE(FileExists(program.dir + L"\\app.exe"));
+    CHECK_FALSE(program.registered());
+
+    StrArray none;
+    none.append(Str(L"/S"));
+    CHECK(RunUninstall(none) == 1); // no data file: nothing to do, and nothing said
+    CHECK(SeenAlerts().empty());
+}
+
+TEST_CASE("a file in use keeps the registration and a data file of what is left, for another run")
+{
+    Installed program;
+    HANDLE held = CreateFileW((program.dir + L"\\app.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    REQUIRE(held != INVALID_HANDLE_VALUE);
+    AnswerAlerts({0, 1, 0}); // remove: Yes; the user's notes: No; what could not be removed: OK
+    CHECK(program.run(false) == 1);
+    CloseHandle(held);
+    REQUIRE(SeenAlerts().size() == 3);
+    CHECK(SeenAlerts()[2].text.find(program.dir + L"\\app.exe") != std::wstring::npos);
+    CHECK(SeenAlerts()[2].text.find(L"run the removal again from the list of installed programs") !=
+          std::wstring::npos);
+    CHECK(program.registered());
+    std::string path(program.dir.begin(), program.dir.end());
+    CHECK(ReadWholeFile(program.dataFile()) == "path=" + path + "\r\nauto-delete-files=app.exe\r\n"
+                                               "auto-delete-directories=\r\nask-delete-files=notes.txt\r\n"
+                                               "exe-file=app.exe\r\nname=LumivoFlowTest");
+    CHECK_FALSE(FileExists(program.dir + L"\\sub\\data.txt"));
+    CHECK_FALSE(DirectoryExists(program.dir + L"\\cache"));
+
+    // Once the file is free, the removal from the list of installed programs finishes the work.
+    CHECK(program.run(true) == 0);
+    CHECK_FALSE(FileExists(program.dir + L"\\app.exe"));
+    CHECK_FALSE(FileExists(program.dataFile()));
+    CHECK_FALSE(program.registered());
+}
+
+TEST_CASE("folders made above the directory go when they end empty")
+{
+    Installed program;
+    std::wstring outer = program.scratch.path(L"Outer"), inner = outer + L"\\Inner";
+    CreateDirectoryW(outer.c_str(), nullptr);
+    CreateDirectoryW(inner.c_str(), nullptr);
+    std::wstring dir = inner + L"\\App";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    WriteWholeFile(dir + L"\\app.exe", "program");
+    WriteWholeFile(outer + L"\\other.txt", "someone else's");
+    std::string narrowDir(dir.begin(), dir.end()), narrowInner(inner.begin(), inner.end()),
+        narrowOuter(outer.begin(), outer.end());
+    WriteWholeFile(dir + L"\\App.de", "path=" + narrowDir + "\r\nauto-delete-files=app.exe\r\nexe-file=app.exe\r\n"
+                                      "name=LumivoFlowTest\r\ncreated-directories=" + narrowInner + "|" + narrowOuter);
+    StrArray arguments;
+    arguments.append(Str((dir + L"\\App.de").c_str()));
+    arguments.append(Str(L"/S"));
+    CHECK(RunUninstall(arguments) == 0);
+    CHECK_FALSE(DirectoryExists(dir));
+    CHECK_FALSE(DirectoryExists(inner));
+    CHECK(FileExists(outer + L"\\other.txt")); // not empty: it stays
+}
+
 TEST_CASE("asked: Yes, then Yes to the user's files, removes everything and says so")
 {
     Installed program;
@@ -136,7 +205,7 @@ TEST_CASE("an all-users removal without rights is done by an elevated copy")
     CHECK(code == 0);
     std::string bytes = ReadWholeFile(file);
     std::wstring line(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
-    CHECK(line.find(L"\"" + program.dataFile() + L"\" /S") != std::wstring::npos);
+    CHECK(line.find(L" " + program.dataFile() + L" /S") != std::wstring::npos);
     CHECK(FileExists(program.dir + L"\\app.exe")); // the copy did the work, not this process
 }
 

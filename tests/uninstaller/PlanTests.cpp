@@ -42,6 +42,14 @@ TEST_CASE("every key of the data file")
     CHECK(plan.exeFile == L"foo.exe");
     CHECK(plan.programName == L"Foo");
     CHECK(plan.perUser);
+    CHECK(plan.createdDirectories.length() == 0);
+    CHECK(UnsafeItem(plan).isEmpty());
+
+    // The folders made above the directory for it, a line that older uninstallers ignore.
+    plan = Plan(L"path=C:\\Apps\\Tools\\Foo\r\nexe-file=foo.exe\r\nname=Foo\r\n"
+                L"created-directories=C:\\Apps\\Tools\\|c:\\apps",
+                L"C:\\Apps\\Tools\\Foo\\Foo.de");
+    CHECK(Joined(plan.createdDirectories) == L"C:\\Apps\\Tools\\|c:\\apps");
     CHECK(UnsafeItem(plan).isEmpty());
 }
 
@@ -98,6 +106,12 @@ TEST_CASE("a data file that reaches outside its directory is refused as a whole"
         {L"auto-delete-directories=..\\", L"..\\"},
         {L"auto-delete-files=x|D:evil", L"D:evil"},
         {L"name=..\\..\\..\\Windows\\explorer", L"..\\..\\..\\Windows\\explorer"},
+        {L"created-directories=C:\\Apps|C:\\Windows", L"C:\\Windows"},
+        {L"created-directories=C:\\", L"C:\\"},
+        {L"created-directories=C:\\Apps\\Foo", L"C:\\Apps\\Foo"},
+        {L"created-directories=C:\\Apps\\Fo", L"C:\\Apps\\Fo"},
+        {L"created-directories=Apps", L"Apps"},
+        {L"created-directories=C:\\Apps\\..\\Windows", L"C:\\Apps\\..\\Windows"},
     };
     for (const Case& c : cases) {
         CAPTURE(std::wstring(c.extra));
