@@ -11,7 +11,7 @@ static const char WineWindowsDir[] = "/usr/lib/x86_64-linux-gnu/wine/x86_64-wind
 static const uint64_t DllPayloadTarget = 100ull << 20;
 static const char ScriptText[] = "name=Benchmark\nexe-file=notepad.exe\ncopy-files=*\n";
 
-std::string ReadWholeFile(const fs::path& path)
+std::string ReadFileBytes(const fs::path& path)
 {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());

@@ -28,6 +28,6 @@ BenchPayload LargePayload(const std::filesystem::path& workDir);
 // The files of a folder and their bytes, install.script left out.
 void CountPayload(BenchPayload& payload);
 
-std::string ReadWholeFile(const std::filesystem::path& path);
+std::string ReadFileBytes(const std::filesystem::path& path);
 
 #endif

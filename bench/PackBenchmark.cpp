@@ -50,7 +50,7 @@ int main(int argc, char** argv)
     fs::path output = work / "setup.exe";
     // Warm the page cache so that neither side pays for the first read.
     for (const fs::path& file : files)
-        ReadWholeFile(file);
+        ReadFileBytes(file);
 
     auto start = std::chrono::steady_clock::now();
     std::string command = "\"" + pack.string() + "\" build \"" + payload.string() + "\" -o \"" + output.string() +
@@ -67,7 +67,7 @@ int main(int argc, char** argv)
     start = std::chrono::steady_clock::now();
     uint64_t zlibArchive = 28;
     for (const fs::path& file : files) {
-        std::string bytes = ReadWholeFile(file);
+        std::string bytes = ReadFileBytes(file);
         uLongf packed = compressBound(static_cast<uLong>(bytes.size()));
         std::vector<Bytef> out(packed);
         compress2(out.data(), &packed, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),

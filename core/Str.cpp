@@ -197,6 +197,19 @@ Str IntToStr(int64_t value)
     return Str(digits + position, 24 - position);
 }
 
+Str DigitsOf(uint64_t value, int base, int width)
+{
+    wchar_t digits[64];
+    int position = 64;
+    do {
+        digits[--position] = L"0123456789abcdef"[value % base];
+        value /= base;
+    } while (value && position > 0);
+    while (64 - position < width && position > 0)
+        digits[--position] = L'0';
+    return Str(digits + position, 64 - position);
+}
+
 void CopyTextToBuffer(const wchar_t* text, wchar_t* buffer, int64_t capacity)
 {
     int64_t length = TextLength(text);
