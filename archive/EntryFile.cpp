@@ -2,45 +2,121 @@
 
 #include "archive/ArchiveReader.h"
 #include "core/Error.h"
-#include "core/File.h"
-#include "core/Owned.h"
+#include "core/SecureRandom.h"
 
 #include <windows.h>
 
-void WriteEntryFile(const Str& destination, const ByteArray& bytes)
+#include <string.h>
+
+Str TemporaryNameFor(const Str& destination)
 {
-    Str temporary = Concat(destination, Str(L"$$"));
-    File file;
-    try {
-        file.open(temporary, FileWrite, 0);
-        if (!file.isOpen() || file.isFailed())
-            throw InternalError();
-        if (bytes.length() > 0)
-            file.write(bytes.items(), bytes.length());
-        file.close();
-    } catch (...) {
-        file.release(); // closes the handle if it is still open
-        DeleteFileW(temporary.text());
-        throw;
-    }
-    MoveIntoPlace(temporary, destination, &LastEntryTime);
+    return Concat(destination, Concat(Str(L"."), HexDigits64(SecureRandom64())), Str(L"$$"));
 }
 
-void MoveIntoPlace(const Str& temporary, const Str& destination, const uint64_t* time)
+void CheckPlainNewFile(void* file, const Str& name)
 {
-    if (!MoveFileExW(temporary.text(), destination.text(), MOVEFILE_REPLACE_EXISTING)) {
-        DWORD code = GetLastError();
-        DeleteFileW(temporary.text());
-        ThrowWinError(code, destination.text());
+    // One cheap query: the attributes and the reparse tag (CREATE_NEW makes no second name).
+    FILE_ATTRIBUTE_TAG_INFO info;
+    if (!GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info) ||
+        (info.FileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) ||
+        info.ReparseTag != 0)
+        throw WinError(ErrorReparsePointEncountered, name.text());
+}
+
+static void WriteAll(HANDLE file, const uint8_t* bytes, int64_t count, const Str& name)
+{
+    const int64_t chunk = 1 << 30;
+    while (count > 0) {
+        DWORD wanted = static_cast<DWORD>(count < chunk ? count : chunk), written = 0;
+        if (!WriteFile(file, bytes, wanted, &written, nullptr))
+            ThrowLastError(name.text());
+        // A short write is followed by another, which tells why (a full disk fills part of a write).
+        if (written == 0)
+            throw WinError(ERROR_DISK_FULL, name.text());
+        bytes += written;
+        count -= written;
     }
-    if (!time)
-        return;
-    OwnedFileHandle file(
-        CreateFileW(destination.text(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file)
-        return;
-    FILETIME lastWrite;
-    lastWrite.dwLowDateTime = static_cast<DWORD>(*time);
-    lastWrite.dwHighDateTime = static_cast<DWORD>(*time >> 32);
-    SetFileTime(file.get(), nullptr, nullptr, &lastWrite);
+}
+
+void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, const uint64_t* time)
+{
+    // Not following reparse points: a link under this name is opened (and refused) as itself.
+    file.handle.reset(CreateFileW(file.path.text(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.handle) {
+        DWORD code = GetLastError();
+        Str name = file.path;
+        file.path.release(); // whatever holds the name is not ours to delete
+        ThrowWinError(code, name.text());
+    }
+    try {
+        CheckPlainNewFile(file.handle.get(), file.path);
+        WriteAll(file.handle.get(), bytes, count, file.path);
+        if (time) {
+            FILETIME lastWrite;
+            lastWrite.dwLowDateTime = static_cast<DWORD>(*time);
+            lastWrite.dwHighDateTime = static_cast<DWORD>(*time >> 32);
+            SetFileTime(file.handle.get(), nullptr, nullptr, &lastWrite);
+        }
+        if (!FlushFileBuffers(file.handle.get()))
+            ThrowLastError(file.path.text());
+    } catch (...) {
+        DiscardTemporary(file);
+        throw;
+    }
+}
+
+bool RenameOpenFile(void* file, const Str& destination, bool replaceExisting)
+{
+    // FILE_RENAME_INFO ends in the new name, without a terminating zero.
+    int64_t nameBytes = destination.length() * 2;
+    ByteArray buffer;
+    buffer.makeEmpty();
+    buffer.insertUninitialized(0, static_cast<int64_t>(sizeof(FILE_RENAME_INFO)) + nameBytes);
+    FILE_RENAME_INFO* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.items());
+    memset(info, 0, sizeof(FILE_RENAME_INFO));
+    info->ReplaceIfExists = replaceExisting;
+    info->FileNameLength = static_cast<DWORD>(CheckInt(nameBytes));
+    memcpy(info->FileName, destination.text(), nameBytes);
+    return SetFileInformationByHandle(file, FileRenameInfo, info,
+                                      static_cast<DWORD>(CheckInt(buffer.length())));
+}
+
+void RenameTemporary(TemporaryFile& file, const Str& destination, bool replaceExisting)
+{
+    if (!RenameOpenFile(file.handle.get(), destination, replaceExisting))
+        ThrowLastError(destination.text());
+    file.handle.reset();
+    file.path.release();
+}
+
+void DiscardTemporary(TemporaryFile& file)
+{
+    if (file.handle) {
+        FILE_DISPOSITION_INFO dispose = {TRUE};
+        bool deleted =
+            SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &dispose, sizeof dispose);
+        file.handle.reset();
+        if (!deleted)
+            DeleteFileW(file.path.text());
+    }
+    file.path.release();
+}
+
+void ReplaceFileWith(const Str& destination, const uint8_t* bytes, int64_t count, const uint64_t* time)
+{
+    TemporaryFile file;
+    file.path = TemporaryNameFor(destination);
+    try {
+        WriteTemporary(file, bytes, count, time);
+        RenameTemporary(file, destination, true);
+    } catch (...) {
+        DiscardTemporary(file);
+        throw;
+    }
+}
+
+void WriteEntryFile(const Str& destination, const ByteArray& bytes)
+{
+    ReplaceFileWith(destination, bytes.items(), bytes.length(), &LastEntryTime);
 }

@@ -4,7 +4,9 @@
 #include "archive/EntryFile.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
+#include "core/StrFormat.h"
 #include "installer/InstallHost.h"
+#include "installer/InstallTransaction.h"
 
 #include <windows.h>
 
@@ -36,24 +38,42 @@ static int AskRetry(InstallHost& host, const Error& error, const Str& destinatio
 // A silent run has no one to free the file or the disk: a few tries a second apart, then failure.
 enum { SilentAttempts = 5, SilentWaitMs = 1000 };
 
-int64_t InstallFile(InstallHost& host, const Str& entryName, const Str& destination)
+void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
+                  const uint64_t* time, const Str& destination)
+{
+    PutStep step;
+    try {
+        for (int attempt = 1;; attempt++) {
+            try {
+                // After a failed move the staged file is complete: only the move is tried again.
+                if (!step.staged.handle)
+                    StageFile(transaction, step, destination, bytes.items(), bytes.length(), time);
+                CommitFile(transaction, step);
+                if (host.writeLog)
+                    HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination,
+                                            bytes.length()));
+                return;
+            } catch (const Error& error) {
+                int answer = AskRetry(host, error, destination);
+                if (answer < 0)
+                    throw;
+                if (answer != 0 || (host.silent && attempt >= SilentAttempts))
+                    throw Abort();
+                if (host.silent)
+                    Sleep(SilentWaitMs);
+            }
+        }
+    } catch (...) {
+        DiscardTemporary(step.staged);
+        throw;
+    }
+}
+
+int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, const Str& entryName,
+                    const Str& destination)
 {
     ByteArray bytes = ReadEntry(entryName.text(), entryName.length());
     uint64_t time = LastEntryTime; // kept for every retry: nothing else is read in between
-    for (int attempt = 1;; attempt++) {
-        try {
-            WriteEntryFile(destination, bytes);
-            SetFileAttributesW(destination.text(), FILE_ATTRIBUTE_NORMAL);
-            return bytes.length();
-        } catch (const Error& error) {
-            int answer = AskRetry(host, error, destination);
-            if (answer < 0)
-                throw;
-            if (answer != 0 || (host.silent && attempt >= SilentAttempts))
-                throw Abort();
-            if (host.silent)
-                Sleep(SilentWaitMs);
-            LastEntryTime = time;
-        }
-    }
+    InstallBytes(host, transaction, bytes, &time, destination);
+    return bytes.length();
 }

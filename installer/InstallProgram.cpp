@@ -1,14 +1,18 @@
 #include "installer/InstallProgram.h"
 
+#include "archive/ArchiveFormat.h"
+#include "archive/ArchiveReader.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
 #include "core/Owned.h"
 #include "core/Path.h"
-#include "archive/ArchiveFormat.h"
-#include "archive/ArchiveReader.h"
+#include "core/StrFormat.h"
 #include "installer/FileList.h"
 #include "installer/InstallFile.h"
+#include "installer/InstallTransaction.h"
 #include "installer/ListItem.h"
+#include "installer/RegistrySnapshot.h"
+#include "installer/Rollback.h"
 #include "installer/Shortcut.h"
 #include "installer/UninstallData.h"
 #include "installer/UninstallRegistration.h"
@@ -86,45 +90,56 @@ bool FilesStayInside(const StrArray& files)
     return true;
 }
 
-bool MakeInstallDirectory()
+// The installation directory exists afterwards; created tells whether this run made it.
+bool MakeInstallDirectory(bool& created)
 {
+    created = false;
     WIN32_FIND_DATAW found;
     OwnedFind find(FindFirstFileW(Script.installDir.text(), &found));
     if (find)
         return found.dwFileAttributes != 0;
-    return CreateDirectoryW(Script.installDir.text(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    created = CreateDirectoryW(Script.installDir.text(), nullptr);
+    return created || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-void CreateMissingDirectory(const Str& path)
+void Log(InstallHost& host, const Str& line)
 {
-    WIN32_FIND_DATAW found;
-    OwnedFind find(FindFirstFileW(path.text(), &found));
-    if (!find)
-        CreateDirectoryW(path.text(), nullptr); // a failure shows up when the first file is copied
+    if (host.writeLog)
+        HostLog(host, line);
 }
 
-void CleanUp(InstallHost& host, const InstallPlan& plan)
+// Undoes everything the transaction did; in a normal run the user is told once.
+void RollBack(InstallHost& host, InstallTransaction& transaction)
 {
     try {
-        HostStatus(host, Str(Tr(L"Sprzątanie po nieudanej instalacji", L"Cleaning after a failed installation")),
-                  Str());
+        HostStatus(host,
+                   Str(Tr(L"Sprzątanie po nieudanej instalacji", L"Cleaning after a failed installation")),
+                   Str());
     } catch (...) {
     }
-    UnregisterUninstaller(plan.root, plan.keyPath);
-    DeleteShortcut(host, StartMenuFolder(Script.perUserInstall), Script.programName);
-    DeleteShortcut(host, DesktopFolder(Script.perUserInstall), Script.programName);
-    for (int64_t i = plan.destinations.length() - 1; i >= 0; i--)
-        DeleteFileW(plan.destinations.ref(i).text());
-    for (int64_t i = plan.absoluteDirectories.length() - 1; i >= 0; i--)
-        RemoveDirectoryW(plan.absoluteDirectories.ref(i).text());
-    DeleteFileW(plan.dataPath.text());
-    DeleteFileW(plan.uninstallerPath.text());
-    RemoveDirectoryW(Script.installDir.text());
+    Log(host, Str(Tr(L"Cofanie zmian instalacji", L"Undoing the changes of the installation")));
+    if (!RollBackTransaction(transaction))
+        Log(host,
+            StrFormat(Tr(L"Nie wszystko dało się przywrócić; następna instalacja dokończy to z []",
+                         L"Not everything could be put back; the next installation finishes it from []"),
+                      transaction.backupDir));
+    if (Script.updateMode)
+        return;
     try {
         HostAlert(host, Tr(L"Nieudana instalacja programu.", L"The program could not be installed properly."), L"+OK",
                   2);
     } catch (...) {
     }
+}
+
+void LogRegistryValues(InstallHost& host, const InstallPlan& plan)
+{
+    if (!host.writeLog)
+        return;
+    StrArray values = DescribeRegistryValues(plan.root, plan.keyPath);
+    for (int64_t i = 0; i < values.length(); i++)
+        Log(host, StrFormat(Tr(L"Rejestr []\\[]: []", L"Registry []\\[]: []"), RootName(plan.root),
+                            plan.keyPath, values.ref(i)));
 }
 
 // The unpacked size of the entries, as their records declare it (entries missing from the
@@ -164,54 +179,71 @@ void InstallProgram(InstallHost& host)
         throw Abort();
     }
 
+    RecoverInterruptedInstall(host, Script.installDir, Script.programName);
+
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
-    if (!MakeInstallDirectory()) {
+    bool created;
+    if (!MakeInstallDirectory(created)) {
         HostStatus(host, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
         const wchar_t* pieces[] = {Tr(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"),
                                    Script.installDir.text(), nullptr};
         HostAlertPieces(host, pieces, L"+OK", 1);
         throw Abort();
     }
+    StrArray createdDirectories;
+    createdDirectories.makeEmpty();
+    if (created) {
+        createdDirectories.append(Script.installDir);
+        Log(host, StrFormat(Tr(L"Utworzono katalog []", L"Created directory []"), Script.installDir));
+    }
 
-    // From the first written file on, every failure is undone before it is reported.
+    // From here on every change is written down first, and every failure undone before it is
+    // reported; the data file goes last, so that it always describes a complete installation.
+    InstallTransaction transaction;
     try {
         HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
-        SetFileAttributesW(plan.dataPath.text(), FILE_ATTRIBUTE_NORMAL);
-        WriteUninstallData(plan.dataPath, dataText);
+        BeginTransaction(transaction, host, Script.installDir, Script.programName, createdDirectories);
         int64_t total = UnpackedSize(plan), done = 0;
         HostProgress(host, done, total);
-        done += InstallFile(host, plan.uninstallerName, plan.uninstallerPath);
+        done += InstallFile(host, transaction, plan.uninstallerName, plan.uninstallerPath);
         HostProgress(host, done, total);
         for (int64_t i = 0; i < plan.absoluteDirectories.length(); i++)
-            CreateMissingDirectory(plan.absoluteDirectories.ref(i));
+            MakeDirectory(transaction, plan.absoluteDirectories.ref(i));
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);
-            done += InstallFile(host, plan.files.ref(i), plan.destinations.ref(i));
+            done += InstallFile(host, transaction, plan.files.ref(i), plan.destinations.ref(i));
             HostProgress(host, done, total);
         }
         StopIfCancelled(host);
 
-        if (Script.updateMode) {
-            HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());
-        } else {
+        if (!Script.updateMode) {
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
-                      Str(Tr(L"Tworzenie skrótów...", L"Creating shortcuts...")));
+                       Str(Tr(L"Tworzenie skrótów...", L"Creating shortcuts...")));
             if (Script.startMenuShortcut)
-                AddStartMenuShortcut(host, Script.programName, plan.programPath);
+                AddStartMenuShortcut(host, transaction, Script.programName, plan.programPath);
             if (Script.desktopShortcut)
-                AddDesktopShortcut(host, Script.programName, plan.programPath);
+                AddDesktopShortcut(host, transaction, Script.programName, plan.programPath);
+            SaveKey(transaction, plan.root, plan.keyPath);
             RegisterUninstaller(host, plan.root, plan.keyPath, Script.programName, plan.uninstallCommand,
                                 plan.programPath, plan.publisher, plan.version, Script.installDir, done,
                                 ScriptValues.valueOf(L"url"));
-            HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
-                      Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
-            HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."), L"+OK",
-                      4);
+            LogRegistryValues(host, plan);
         }
-        CurrentAppContext()->exitCode = 0;
+        InstallBytes(host, transaction, UninstallDataBytes(dataText), nullptr, plan.dataPath);
+        StopIfCancelled(host);
+        CommitTransaction(transaction);
     } catch (...) {
-        if (!Script.updateMode)
-            CleanUp(host, plan);
+        RollBack(host, transaction);
         throw Abort();
+    }
+    CurrentAppContext()->exitCode = 0; // complete, whatever happens to the closing message
+
+    if (Script.updateMode) {
+        HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());
+    } else {
+        HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files       SUCCESS")),
+                   Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
+        HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
+                  L"+OK", 4);
     }
 }

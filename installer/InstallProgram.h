@@ -1,14 +1,16 @@
-// The one routine that changes the machine: directory, uninstall data, uninstaller, files,
-// shortcuts, registry entry, closing message; and the full clean-up after any failure.
+// The one routine that changes the machine: directory, uninstaller, files, shortcuts, registry
+// entry, uninstall data, closing message; as one transaction that any failure undoes.
 #ifndef LUMIVO_INSTALLER_INSTALLPROGRAM_H
 #define LUMIVO_INSTALLER_INSTALLPROGRAM_H
 
 #include "installer/InstallHost.h"
 
 // Installs from the settings of the install script. Alerts, status lines, progress and the log
-// go through host. Raises Abort after a failure it has reported itself (cleaned up in normal
-// mode, left as it is in update mode); errors before anything was written pass to the caller.
-// Sets the exit code to 0 when it has run to its end.
+// go through host. First undoes what an interrupted run of the program left in the directory.
+// Raises Abort after a failure it has reported itself, with everything put back as it was (in
+// update mode without a closing message); errors before anything was written (leftovers that
+// cannot be undone among them) pass to the caller. Sets the exit code to 0 once the installation
+// is complete.
 void InstallProgram(InstallHost& host);
 
 #endif

@@ -4,7 +4,9 @@
 #include "core/Array.h"
 #include "core/Error.h"
 #include "core/Owned.h"
+#include "core/StrFormat.h"
 #include "installer/InstallHost.h"
+#include "installer/InstallTransaction.h"
 #include "script/InstallScript.h"
 
 #include <windows.h>
@@ -67,36 +69,36 @@ void CreateShortcut(InstallHost& host, int csidl, const Str& linkName, const Str
         SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_IDLIST, folder.get(), nullptr);
 }
 
-static void AddShortcut(InstallHost& host, int csidl, const Str& linkName, const Str& targetPath, const wchar_t* question)
+static void AddShortcut(InstallHost& host, InstallTransaction& transaction, int csidl, const Str& linkName,
+                        const Str& targetPath, const wchar_t* question)
 {
+    PutStep step;
     try {
+        ClearPath(transaction, step, ShortcutPath(HostWindow(host), csidl, linkName));
         CreateShortcut(host, csidl, linkName, targetPath);
-    } catch (...) {
+        if (host.writeLog)
+            HostLog(host, StrFormat(Tr(L"Utworzono skrót [] do []", L"Created the shortcut [] to []"),
+                                    step.path, targetPath));
+    } catch (const Error&) {
+        UndoStep(transaction, step);
         int answer = HostAlert(host, question, Tr(L"+Kontynuuj|-Anuluj", L"+Continue|-Cancel"), 2);
         if (answer == 1)
             throw Abort();
     }
 }
 
-void AddStartMenuShortcut(InstallHost& host, const Str& linkName, const Str& targetPath)
+void AddStartMenuShortcut(InstallHost& host, InstallTransaction& transaction, const Str& linkName,
+                          const Str& targetPath)
 {
-    AddShortcut(host, StartMenuFolder(Script.perUserInstall), linkName, targetPath,
+    AddShortcut(host, transaction, StartMenuFolder(Script.perUserInstall), linkName, targetPath,
                 Tr(L"Nieudane dodanie skrótu do Menu Start.\nKontynuować?",
                    L"Failed to add a shortcut to the Start Menu.\nContinue installation?"));
 }
 
-void AddDesktopShortcut(InstallHost& host, const Str& linkName, const Str& targetPath)
+void AddDesktopShortcut(InstallHost& host, InstallTransaction& transaction, const Str& linkName,
+                        const Str& targetPath)
 {
-    AddShortcut(host, DesktopFolder(Script.perUserInstall), linkName, targetPath,
+    AddShortcut(host, transaction, DesktopFolder(Script.perUserInstall), linkName, targetPath,
                 Tr(L"Nieudane dodanie skrótu na pulpicie.\nKontynuować?",
                    L"Failed to add a shortcut to the Desktop.\nContinue installation?"));
-}
-
-void DeleteShortcut(InstallHost& host, int csidl, const Str& linkName)
-{
-    try {
-        DeleteFileW(ShortcutPath(HostWindow(host), csidl, linkName).text());
-    } catch (...) {
-        // a link that cannot be found needs no deleting
-    }
 }

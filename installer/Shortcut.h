@@ -5,6 +5,7 @@
 #include "core/Str.h"
 
 struct InstallHost;
+struct InstallTransaction;
 
 // The shell folders of the links, per user or for all users.
 int StartMenuFolder(bool perUser);
@@ -18,12 +19,13 @@ Str ShortcutPath(void* ownerWindow, int csidl, const Str& linkName);
 // InternalError on any failure.
 void CreateShortcut(InstallHost& host, int csidl, const Str& linkName, const Str& targetPath);
 
-// CreateShortcut in the Start-menu / desktop folder that the installation's scope selects; on
-// failure asks whether to continue without the link (Abort on Cancel).
-void AddStartMenuShortcut(InstallHost& host, const Str& linkName, const Str& targetPath);
-void AddDesktopShortcut(InstallHost& host, const Str& linkName, const Str& targetPath);
-
-// Deletes the link file; never fails.
-void DeleteShortcut(InstallHost& host, int csidl, const Str& linkName);
+// CreateShortcut in the Start-menu / desktop folder that the installation's scope selects, as a
+// step of the transaction (a link that stood there is kept aside). On failure the link that stood
+// there is put back and the user is asked whether to continue without the new one (Abort on
+// Cancel).
+void AddStartMenuShortcut(InstallHost& host, InstallTransaction& transaction, const Str& linkName,
+                          const Str& targetPath);
+void AddDesktopShortcut(InstallHost& host, InstallTransaction& transaction, const Str& linkName,
+                        const Str& targetPath);
 
 #endif

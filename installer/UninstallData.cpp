@@ -2,8 +2,6 @@
 
 #include "archive/EntryFile.h"
 #include "core/Error.h"
-#include "core/File.h"
-#include "core/TextWriter.h"
 
 #include <windows.h>
 
@@ -46,20 +44,34 @@ Str BuildUninstallData(const UninstallData& data)
     return text;
 }
 
+ByteArray UninstallDataBytes(const Str& text)
+{
+    Str lines;
+    int64_t start = 0;
+    for (int64_t i = 0; i < text.length(); i++) {
+        if (text.at(i) == L'\n') {
+            lines.append(text.text() + start, i - start);
+            lines.append(L"\r\n", 2);
+            start = i + 1;
+        }
+    }
+    lines.append(text.text() + start, text.length() - start);
+    ByteArray bytes;
+    bytes.makeEmpty();
+    if (lines.isEmpty())
+        return bytes;
+    int units = CheckInt(lines.length());
+    int size = WideCharToMultiByte(CP_UTF8, 0, lines.text(), units, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        ThrowLastError();
+    bytes.insertUninitialized(0, size);
+    WideCharToMultiByte(CP_UTF8, 0, lines.text(), units, reinterpret_cast<char*>(bytes.items()), size,
+                        nullptr, nullptr);
+    return bytes;
+}
+
 void WriteUninstallData(const Str& path, const Str& text)
 {
-    Str temporary = Concat(path, Str(L"$$"));
-    File file;
-    try {
-        file.open(temporary, FileWrite, -4);
-        file.encoding = 0;
-        file.lineBreaks = true;
-        TextWriter(file).write(text);
-        file.close();
-    } catch (...) {
-        file.release(); // closes the handle if it is still open
-        DeleteFileW(temporary.text());
-        throw;
-    }
-    MoveIntoPlace(temporary, path, nullptr);
+    ByteArray bytes = UninstallDataBytes(text);
+    ReplaceFileWith(path, bytes.items(), bytes.length(), nullptr);
 }

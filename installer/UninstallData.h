@@ -25,7 +25,10 @@ struct UninstallData {
 // ignore it).
 Str BuildUninstallData(const UninstallData& data);
 
-// Writes the text as UTF-8 with CR LF line ends through path + "$$" and a move over path, so that
+// The text as the file holds it: UTF-8 without a byte-order mark, each line feed as CR LF.
+ByteArray UninstallDataBytes(const Str& text);
+
+// Writes the file through a new temporary file beside it (flushed, then moved over path), so that
 // a reader never sees a half-written file. The temporary file is always removed on failure.
 void WriteUninstallData(const Str& path, const Str& text);
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 static ByteArray BytesOf(const std::string& text)
 {
@@ -22,13 +23,6 @@ static uint64_t LastWriteTime(const std::wstring& path)
     WIN32_FILE_ATTRIBUTE_DATA data;
     REQUIRE(GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data));
     return static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
-}
-
-static uint64_t Now()
-{
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return static_cast<uint64_t>(now.dwHighDateTime) << 32 | now.dwLowDateTime;
 }
 
 // 2001-02-03 04:05:06 UTC
@@ -46,6 +40,16 @@ static int32_t CodeOfWrite(const std::wstring& destination, const std::string& t
     return 0;
 }
 
+// The names in dir that end in "$$": temporary files left behind.
+static std::vector<std::wstring> Temporaries(const ScratchDir& dir)
+{
+    std::vector<std::wstring> found;
+    for (const std::wstring& name : FolderContents(dir.path()))
+        if (name.size() >= 2 && name.compare(name.size() - 2, 2, L"$$") == 0)
+            found.push_back(name);
+    return found;
+}
+
 TEST_SUITE("entryfile") {
 
 TEST_CASE("an entry is written whole and stamped with its time")
@@ -56,40 +60,63 @@ TEST_CASE("an entry is written whole and stamped with its time")
     WriteEntryFile(Str(destination.c_str()), BytesOf("program bytes"));
     CHECK(ReadWholeFile(destination) == "program bytes");
     CHECK(LastWriteTime(destination) == EntryTime);
-    CHECK_FALSE(FileExists(destination + L"$$"));
 
     WriteEntryFile(Str(dir.path(L"empty.txt").c_str()), ByteArray());
     CHECK(ReadWholeFile(dir.path(L"empty.txt")).empty());
     CHECK(LastWriteTime(dir.path(L"empty.txt")) == EntryTime);
+    CHECK(Temporaries(dir).empty());
 }
 
-TEST_CASE("an existing destination is replaced, and a leftover temporary file is reused")
+TEST_CASE("temporary names are the destination's, a dot, 16 hexadecimal digits and $$, never the same twice")
+{
+    std::wstring first = TemporaryNameFor(Str(L"C:\\App\\tool.exe")).text();
+    std::wstring second = TemporaryNameFor(Str(L"C:\\App\\tool.exe")).text();
+    CHECK(first != second);
+    REQUIRE(first.size() == std::wstring(L"C:\\App\\tool.exe").size() + 19);
+    CHECK(first.compare(0, 16, L"C:\\App\\tool.exe.") == 0);
+    CHECK(first.find_first_not_of(L"0123456789abcdef", 16) == first.size() - 2);
+    CHECK(first.compare(first.size() - 2, 2, L"$$") == 0);
+}
+
+TEST_CASE("an existing destination is replaced; a file under the old fixed temporary name is left alone")
 {
     ScratchDir dir;
     std::wstring destination = dir.path(L"data.bin");
     WriteWholeFile(destination, "old contents that are longer");
-    WriteWholeFile(destination + L"$$", "a leftover from an earlier run, longer still");
+    WriteWholeFile(destination + L"$$", "not ours");
     LastEntryTime = EntryTime;
     WriteEntryFile(Str(destination.c_str()), BytesOf("new"));
     CHECK(ReadWholeFile(destination) == "new");
-    CHECK_FALSE(FileExists(destination + L"$$"));
+    CHECK(ReadWholeFile(destination + L"$$") == "not ours");
+    CHECK(Temporaries(dir) == std::vector<std::wstring> {L"data.bin$$"});
+}
+
+TEST_CASE("a temporary name that is taken is refused, and what stands there is neither written nor deleted")
+{
+    ScratchDir dir;
+    TemporaryFile file;
+    file.path = Str(dir.path(L"a.txt.0123456789abcdef$$").c_str());
+    WriteWholeFile(file.path.text(), "planted");
+    try {
+        WriteTemporary(file, reinterpret_cast<const uint8_t*>("x"), 1, nullptr);
+        FAIL("no error");
+    } catch (const WinError& e) {
+        CHECK(e.code == ERROR_FILE_EXISTS);
+        CHECK(std::wstring(e.text) == dir.path(L"a.txt.0123456789abcdef$$"));
+    }
+    CHECK(ReadWholeFile(dir.path(L"a.txt.0123456789abcdef$$")) == "planted");
+    CHECK(file.path.isEmpty());
+    CHECK_FALSE(file.handle);
 }
 
 TEST_CASE("a temporary file that cannot be created leaves the destination untouched")
 {
     ScratchDir dir;
-    std::wstring destination = dir.path(L"keep.txt");
-    WriteWholeFile(destination, "old");
-    REQUIRE(CreateDirectoryW((destination + L"$$").c_str(), nullptr));
-    std::wstring name;
-    CHECK(CodeOfWrite(destination, "new", &name) > 0);
-    CHECK(name == destination + L"$$"); // write errors name the temporary file
-    CHECK(ReadWholeFile(destination) == "old");
-    RemoveDirectoryW((destination + L"$$").c_str());
-
     std::wstring nowhere = dir.path(L"missing\\file.txt");
+    std::wstring name;
     CHECK(CodeOfWrite(nowhere, "x", &name) == ERROR_PATH_NOT_FOUND);
-    CHECK(name == nowhere + L"$$");
+    CHECK(name.compare(0, nowhere.size() + 1, nowhere + L".") == 0); // write errors name the temporary file
+    CHECK(name.compare(name.size() - 2, 2, L"$$") == 0);
 }
 
 TEST_CASE("a destination in use keeps its contents and the temporary file goes")
@@ -104,29 +131,32 @@ TEST_CASE("a destination in use keeps its contents and the temporary file goes")
     CloseHandle(holder);
     CHECK((code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED));
     CHECK(name == destination); // move errors name the destination
-    CHECK_FALSE(FileExists(destination + L"$$"));
+    CHECK(Temporaries(dir).empty());
     CHECK(ReadWholeFile(destination) == "in use");
 }
 
-TEST_CASE("moving into place without a time keeps the system's time")
+TEST_CASE("a temporary file whose move fails stays open for another try, and goes when discarded")
 {
     ScratchDir dir;
-    std::wstring temporary = dir.path(L"a.txt$$"), destination = dir.path(L"a.txt");
-    WriteWholeFile(temporary, "moved");
-    uint64_t before = Now();
-    MoveIntoPlace(Str(temporary.c_str()), Str(destination.c_str()), nullptr);
-    CHECK(ReadWholeFile(destination) == "moved");
-    CHECK(LastWriteTime(destination) + 20000000ull >= before); // not older than two seconds
+    std::wstring destination = dir.path(L"later.txt");
+    WriteWholeFile(destination, "standing");
+    TemporaryFile file;
+    file.path = TemporaryNameFor(Str(destination.c_str()));
+    WriteTemporary(file, reinterpret_cast<const uint8_t*>("fresh"), 5, &EntryTime);
+    CHECK_THROWS_AS(RenameTemporary(file, Str(destination.c_str()), false), WinError);
+    REQUIRE(file.handle);
+    CHECK(Temporaries(dir).size() == 1);
+    DeleteFileW(destination.c_str());
+    RenameTemporary(file, Str(destination.c_str()), false);
+    CHECK(ReadWholeFile(destination) == "fresh");
+    CHECK(LastWriteTime(destination) == EntryTime);
+    CHECK(Temporaries(dir).empty());
 
-    std::wstring missing = dir.path(L"gone$$");
-    try {
-        MoveIntoPlace(Str(missing.c_str()), Str(destination.c_str()), &EntryTime);
-        FAIL("no error");
-    } catch (const WinError& e) {
-        CHECK(e.code == ERROR_FILE_NOT_FOUND);
-        CHECK(std::wstring(e.text) == destination);
-    }
-    CHECK(ReadWholeFile(destination) == "moved");
+    file.path = TemporaryNameFor(Str(destination.c_str()));
+    WriteTemporary(file, reinterpret_cast<const uint8_t*>("dropped"), 7, nullptr);
+    DiscardTemporary(file);
+    CHECK(Temporaries(dir).empty());
+    CHECK(ReadWholeFile(destination) == "fresh");
 }
 
 } // TEST_SUITE

@@ -1,10 +1,14 @@
 // A look at the windows of the Wine desktop from outside, for the end-to-end tests:
-//   window-probe list                         every visible top-level window: class, title, rectangle
+//   window-probe list                         every visible top-level window: class, title, rectangle,
+//                                             message
 //   window-probe wait CLASS [SECONDS] [TEXT]  waits for a visible window of the class (whose title or
 //                                             message holds TEXT) that is the foreground window (so
 //                                             that keys pressed next reach it) and prints its title,
 //                                             message, rectangle and the X window Wine made for it
 //   window-probe gone CLASS [SECONDS]         waits until no visible window of the class is left
+//   window-probe kill CLASS TEXT              ends the process that shows such a window at once
+//                                             (TerminateProcess, as Task Manager does) and waits
+//                                             until it is gone
 // The message of a window is the text of its child with id 33 (an alert's message). Exit status 0
 // when the wait succeeded, 1 when it timed out.
 #include <windows.h>
@@ -72,8 +76,8 @@ static BOOL CALLBACK ListWindow(HWND window, LPARAM)
         return TRUE;
     RECT r;
     GetWindowRect(window, &r);
-    printf("%s\t%s\t%ld %ld %ld %ld\n", Utf8(ClassOf(window)).c_str(), Utf8(TextOf(window)).c_str(), r.left, r.top,
-           r.right, r.bottom);
+    printf("%s\t%s\t%ld %ld %ld %ld\t%s\n", Utf8(ClassOf(window)).c_str(), Utf8(TextOf(window)).c_str(),
+           r.left, r.top, r.right, r.bottom, Utf8(MessageOf(window)).c_str());
     return TRUE;
 }
 
@@ -107,6 +111,20 @@ int wmain(int argc, wchar_t** argv)
             Sleep(100);
         }
     }
-    fprintf(stderr, "usage: window-probe list | wait CLASS [SECONDS] [TEXT] | gone CLASS [SECONDS]\n");
+    if (argc >= 4 && std::wstring(argv[1]) == L"kill") {
+        HWND window = Find(argv[2], argv[3]);
+        DWORD id = 0;
+        if (!window || !GetWindowThreadProcessId(window, &id))
+            return 1;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        if (!process)
+            return 1;
+        bool ended = TerminateProcess(process, 9) && WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
+        CloseHandle(process);
+        return ended ? 0 : 1;
+    }
+    fprintf(
+        stderr,
+        "usage: window-probe list | wait CLASS [SECONDS] [TEXT] | gone CLASS [SECONDS] | kill CLASS TEXT\n");
     return 2;
 }

@@ -56,6 +56,21 @@ finish_setup() {
     wait "$setup_pid" || setup_status=$?
 }
 
+# reg.exe under Wine, for questions only: now and then, on a busy machine, Wine's start.exe fails
+# to launch it at all ("ShellExecuteEx failed"); such a launch ran nothing and is made again.
+# Every other outcome, "not found" included, is reg's own answer (its exit code is passed on).
+reg_query() {
+    local out status try
+    for try in 1 2 3; do
+        status=0
+        out=$("$root/tools/wine-run" reg query "$@" 2>&1) || status=$?
+        case "$out" in *"ShellExecuteEx failed"*) continue ;; esac
+        printf '%s\n' "$out" | tr -d '\r'
+        return $status
+    done
+    fail "Wine could not start reg.exe: $out"
+}
+
 # The data of a value of a program's uninstall key, or nothing.
 reg_value() {
     "$root/tools/wine-run" reg query "$1\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$2" /v "$3" 2>/dev/null |
@@ -99,10 +114,9 @@ prefix_state() {
     local key
     for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
                'HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall'; do
-        "$root/tools/wine-run" reg query "$key" /s 2>/dev/null | tr -d '\r' || true
+        reg_query "$key" /s || true
     done
-    "$root/tools/wine-run" reg query 'HKLM\System\CurrentControlSet\Control\Session Manager' \
-        /v PendingFileRenameOperations 2>/dev/null | tr -d '\r' || true
+    reg_query 'HKLM\System\CurrentControlSet\Control\Session Manager' /v PendingFileRenameOperations || true
 }
 
 # A folder of the prefix for the setup programs and command files of the silent scenarios.

@@ -53,7 +53,7 @@ TEST_CASE("the data file: UTF-8 without a mark, CR LF, replaced whole")
     WriteWholeFile(path, "old contents that are longer than the new ones");
     WriteUninstallData(Str(path.c_str()), Str(L"path=C:\\Żółw\nname=Żółw"));
     CHECK(ReadWholeFile(path) == "path=C:\\\xC5\xBB\xC3\xB3\xC5\x82w\r\nname=\xC5\xBB\xC3\xB3\xC5\x82w");
-    CHECK_FALSE(FileExists(path + L"$$"));
+    CHECK(FolderContents(dir.path()) == std::vector<std::wstring> {L"Żółw.de"});
 }
 
 TEST_CASE("a data file that cannot be moved into place leaves no temporary file")
@@ -67,7 +67,7 @@ TEST_CASE("a data file that cannot be moved into place leaves no temporary file"
     } catch (const WinError& e) {
         CHECK(std::wstring(e.text) == path);
     }
-    CHECK_FALSE(FileExists(path + L"$$"));
+    CHECK(FolderContents(dir.path()) == std::vector<std::wstring> {L"Foo.de\\"});
 }
 
 } // TEST_SUITE

@@ -1,5 +1,7 @@
 #include "installer/InstallFixture.h"
 
+#include "doctest.h"
+
 #include "archive/ArchiveReader.h"
 #include "core/Error.h"
 #include "gui/Form.h"
@@ -12,6 +14,8 @@
 
 #include <windows.h>
 #include <shlobj.h>
+
+#include <algorithm>
 
 static const wchar_t* UninstallRoot = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
@@ -89,6 +93,11 @@ static void RecordProgress(InstallHost& host, int64_t done, int64_t total)
         host.cancelRequested = true;
 }
 
+static void RecordLog(InstallHost&, const Str& line)
+{
+    Current->logLines.emplace_back(line.text());
+}
+
 bool InstallFixture::install()
 {
     Current = this;
@@ -97,11 +106,33 @@ bool InstallFixture::install()
         host.form = form;
         host.setStatus = RecordStatus;
         host.setProgress = RecordProgress;
+        host.writeLog = RecordLog;
         InstallProgram(host);
         return true;
     } catch (const Abort&) {
         return false;
     }
+}
+
+HeldFile::HeldFile(const std::wstring& path)
+    : handle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr))
+{
+    REQUIRE(handle != INVALID_HANDLE_VALUE);
+}
+
+void HeldFile::release()
+{
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    handle = INVALID_HANDLE_VALUE;
+}
+
+void AnswerAlertsReleasing(const std::vector<int>& answers, HeldFile& held)
+{
+    AnswerAlerts(answers, [&held](size_t index) {
+        if (index == 0)
+            held.release();
+    });
 }
 
 uint64_t LastWriteTime(const std::wstring& path)
@@ -156,6 +187,35 @@ int RegistryValueCount(bool perUser, const std::wstring& programName)
                      nullptr);
     RegCloseKey(key);
     return static_cast<int>(values);
+}
+
+std::string RegistryState(bool perUser, const std::wstring& programName)
+{
+    HKEY key = OpenUninstallKey(perUser, programName);
+    if (!key)
+        return "<no key>";
+    std::vector<std::string> lines;
+    wchar_t name[512];
+    BYTE data[4096];
+    for (DWORD i = 0;; i++) {
+        DWORD nameLength = 512, size = sizeof data, type = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS)
+            break;
+        std::string line(name, name + nameLength);
+        line += " " + std::to_string(type) + " ";
+        for (DWORD j = 0; j < size; j++) {
+            static const char digits[] = "0123456789abcdef";
+            line += digits[data[j] >> 4];
+            line += digits[data[j] & 15];
+        }
+        lines.push_back(line);
+    }
+    RegCloseKey(key);
+    std::sort(lines.begin(), lines.end());
+    std::string state;
+    for (const std::string& line : lines)
+        state += line + "\n";
+    return state;
 }
 
 bool RegistryKeyExists(bool perUser, const std::wstring& programName)

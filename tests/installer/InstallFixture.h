@@ -28,6 +28,7 @@ struct InstallFixture {
     std::wstring programName;
     std::vector<std::pair<std::wstring, std::wstring>> statusLines; // every setStatus, in order
     std::vector<std::pair<int64_t, int64_t>> progress;             // every setProgress: done, total
+    std::vector<std::wstring> logLines;                            // every line of the log, in order
     int64_t cancelAtProgress = -1; // the progress call at which the user asks to cancel
     ScratchDir scratch;
     std::string archive;
@@ -35,12 +36,27 @@ struct InstallFixture {
     Form* form;
 };
 
+// A file held open without sharing, as another program holds it, until released.
+struct HeldFile {
+    explicit HeldFile(const std::wstring& path);
+    ~HeldFile() { release(); }
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    void release();
+    void* handle;
+};
+// Answers the alerts (AnswerAlerts), letting go of the held file just before the first answer.
+void AnswerAlertsReleasing(const std::vector<int>& answers, HeldFile& held);
+
 uint64_t LastWriteTime(const std::wstring& path);
 // The value of a registry text, or "<absent>".
 std::wstring RegistryText(bool perUser, const std::wstring& programName, const wchar_t* value);
 // The value of a registry number, or -1.
 int64_t RegistryNumber(bool perUser, const std::wstring& programName, const wchar_t* value);
 int RegistryValueCount(bool perUser, const std::wstring& programName);
+// Every value of the program's uninstall key (name, type, data in hexadecimal), sorted, or
+// "<no key>".
+std::string RegistryState(bool perUser, const std::wstring& programName);
 bool RegistryKeyExists(bool perUser, const std::wstring& programName);
 // The path of a link file in a shell folder.
 std::wstring LinkPath(int csidl, const std::wstring& programName);

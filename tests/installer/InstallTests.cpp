@@ -277,18 +277,10 @@ TEST_CASE("a destination held open: Cancel undoes everything, Retry after releas
         CreateDirectoryW(dir.c_str(), nullptr);
         CreateDirectoryW((dir + L"\\Syntax").c_str(), nullptr);
         WriteWholeFile(dir + L"\\Syntax\\css.x", "held");
-        HANDLE holder = CreateFileW((dir + L"\\Syntax\\css.x").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
-        REQUIRE(holder != INVALID_HANDLE_VALUE);
-        AnswerAlerts({answer, 0}, [&](size_t index) {
-            if (index == 0) {
-                CloseHandle(holder);
-                holder = INVALID_HANDLE_VALUE;
-            }
-        });
+        HeldFile held(dir + L"\\Syntax\\css.x");
+        AnswerAlertsReleasing({answer, 0}, held);
         bool completed = scene.install();
-        if (holder != INVALID_HANDLE_VALUE)
-            CloseHandle(holder);
+        held.release();
         REQUIRE(SeenAlerts().size() == 2);
         CHECK(SeenAlerts()[0].text == L"The file \"" + dir + L"\\Syntax\\css.x\"\nis currently in use, or you do "
                                       L"not have write access to the directory.\n\nPlease close all programs and "
@@ -296,7 +288,11 @@ TEST_CASE("a destination held open: Cancel undoes everything, Retry after releas
         CHECK(SeenAlerts()[0].buttons == std::vector<std::wstring>{L"Retry", L"Cancel"});
         if (answer == 1) {
             CHECK_FALSE(completed);
-            CheckNothingLeft(scene, false);
+            // What stood there before stays; what the run made goes.
+            CHECK(FolderContents(dir) == std::vector<std::wstring> {L"Syntax\\", L"Syntax\\css.x"});
+            CHECK(FileText(dir + L"\\Syntax\\css.x") == "held");
+            CHECK_FALSE(RegistryKeyExists(false, scene.programName));
+            CHECK_FALSE(FileExists(LinkPath(CSIDL_COMMON_STARTMENU, scene.programName)));
             CHECK(SeenAlerts()[1].text == L"The program could not be installed properly.");
         } else {
             CHECK(completed);
@@ -358,17 +354,22 @@ TEST_CASE("update mode writes the files and the data file only")
     CHECK(scene.context.exitCode == 0);
 }
 
-TEST_CASE("a failing update removes nothing and says nothing")
+TEST_CASE("a failing update puts the previous files back and says nothing")
 {
     InstallFixture scene;
     scene.useArchive(FooEntries(), EntryTime);
-    scene.useProgram(L"LumivoTestUpdateFails", L"foo.exe|missing.dll", false);
+    scene.useProgram(L"LumivoTestUpdateFails", L"foo.exe|Colors\\light.txt|missing.dll", false);
     Script.updateMode = true;
+    std::wstring dir = scene.installDir();
+    CreateDirectoryW(dir.c_str(), nullptr);
+    WriteWholeFile(dir + L"\\foo.exe", "version 1");
+    WriteWholeFile(dir + L"\\LumivoTestUpdateFails.de", "name=LumivoTestUpdateFails");
+    std::string before = TreeState(dir);
     AnswerAlerts({0});
     CHECK_FALSE(scene.install());
-    CHECK(FileExists(scene.installDir() + L"\\foo.exe"));
-    CHECK(FileExists(scene.installDir() + L"\\_de_install.exe"));
+    CHECK(TreeState(dir) == before);
     CHECK(SeenAlerts().empty());
+    CHECK(scene.statusLines.back().first == L"Cleaning after a failed installation");
     CHECK(scene.context.exitCode == 1);
 }
 

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <stdio.h>
+
 #include <stdexcept>
 
 ScratchDir::ScratchDir()
@@ -89,4 +92,59 @@ void RemoveTree(const std::wstring& path)
         FindClose(find);
     }
     RemoveDirectoryW(path.c_str());
+}
+
+static void ListBelow(const std::wstring& root, const std::wstring& relative,
+                      std::vector<std::wstring>& names)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((root + L"\\" + relative + L"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            names.push_back(relative + name + L"\\");
+            ListBelow(root, relative + name + L"\\", names);
+        } else {
+            names.push_back(relative + name);
+        }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+}
+
+std::vector<std::wstring> FolderContents(const std::wstring& path)
+{
+    std::vector<std::wstring> names;
+    ListBelow(path, L"", names);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string TreeState(const std::wstring& path)
+{
+    std::string state;
+    for (const std::wstring& name : FolderContents(path)) {
+        std::wstring full = path + L"\\" + name;
+        WIN32_FILE_ATTRIBUTE_DATA data = {};
+        GetFileAttributesExW(full.c_str(), GetFileExInfoStandard, &data);
+        char line[96];
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            snprintf(line, sizeof line, " attributes %lx\n",
+                     static_cast<unsigned long>(data.dwFileAttributes));
+        } else {
+            uint64_t hash = 14695981039346656037ull;
+            for (unsigned char c : ReadWholeFile(full))
+                hash = (hash ^ c) * 1099511628211ull;
+            snprintf(line, sizeof line, " attributes %lx time %08lx%08lx hash %016llx\n",
+                     static_cast<unsigned long>(data.dwFileAttributes),
+                     static_cast<unsigned long>(data.ftLastWriteTime.dwHighDateTime),
+                     static_cast<unsigned long>(data.ftLastWriteTime.dwLowDateTime),
+                     static_cast<unsigned long long>(hash));
+        }
+        state += std::string(name.begin(), name.end()) + line;
+    }
+    return state;
 }

@@ -3,6 +3,7 @@
 #define LUMIVO_TESTS_TESTFILES_H
 
 #include <string>
+#include <vector>
 
 // A fresh folder under the temporary directory; deleted recursively by the destructor.
 class ScratchDir {
@@ -24,6 +25,11 @@ void WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::string ReadWholeFile(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 bool DirectoryExists(const std::wstring& path);
+// Every file and folder below path as relative names, sorted (folders end in "\").
+std::vector<std::wstring> FolderContents(const std::wstring& path);
+// One line for every file and folder below path, sorted: its relative name, its attributes and,
+// for a file, its last-write time and a hash of its bytes; what a restored folder must equal.
+std::string TreeState(const std::wstring& path);
 // Removes a file or a folder with everything in it; missing paths are fine.
 void RemoveTree(const std::wstring& path);
 

@@ -1,0 +1,38 @@
+// The values a registry key held before an installation wrote it, as journal records, and
+// putting them back: whichever values they were, of whatever type.
+#ifndef LUMIVO_INSTALLER_REGISTRYSNAPSHOT_H
+#define LUMIVO_INSTALLER_REGISTRYSNAPSHOT_H
+
+#include "core/Array.h"
+#include "core/Str.h"
+
+#include <windows.h>
+
+// "HKLM" or "HKCU" for the two roots an installation writes under, and back (null for others).
+const wchar_t* RootName(HKEY root);
+HKEY RootNamed(const Str& name);
+
+// The records of the key's present state: "key" (root name, "1" when it exists else "0", key
+// path), one "value" record per value (name and data in hexadecimal digits of their bytes, the
+// type in decimal), and "key-saved" last. Raises when the key exists but cannot be read.
+Str SaveRegistryKey(HKEY root, const Str& keyPath);
+
+// One saved value, as its record holds it.
+struct SavedValue {
+    Str name;
+    DWORD type;
+    ByteArray data;
+};
+// The value of a "value" record's fields; false when they are malformed.
+bool ParseSavedValue(const StrArray& fields, SavedValue& value);
+
+// Puts the key back as saved: a key that did not exist is deleted with its values; otherwise the
+// values are written back and any value that was not there is deleted. lines holds the saved
+// "value" records. False when something could not be put back.
+bool RestoreRegistryKey(HKEY root, const Str& keyPath, bool existed, const StrArray& valueLines);
+
+// Every value of the key as "name = data" texts, for the log (numbers in decimal, texts as they
+// are, other data in hexadecimal digits).
+StrArray DescribeRegistryValues(HKEY root, const Str& keyPath);
+
+#endif
