@@ -6,6 +6,7 @@
 #include "archive/ArchiveReader.h"
 #include "archive/EntryPipeline.h"
 #include "core/Error.h"
+#include "core/Owned.h"
 
 #include <windows.h>
 
@@ -43,6 +44,22 @@ static double ReadThroughPipeline(const StrArray& names, int32_t workers)
     return Now() - start;
 }
 
+// The installer's archive as the installer finds it: resource 103 of its image, else appended.
+// The module holds the resource and must stay loaded while the archive is in use.
+static void UseInstallerArchive(const wchar_t* path, OwnedLibrary& module)
+{
+    module.reset(LoadLibraryExW(path, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE));
+    HRSRC resource = module ? FindResourceW(module.get(), MAKEINTRESOURCEW(103), RT_RCDATA) : nullptr;
+    HGLOBAL loaded = resource ? LoadResource(module.get(), resource) : nullptr;
+    const void* data = loaded ? LockResource(loaded) : nullptr;
+    if (data && SizeofResource(module.get(), resource) > 0) {
+        UseArchive(static_cast<const uint8_t*>(data), static_cast<int32_t>(SizeofResource(module.get(), resource)));
+        return;
+    }
+    module.reset();
+    UseArchiveFile(Str(path));
+}
+
 int wmain(int argc, wchar_t** argv)
 {
     if (argc < 2) {
@@ -50,7 +67,8 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     try {
-        UseArchiveFile(Str(argv[1]));
+        OwnedLibrary module;
+        UseInstallerArchive(argv[1], module);
         StrArray names = ListEntryNames();
         int64_t bytes = 0;
         for (int64_t i = 0; i < names.length(); i++)
