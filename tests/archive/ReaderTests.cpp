@@ -72,6 +72,32 @@ TEST_CASE("the first of two equal names wins")
     CHECK(Text(ReadEntry(L"Same.txt")) == "first");
 }
 
+TEST_CASE("thousands of names: each found at its first record, as the walk from the start finds it")
+{
+    std::string bytes;
+    std::u16string longName(300, u'n');
+    for (int i = 0; i < 3000; i++) {
+        std::string name = "Dir" + std::to_string(i % 13) + "\\File" + std::to_string(i) + ".txt";
+        bytes += RawRecord(std::u16string(name.begin(), name.end()), std::to_string(i));
+    }
+    bytes += RawRecord(u"DIR5\\FILE5.TXT", "later") + RawRecord(longName + u"1", "long one") +
+             RawRecord(longName + u"2", "long two") + RawRecord(u"\u00C4pfel", "first") + RawRecord(u"\u00E4PFEL", "second");
+    ArchiveInUse archive(bytes + EndRecord());
+    ArchiveWalk walk = StartWalk(Bytes(archive.bytes), static_cast<int64_t>(archive.bytes.size()));
+    ArchiveEntry entry;
+    for (int i = 0; i < 3000; i++) {
+        REQUIRE(NextEntry(walk, entry));
+        std::wstring upper = L"DIR" + std::to_wstring(i % 13) + L"\\FILE" + std::to_wstring(i) + L".TXT";
+        CHECK(FindEntry(upper.c_str(), -1) == entry.record);
+    }
+    CHECK(Text(ReadEntry(L"dir5\\file5.txt")) == "5");
+    std::wstring wideLong(300, L'N');
+    CHECK(Text(ReadEntry((wideLong + L"2").c_str())) == "long two");
+    CHECK(Text(ReadEntry(L"\u00E4pfel")) == "first");
+    CHECK(FindEntry(L"Dir1\\File1.tx", -1) == nullptr);
+    CHECK(FindEntry(L"Dir1/File1.txt", -1) == nullptr);
+}
+
 TEST_CASE("entries of every stored form read back exactly")
 {
     std::string text = RepeatedText(200);
@@ -280,11 +306,13 @@ TEST_CASE("an appended archive is found through its trailer")
     WriteWholeFile(dir.path(L"setup.exe"), Appended(program, archive));
     CHECK(CodeOfFile(dir.path(L"setup.exe")) == 0);
     CHECK(Payload.length == static_cast<int32_t>(archive.size()));
-    CHECK(Payload.programFile.length() == static_cast<int64_t>(program.size() + archive.size() + 16));
+    // The archive is read in place, inside a view of the whole program file.
+    REQUIRE(Payload.fileView);
+    CHECK(Payload.base == static_cast<const uint8_t*>(Payload.fileView) + program.size());
     CHECK(Text(ReadEntry(L"install.script")) == "name=Demo");
     CHECK(Text(ReadEntry(L"b.bin")) == "bb");
     ReleaseArchive();
-    CHECK(Payload.programFile.isNull());
+    CHECK(Payload.fileView == nullptr);
 }
 
 TEST_CASE("a wrong trailer is corrupted, naming the program path")

@@ -122,6 +122,14 @@ TEST_CASE("a built setup program holds every file, verified, behind the stub")
     size_t offset = 0, length = 0;
     REQUIRE(FindPeResource(setup.data(), setup.size(), ResourceTypeRcData, ArchiveResourceId, offset, length));
     CHECK(length == ArchiveOf(dir.path("setup.exe")).length);
+    // in a section that starts on a page of the file, so that a loader maps it instead of reading it
+    bool inSection = false;
+    for (const PeSection& section : layout.sections)
+        if (offset >= section.rawOffset && offset < static_cast<size_t>(section.rawOffset) + section.rawSize) {
+            inSection = true;
+            CHECK(section.rawOffset % 0x1000 == 0);
+        }
+    CHECK(inSection);
 
     // the appended layout: the rebuilt image, then the archive and its trailer, ending on 8 bytes
     BuildOptions appended = Options(dir, "appended.exe");
