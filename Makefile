@@ -2,7 +2,7 @@
 #   make        build everything (Windows programs with MinGW-w64, the packer natively)
 #   make test   install what is missing, build, and run every test (Wine under Xvfb)
 #   make demo   pack the sample application and run its installer under Wine
-#   make bench  time lumivo-pack build against single-threaded zlib on 100 MiB of Windows binaries
+#   make bench  Lumivo against NSIS: pack, size, install time and memory under Wine (build/bench/results.md)
 #   make install [PREFIX=/usr/local] [DESTDIR=]   install lumivo-pack, its stub and its CPack module
 #   make deb    the Debian package build/lumivo_VERSION_ARCH.deb
 .PHONY: all build test demo screenshots bench bootstrap clean install deb
@@ -39,7 +39,9 @@ demo: build
 	tools/demo $(if $(INTERACTIVE),--interactive)
 
 bench: build
-	$(BUILD)/native/bench/pack-benchmark $(BUILD)/bin/lumivo-pack $(BUILD)/bench
+	tools/with-display $(BUILD)/native/bench/install-benchmark --pack $(BUILD)/bin/lumivo-pack \
+	    --stub $(BUILD)/bin/lumivo-stub.exe --work $(BUILD)/bench --tools tools \
+	    --win-bench $(BUILD)/bin $(BENCH_ARGS)
 
 screenshots: build
 	tools/with-display tools/screenshots

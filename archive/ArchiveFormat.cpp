@@ -1,5 +1,7 @@
 #include "archive/ArchiveFormat.h"
 
+#include "archive/LzmaDecoder.h"
+
 #include <string.h>
 #include <zlib.h>
 
@@ -26,31 +28,16 @@ void WriteU64(uint8_t* bytes, uint64_t value)
     WriteU32(bytes + 4, static_cast<uint32_t>(value >> 32));
 }
 
-namespace {
-
-struct CrcTable {
-    uint32_t entries[256];
-    constexpr CrcTable() : entries()
-    {
-        for (uint32_t n = 0; n < 256; n++) {
-            uint32_t c = n;
-            for (int k = 0; k < 8; k++)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            entries[n] = c;
-        }
-    }
-};
-
-constexpr CrcTable crcTable;
-
-} // namespace
-
+// zlib's crc32 gives the same value as a byte-by-byte table walk, several bytes at a time: the
+// check is a good part of reading an entry.
 uint32_t Crc32Update(uint32_t crc, const uint8_t* data, int64_t length)
 {
-    uint32_t c = ~crc;
-    for (int64_t i = 0; i < length; i++)
-        c = crcTable.entries[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-    return ~c;
+    const int64_t chunk = 1 << 30; // zlib takes 32-bit lengths
+    for (int64_t done = 0; done < length; done += chunk) {
+        int64_t piece = length - done < chunk ? length - done : chunk;
+        crc = static_cast<uint32_t>(crc32(crc, data + done, static_cast<uInt>(piece)));
+    }
+    return crc;
 }
 
 uint32_t Crc32(const uint8_t* data, int64_t length)
@@ -193,6 +180,8 @@ EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out)
         good = UnpackRuns(entry.data, entry.packedSize, out, entry.size);
     } else if (entry.kind == EntryKindZlib) {
         good = InflateExact(entry.data, entry.packedSize, out, entry.size);
+    } else if (entry.kind == EntryKindLzma) {
+        good = LzmaDecodeExact(entry.data, entry.packedSize, out, entry.size);
     } else {
         good = false;
     }

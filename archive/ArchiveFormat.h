@@ -1,6 +1,7 @@
 // The byte format of the payload archive, shared by the Windows reader, the Linux packer and the
 // fuzzer: record headers, the end record, the trailer of an appended archive, CRC-32, run
-// unpacking, the bounded walk over the records and inflating into a buffer of exact size.
+// unpacking, the bounded walk over the records, and inflating or LZMA decoding into a buffer of
+// exact size.
 // Plain pointers and lengths only, no Windows and no standard library, so that every user
 // compiles the very same rules.
 //
@@ -85,6 +86,8 @@ bool UnpackRuns(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t
 // size bytes. True when the stream ends and produced exactly size bytes; bytes after its end are
 // ignored.
 bool InflateExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t size);
+
+// Kind 2 data is one LZMA stream (archive/LzmaDecoder.h) that decodes to exactly size bytes.
 
 // The most bytes that packedSize stored bytes of a kind can unpack to: a kind-0 run of three
 // bytes gives at most 127, a deflate stream at most 1032 bytes per byte (two bits for each

@@ -1,55 +1,85 @@
 #include "archive/ArchiveReader.h"
 
 #include "archive/ArchiveFormat.h"
+#include "archive/ArchiveIndex.h"
 #include "core/AppContext.h"
 #include "core/CharCase.h"
 #include "core/Error.h"
-#include "core/File.h"
+#include "core/Owned.h"
 #include "core/Utf8.h"
 
 #include <windows.h>
 
 #include <string.h>
 
-PayloadArchive Payload = {nullptr, 0, ByteArray()};
+PayloadArchive Payload = {nullptr, 0, nullptr};
 uint64_t LastEntryTime = 0;
 
-enum : int32_t { ProgramResourceId = 103 };
+static ArchiveIndex Index = {PtrArray(), 0};
 
-void UseArchive(const uint8_t* base, int32_t length)
-{
-    Payload.programFile.release();
-    Payload.base = base;
-    Payload.length = base && length > 0 ? length : 0;
-}
+enum : int32_t { ProgramResourceId = 103 };
 
 void ReleaseArchive()
 {
     Payload.base = nullptr;
     Payload.length = 0;
-    Payload.programFile.release();
+    Index.slots.release();
+    Index.count = 0;
+    if (Payload.fileView)
+        UnmapViewOfFile(Payload.fileView);
+    Payload.fileView = nullptr;
+}
+
+void UseArchive(const uint8_t* base, int32_t length)
+{
+    ReleaseArchive();
+    Payload.base = base;
+    Payload.length = base && length > 0 ? length : 0;
+    Index = IndexArchive(Payload.base, Payload.length);
+}
+
+struct MappedViewTraits {
+    typedef const void* Handle;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle h) { UnmapViewOfFile(h); }
+};
+
+// Opens the program file for reading as File does: a second try with delete sharing for a file
+// that another program holds.
+static HANDLE OpenForMapping(const Str& path)
+{
+    HANDLE file = CreateFileW(path.text(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE &&
+        (GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_SHARING_VIOLATION))
+        file = CreateFileW(path.text(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        ThrowLastError(path.text());
+    return file;
 }
 
 void UseArchiveFile(const Str& path)
 {
-    File file;
-    file.open(path, FileRead, -4);
-    int64_t size = file.size();
-    ByteArray whole;
-    whole.resize(size);
-    if (size > 0)
-        memset(whole.items(), 0, static_cast<size_t>(size));
-    if (file.read(whole.items(), size) != size)
+    // A read-only mapping instead of a copy: nothing is read that is not used, and pages come
+    // and go with the system's cache rather than the program's own memory.
+    OwnedFileHandle file(OpenForMapping(path));
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file.get(), &size))
+        ThrowLastError(path.text());
+    if (size.QuadPart <= TrailerSize)
+        throw WinError(ErrCorrupted, path.text()); // also: an empty file cannot be mapped
+    OwnedHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    Owned<MappedViewTraits> view(mapping ? MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0) : nullptr);
+    if (!view)
         throw EofError(path.text());
-    file.close();
 
+    const uint8_t* bytes = static_cast<const uint8_t*>(view.get());
     int64_t offset = 0, length = 0;
-    if (!FindAppendedArchive(whole.items(), size, offset, length))
+    if (!FindAppendedArchive(bytes, size.QuadPart, offset, length))
         throw WinError(ErrCorrupted, path.text());
-    ReleaseArchive();
-    Payload.programFile = whole;
-    Payload.base = Payload.programFile.items() + offset;
-    Payload.length = static_cast<int32_t>(length);
+    UseArchive(bytes + offset, static_cast<int32_t>(length));
+    Payload.fileView = view.detach(); // the view keeps the mapping alive after its handles close
 }
 
 void LocateArchive()
@@ -72,23 +102,6 @@ void LocateArchive()
     UseArchiveFile(ModuleFileName());
 }
 
-// Whether the record's name equals the wanted one. Records are not aligned, so the name is
-// copied out before it is compared.
-static bool NameMatches(const ArchiveEntry& entry, const wchar_t* name, int64_t length)
-{
-    if (entry.nameLength != length)
-        return false;
-    wchar_t small[260];
-    CharBuffer large;
-    wchar_t* units = small;
-    if (entry.nameLength > 260) {
-        large.reserveZeros(entry.nameLength);
-        units = large.text();
-    }
-    memcpy(units, entry.name, 2 * static_cast<size_t>(entry.nameLength));
-    return StrEqualNoCase(units, entry.nameLength, name, length);
-}
-
 static Str EntryName(const ArchiveEntry& entry)
 {
     Str name = Str::Allocate(entry.nameLength);
@@ -102,11 +115,12 @@ static bool FindRecord(const wchar_t* name, int64_t length, ArchiveEntry& found)
         name = L"";
     if (length < 0)
         length = TextLength(name);
-    ArchiveWalk walk = StartWalk(Payload.base, Payload.length);
-    while (NextEntry(walk, found))
-        if (NameMatches(found, name, length))
-            return true;
-    return false;
+    const uint8_t* record = IndexLookup(Index, name, length);
+    if (!record)
+        return false;
+    // The record was whole when it was indexed: decoding it again cannot fail.
+    ArchiveWalk walk = StartWalk(record, Payload.base + Payload.length - record);
+    return NextEntry(walk, found);
 }
 
 const uint8_t* FindEntry(const wchar_t* name, int64_t length)
@@ -130,9 +144,7 @@ ByteArray ReadEntry(const wchar_t* name, int64_t length)
         throw CrcError(EntryName(entry).text());
 
     ByteArray bytes;
-    bytes.resize(entry.size);
-    if (entry.size > 0)
-        memset(bytes.items(), 0, static_cast<size_t>(entry.size));
+    bytes.resizeForFilling(entry.size); // unpacking writes every byte or fails
     if (UnpackEntry(entry, bytes.items()) != EntryCheck::Good)
         throw CrcError(EntryName(entry).text());
     return bytes;

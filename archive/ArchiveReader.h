@@ -10,28 +10,31 @@
 
 #include <stdint.h>
 
-// The archive in use: base and length, and for an appended archive the whole program file that
-// base points into.
+// The archive in use: base and length, and for an appended archive the read-only view of the
+// whole program file that base points into. The archive is never copied: a resource is used in
+// place and a program file through its mapping, whose pages the system reads as they are touched
+// and may drop again, so the program's own memory does not grow with the archive.
 struct PayloadArchive {
     const uint8_t* base;
     int32_t length;
-    ByteArray programFile;
+    const void* fileView; // null unless the archive is appended to a file
 };
 extern PayloadArchive Payload;
 
 // Finds the archive of the running program: resource 103 when it exists and is not empty, else
-// the appended archive (EofError when the program file cannot be read whole, WinError -300 with
-// the program path when its trailer is wrong). An archive already in use is kept.
+// the appended archive (the open's WinError or EofError when the program file cannot be mapped,
+// WinError -300 with the program path when its trailer is wrong). An archive already in use is
+// kept. The names are indexed once here.
 void LocateArchive();
 // Uses the archive appended to the file at path (the same rules and errors as LocateArchive).
 void UseArchiveFile(const Str& path);
 // Uses an archive in memory that outlives its use (tests, resources).
 void UseArchive(const uint8_t* base, int32_t length);
-// Forgets the archive and frees the copy of the program file of an appended archive.
+// Forgets the archive and its index, and unmaps the program file of an appended archive.
 void ReleaseArchive();
 
 // The first record whose name equals name under case-insensitive comparison, or null. A negative
-// length means that name is zero-terminated.
+// length means that name is zero-terminated. Looked up in the index, not walked.
 const uint8_t* FindEntry(const wchar_t* name, int64_t length);
 // The verified, unpacked bytes of an entry, exactly its size long; sets LastEntryTime. WinError 2
 // with the name when it is missing, CrcError with the record's name when it is damaged.

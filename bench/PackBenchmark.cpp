@@ -3,7 +3,8 @@
 // PE files that Wine installs, some of them moved into subfolders.
 //
 // Usage: pack-benchmark LUMIVO-PACK WORK-DIR [PAYLOAD-DIR]
-// Without PAYLOAD-DIR the payload is made once under WORK-DIR/payload and kept for later runs.
+// Without PAYLOAD-DIR the payload is made once under WORK-DIR/dlls (the install benchmark's) and
+// kept for later runs.
 #include "packer/SetupReader.h"
 
 #include <algorithm>
@@ -18,53 +19,9 @@
 #include <vector>
 #include <zlib.h>
 
+#include "BenchPayload.h"
+
 namespace fs = std::filesystem;
-
-static const char WineWindowsDir[] = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
-static const uint64_t PayloadTarget = 100ull << 20;
-
-static std::string ReadAll(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-static bool IsPe(const fs::path& path)
-{
-    char magic[2] = {};
-    std::ifstream file(path, std::ios::binary);
-    file.read(magic, 2);
-    return file && magic[0] == 'M' && magic[1] == 'Z';
-}
-
-// Copies PE files in name order until the target size; every third one goes into a subfolder.
-static void MakePayload(const fs::path& payload)
-{
-    std::vector<fs::path> sources;
-    for (const fs::directory_entry& item : fs::directory_iterator(WineWindowsDir))
-        if (item.is_regular_file() && IsPe(item.path()))
-            sources.push_back(item.path());
-    std::sort(sources.begin(), sources.end());
-    fs::path partial = payload;
-    partial += ".partial";
-    fs::remove_all(partial);
-    fs::create_directories(partial / "system" / "drivers");
-    fs::create_directories(partial / "plugins");
-    uint64_t total = 0;
-    size_t index = 0;
-    for (const fs::path& source : sources) {
-        if (total >= PayloadTarget)
-            break;
-        fs::path folder = index % 3 == 1 ? partial / "system" : index % 6 == 2 ? partial / "plugins" : partial;
-        if (index % 9 == 4)
-            folder = partial / "system" / "drivers";
-        fs::copy_file(source, folder / source.filename());
-        total += fs::file_size(source);
-        index++;
-    }
-    std::ofstream(partial / "install.script") << "name=Benchmark\nexe-file=notepad.exe\ncopy-files=*\n";
-    fs::rename(partial, payload);
-}
 
 static double Seconds(std::chrono::steady_clock::time_point start)
 {
@@ -79,9 +36,7 @@ int main(int argc, char** argv)
     }
     fs::path pack = argv[1], work = argv[2];
     fs::create_directories(work);
-    fs::path payload = argc > 3 ? fs::path(argv[3]) : work / "payload";
-    if (!fs::exists(payload))
-        MakePayload(payload);
+    fs::path payload = argc > 3 ? fs::path(argv[3]) : DllPayload(work).files;
 
     std::vector<fs::path> files;
     uint64_t payloadBytes = 0;
@@ -91,11 +46,11 @@ int main(int argc, char** argv)
             payloadBytes += item.file_size();
         }
     std::sort(files.begin(), files.end());
-    fs::path stub = fs::path(WineWindowsDir) / "notepad.exe";
+    fs::path stub = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe";
     fs::path output = work / "setup.exe";
     // Warm the page cache so that neither side pays for the first read.
     for (const fs::path& file : files)
-        ReadAll(file);
+        ReadFileBytes(file);
 
     auto start = std::chrono::steady_clock::now();
     std::string command = "\"" + pack.string() + "\" build \"" + payload.string() + "\" -o \"" + output.string() +
@@ -112,7 +67,7 @@ int main(int argc, char** argv)
     start = std::chrono::steady_clock::now();
     uint64_t zlibArchive = 28;
     for (const fs::path& file : files) {
-        std::string bytes = ReadAll(file);
+        std::string bytes = ReadFileBytes(file);
         uLongf packed = compressBound(static_cast<uLong>(bytes.size()));
         std::vector<Bytef> out(packed);
         compress2(out.data(), &packed, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),

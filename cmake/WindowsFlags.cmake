@@ -9,9 +9,11 @@ if(NOT CMAKE_BUILD_TYPE OR CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TY
 endif()
 
 # The one place where test programs are declared: a doctest executable whose test suites each
-# become one ctest test named "<prefix>.<suite>".
+# become one ctest test named "<prefix>.<suite>". The suites also listed in AT_200_PERCENT run a
+# second time as "<prefix>.<suite>-at-200-percent", in a Wine prefix of their own whose screen
+# has 192 DPI; its server (and its Wine desktop) ends with each of them.
 function(lumivo_windows_test target)
-    cmake_parse_arguments(ARG "GUI" "PREFIX" "SOURCES;LIBS;SUITES" ${ARGN})
+    cmake_parse_arguments(ARG "GUI" "PREFIX" "SOURCES;LIBS;SUITES;AT_200_PERCENT" ${ARGN})
     add_executable(${target} ${PROJECT_SOURCE_DIR}/tests/support/TestMain.cpp
                    ${PROJECT_SOURCE_DIR}/tests/support/TestWatchdog.cpp ${ARG_SOURCES})
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests ${DOCTEST_INCLUDE_DIR})
@@ -23,5 +25,11 @@ function(lumivo_windows_test target)
             # Windows on one X display take the focus from each other: one at a time.
             set_tests_properties(${ARG_PREFIX}.${suite} PROPERTIES RESOURCE_LOCK display)
         endif()
+    endforeach()
+    foreach(suite ${ARG_AT_200_PERCENT})
+        set(name ${ARG_PREFIX}.${suite}-at-200-percent)
+        add_test(NAME ${name} COMMAND ${target} --test-suite=${suite} --no-version --no-intro)
+        set_tests_properties(${name} PROPERTIES RESOURCE_LOCK display ENVIRONMENT
+            "LUMIVO_WINEPREFIX=${PROJECT_SOURCE_DIR}/build/wineprefix-192dpi;LUMIVO_WINE_LOGPIXELS=192;LUMIVO_WINE_DESKTOP=Scaled;LUMIVO_WINE_STOP_AFTER=1")
     endforeach()
 endfunction()

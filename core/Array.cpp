@@ -25,6 +25,14 @@ void* AllocateZeroed(int64_t bytes)
     return block;
 }
 
+void* AllocateBlock(int64_t bytes)
+{
+    void* block = malloc(static_cast<size_t>(bytes));
+    if (!block)
+        throw MemoryError();
+    return block;
+}
+
 void FreeBlock(void* block)
 {
     free(block);

@@ -34,6 +34,8 @@ ArrayGrowth ComputeArrayGrowth(int64_t needed, int64_t elementSize, bool inlineS
 
 // Zero-filled heap block, or MemoryError.
 void* AllocateZeroed(int64_t bytes);
+// Heap block with unspecified content, or MemoryError: for room that is about to be overwritten.
+void* AllocateBlock(int64_t bytes);
 void FreeBlock(void* block);
 
 template <class T, bool InlineStorage, int Divisor>
@@ -188,6 +190,22 @@ public:
             remove(size, length() - size);
     }
 
+    // Grows to size elements without clearing the new room, even when the array grows (plain
+    // element types only): for room that the caller fills at once, such as an unpacked file.
+    void resizeForFilling(int64_t size)
+    {
+        static_assert(std::is_trivially_copyable<T>::value, "plain elements only");
+        if (size <= length()) {
+            resize(size);
+            return;
+        }
+        int64_t count = size - length();
+        if (size > capacity())
+            regrow(length(), nullptr, count, Divisor, false);
+        else
+            header->length = size;
+    }
+
 private:
     void checkInsert(int64_t index, int64_t count) const
     {
@@ -205,15 +223,16 @@ private:
         return fresh;
     }
 
-    // Reallocates for length + count elements and puts the new ones (copies of source, or
-    // zeros when source is null) at index. Nothing changes when an allocation fails.
-    void regrow(int64_t index, const T* source, int64_t count, int divisor)
+    // Reallocates for length + count elements and puts the new ones (copies of source, or zeros
+    // when source is null, or uncleared room when clear is false) at index. Nothing changes when
+    // an allocation fails.
+    void regrow(int64_t index, const T* source, int64_t count, int divisor, bool clear = true)
     {
         int64_t oldLength = length();
         ArrayGrowth growth = ComputeArrayGrowth(oldLength + count, sizeof(T), InlineStorage, divisor);
         ArrayHeader* target = header;
         ArrayHeader* freshHeader = nullptr;
-        void* block = AllocateZeroed(growth.blockBytes);
+        void* block = clear ? AllocateZeroed(growth.blockBytes) : AllocateBlock(growth.blockBytes);
         T* fresh;
         if (InlineStorage) {
             freshHeader = static_cast<ArrayHeader*>(block);

@@ -79,6 +79,20 @@ bool StrEqualNoCase(const Str& a, const wchar_t* b)
     return StrEqualNoCase(a.text(), a.length(), b, TextLength(b));
 }
 
+uint32_t HashNoCase(const wchar_t* text, int64_t length)
+{
+    uint32_t hash = 2166136261u; // FNV-1a over the folded code points
+    int64_t i = 0;
+    while (i < length) {
+        uint32_t folded = static_cast<uint32_t>(Fold(NextCodePoint(text, length, i)));
+        for (int byte = 0; byte < 3; byte++) {
+            hash ^= (folded >> (8 * byte)) & 0xFF;
+            hash *= 16777619u;
+        }
+    }
+    return hash ^ static_cast<uint32_t>(length);
+}
+
 int StrCompareNoCase(const wchar_t* a, int64_t lengthA, const wchar_t* b, int64_t lengthB)
 {
     return LocaleCompareNoCase(a, CheckInt(lengthA), b, CheckInt(lengthB));

@@ -16,6 +16,9 @@ bool StrEqualNoCase(const wchar_t* a, int64_t lengthA, const wchar_t* b, int64_t
 bool StrEqualNoCase(const Str& a, const Str& b);
 bool StrEqualNoCase(const Str& a, const wchar_t* b);
 
+// A hash of the folded code points: texts that StrEqualNoCase holds equal hash alike.
+uint32_t HashNoCase(const wchar_t* text, int64_t length);
+
 // Three-way comparison (-1, 0, +1) of the user locale, ignoring case. Both lengths must fit in
 // 32 bits (CheckFailed otherwise).
 int StrCompareNoCase(const wchar_t* a, int64_t lengthA, const wchar_t* b, int64_t lengthB);

@@ -44,10 +44,13 @@ bool File::isOpen() const
     return state && state->handle != INVALID_HANDLE_VALUE;
 }
 
+// A namespace-level value rather than a function's static: no guard for its first use, and with
+// it none of the runtime's thread machinery.
+static const Str NoName;
+
 const Str& File::name() const
 {
-    static const Str none;
-    return state ? state->name : none;
+    return state ? state->name : NoName;
 }
 
 void File::open(const Str& name, int32_t mode, int32_t bufferSize)

@@ -2,7 +2,6 @@
 
 #include "core/Error.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -200,20 +199,17 @@ Str IntToStr(int64_t value)
     return Str(digits + position, 24 - position);
 }
 
-int64_t RealToText(double value, wchar_t (&buffer)[50])
+Str DigitsOf(uint64_t value, int base, int width)
 {
-    char narrow[64];
-#ifdef _WIN32
-    // MinGW's own formatting writes the standard two exponent digits; the C runtime's writes three.
-    int length = __mingw_snprintf(narrow, sizeof narrow, "%g", value);
-#else
-    int length = snprintf(narrow, sizeof narrow, "%g", value);
-#endif
-    if (length < 0 || length > 49)
-        throw IndexError();
-    for (int i = 0; i <= length; i++)
-        buffer[i] = static_cast<unsigned char>(narrow[i]);
-    return length;
+    wchar_t digits[64];
+    int position = 64;
+    do {
+        digits[--position] = L"0123456789abcdef"[value % base];
+        value /= base;
+    } while (value && position > 0);
+    while (64 - position < width && position > 0)
+        digits[--position] = L'0';
+    return Str(digits + position, 64 - position);
 }
 
 void CopyTextToBuffer(const wchar_t* text, wchar_t* buffer, int64_t capacity)

@@ -80,6 +80,9 @@ Str ConcatList(const wchar_t* const* pieces);
 
 // Signed decimal text of a 64-bit integer.
 Str IntToStr(int64_t value);
+// The digits of value in base 10 or 16 (lower-case), with leading zeros up to width digits: what
+// a "%0*u" or "%0*x" conversion gives, without the runtime's printf.
+Str DigitsOf(uint64_t value, int base, int width);
 
 // The "%g" text of a real number (6 significant digits) into a 50-unit buffer; returns its length.
 int64_t RealToText(double value, wchar_t (&buffer)[50]);

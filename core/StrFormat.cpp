@@ -7,8 +7,11 @@
 // Number texts go through a 50-unit buffer.
 static int64_t NumberText(const FormatArg& arg, wchar_t (&buffer)[50])
 {
-    if (arg.kind == FormatArg::Real)
-        return RealToText(arg.real, buffer);
+    if (arg.kind == FormatArg::Real) {
+        if (!arg.realText)
+            throw CheckFailed(L"FormatArg real without RealToText");
+        return arg.realText(arg.real, buffer);
+    }
     Str digits = IntToStr(arg.integer);
     CopyTextToBuffer(digits.text(), buffer, 50);
     return digits.length();

@@ -7,8 +7,11 @@
 #include "gui/Color.h"
 #include "gui/Dpi.h"
 #include "gui/ElasticGroup.h"
+#include "gui/Mnemonic.h"
 #include "gui/StaticIcon.h"
 #include "gui/StaticText.h"
+
+#include <oleacc.h>
 
 // Icon and sound of each alert kind.
 struct AlertKind {
@@ -58,8 +61,13 @@ AlertDialog::AlertDialog(Form* owner, const Str& message, const wchar_t* title, 
     messageControl = new StaticText(body, messageText.text());
     messageControl->wrapWidth = -60; // 60 average characters
     ButtonsBar* bar = new ButtonsBar(rows);
+    // Every button can be pressed with its letter; the captions of the clipboard text stay plain.
+    Str captions[MaxAlertButtons];
     for (int32_t i = 0; i < parsedButtons.count; i++)
-        buttons[i] = new Button(bar, parsedButtons.captions[i].text(), parsedButtons.ids[i], L"");
+        captions[i] = parsedButtons.captions[i];
+    AddMnemonics(captions, parsedButtons.count);
+    for (int32_t i = 0; i < parsedButtons.count; i++)
+        buttons[i] = new Button(bar, captions[i].text(), parsedButtons.ids[i], L"");
     maxInitialWidth = 100; // as narrow as the content allows
 
     // A lone default button also cancels: Esc and the close box choose it.
@@ -68,6 +76,10 @@ AlertDialog::AlertDialog(Form* owner, const Str& message, const wchar_t* title, 
     if (cancelIndex < 0)
         EnableMenuItem(GetSystemMenu(hwnd, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
     focusButton = buttons[defaultIndex >= 0 ? defaultIndex : cancelIndex >= 0 ? cancelIndex : 0];
+
+    // A screen reader announces a dialog with its title and reads the message as its description.
+    accessible.role = ROLE_SYSTEM_DIALOG;
+    accessible.description = messageText;
 }
 
 AlertDialog::~AlertDialog()
@@ -138,6 +150,15 @@ void AlertDialog::defaultProc(MessageRecord& record)
     case WM_DPICHANGED:
         loadAlertIcon(HIWORD(record.wParam));
         break;
+    case WM_SHOWWINDOW:
+        if (record.wParam)
+            PostMessageW(hwnd, AlertShownMessage, 0, 0); // once the window is on the screen
+        break;
+    case AlertShownMessage:
+        // What the system tells assistive technology when one of its own dialogs opens.
+        NotifyWinEvent(EVENT_SYSTEM_DIALOGSTART, hwnd, OBJID_WINDOW, CHILDID_SELF);
+        record.result = 0;
+        return;
     }
     Dialog::defaultProc(record);
 }

@@ -27,7 +27,7 @@ enum : uint32_t {
     AlertInformation = 4, // IDI_INFORMATION, MB_ICONASTERISK
 };
 
-enum : uint32_t { AlertFormId = 51 };
+enum : uint32_t { AlertFormId = 51, AlertShownMessage = WM_APP + 51 };
 
 class AlertDialog : public Dialog {
 public:

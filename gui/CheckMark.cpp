@@ -17,7 +17,7 @@ SizeLimits CheckMark::sizeLimits()
     Str caption = getText();
     DrawContext context = OwnFontContext(*this);
     SIZE text = context.textExtent(caption.text(), caption.length());
-    int32_t width = text.cx + 2 * scaled(paddingX) + 20; // the box's room is not scaled
+    int32_t width = text.cx + 2 * scaled(paddingX) + scaled(20); // the box and its gap
     int32_t height = text.cy + 2 * scaled(paddingY);
     return SizeLimits{width, height, width, height};
 }

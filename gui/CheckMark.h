@@ -11,7 +11,7 @@ class CheckMark : public Control {
 public:
     // A shown check box that follows the form's font.
     CheckMark(ControlGroup* parent, const wchar_t* caption, uint32_t id, bool checked);
-    // Fixed: the caption, the paddings and 20 pixels for the box.
+    // Fixed: the caption, the paddings and 20 pixels (at 96 DPI) for the box.
     SizeLimits sizeLimits() override;
 
     bool isChecked() { return send(BM_GETCHECK, 0, 0) == BST_CHECKED; }

@@ -11,3 +11,18 @@ COLORREF BlendColor(COLORREF a, COLORREF b, int32_t percent)
                BlendChannel(GetGValue(a), GetGValue(b), percent),
                BlendChannel(GetBValue(a), GetBValue(b), percent));
 }
+
+static bool SystemHighContrast()
+{
+    HIGHCONTRASTW contrast = {};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
+
+HighContrastReader ReadHighContrast = SystemHighContrast;
+
+bool HighContrastOn()
+{
+    return ReadHighContrast();
+}

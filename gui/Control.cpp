@@ -87,6 +87,14 @@ void Control::destroyWindow()
     hwnd = nullptr;
 }
 
+void Control::dispatch(MessageRecord& record)
+{
+    if (record.message == WM_GETOBJECT &&
+        AnswerAccessibleObject(hwnd, accessible, record.wParam, record.lParam, record.result))
+        return;
+    GuiBase::dispatch(record);
+}
+
 void Control::defaultProc(MessageRecord& record)
 {
     if (record.message == WM_GETDLGCODE && !shown && GetFocus() != hwnd) {

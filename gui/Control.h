@@ -5,6 +5,7 @@
 #define LUMIVO_GUI_CONTROL_H
 
 #include "core/Str.h"
+#include "gui/AccessibleAnnotation.h"
 #include "gui/GdiObj.h"
 #include "gui/GuiBase.h"
 
@@ -39,6 +40,8 @@ public:
     Control(ControlGroup* parent, uint32_t id, uint32_t flags);
     // Tells the form and the parent that the control goes, then destroys its window.
     ~Control() override;
+    // WM_GETOBJECT of an annotated control is answered with its annotated accessible object.
+    void dispatch(MessageRecord& record) override;
     void defaultProc(MessageRecord& record) override;
     // Asks the parent; false without one.
     bool reportError(const Error& error) override;
@@ -105,7 +108,8 @@ public:
     uint32_t flags;              // creation flags (0 for a form)
     bool collapsed = false;
     Str tooltipText;
-    ControlGroup* parent; // not owned
+    AccessibleAnnotation accessible; // what screen readers read beyond the system's own answers
+    ControlGroup* parent;            // not owned
     bool followsFormFont = false;
 };
 

@@ -1,5 +1,7 @@
 #include "gui/Dpi.h"
 
+#include "gui/SystemFunction.h"
+
 #include <shellscalingapi.h>
 
 static uint32_t CachedSystemDpi = 0; // 0: not measured yet
@@ -19,17 +21,7 @@ uint32_t SystemDpi()
     return CachedSystemDpi;
 }
 
-// Optional system functions are looked up once for the run. The libraries are loaded from the
-// system folder only: an installer usually runs from a downloads folder, where a planted DLL of
-// the same name would otherwise be found first. They stay loaded for the rest of the run.
-typedef void (*AnyFunction)(); // converts to any function pointer type without a warning
-
-static AnyFunction LookUpSystemFunction(const wchar_t* library, const char* function)
-{
-    HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    return module ? reinterpret_cast<AnyFunction>(GetProcAddress(module, function)) : nullptr;
-}
-
+// Optional system functions are looked up once for the run.
 typedef HRESULT(WINAPI* GetDpiForMonitorFunction)(HMONITOR, MONITOR_DPI_TYPE, UINT*, UINT*);
 static GetDpiForMonitorFunction GetDpiForMonitorEntry = nullptr;
 static bool DpiLookedUp = false;
@@ -74,4 +66,9 @@ HICON LoadScaledIcon(const wchar_t* iconName, int32_t width, int32_t height)
     if (LoadIconWithScaleDownEntry(nullptr, iconName, width, height, &icon) != S_OK)
         return nullptr;
     return icon;
+}
+
+HICON LoadModuleIcon(HINSTANCE module, uint32_t resourceId, int32_t width, int32_t height)
+{
+    return static_cast<HICON>(LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, width, height, 0));
 }

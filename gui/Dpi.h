@@ -16,6 +16,10 @@ uint32_t MonitorDpi(HMONITOR monitor);
 // A system icon (IDI_...) scaled down from its largest image to the size, or null when the
 // system has no LoadIconWithScaleDown or it fails.
 HICON LoadScaledIcon(const wchar_t* iconName, int32_t width, int32_t height);
+// An icon resource of the module at exactly width x height pixels: its image of that size, or the
+// nearest one scaled. Null when it cannot be loaded. The caller owns the icon (it is not shared:
+// a shared icon would keep the size it was first loaded at).
+HICON LoadModuleIcon(HINSTANCE module, uint32_t resourceId, int32_t width, int32_t height);
 
 // For tests: how often the per-monitor DPI library was loaded (at most once).
 int32_t DpiLibraryLoadCount();

@@ -103,13 +103,18 @@ void DrawContext::selectFontHandle(HFONT font)
 
 void DrawContext::selectBlackBrush()
 {
+    selectSolidBrush(RGB(0, 0, 0));
+}
+
+void DrawContext::selectSolidBrush(COLORREF colour)
+{
     if (!record || !record->dc)
         return;
-    GdiObj black;
-    black.makeSolidBrush(RGB(0, 0, 0));
+    GdiObj solid;
+    solid.makeSolidBrush(colour);
     Unselect(record->dc, record->previousBrush, record->brush);
-    record->brush = black;
-    record->previousBrush = SelectObject(record->dc, black.handle());
+    record->brush = solid;
+    record->previousBrush = SelectObject(record->dc, solid.handle());
 }
 
 void DrawContext::selectNullPen()

@@ -51,6 +51,7 @@ public:
     // Selects a font the context does not own; null only unselects the current one.
     void selectFontHandle(HFONT font);
     void selectBlackBrush();
+    void selectSolidBrush(COLORREF colour);
     void selectNullPen();
 
     void textOut(int32_t x, int32_t y, const wchar_t* text, int64_t length);

@@ -8,6 +8,7 @@
 #include "core/Array.h"
 #include "gui/ControlGroup.h"
 #include "gui/GdiObj.h"
+#include "gui/OwnedIcon.h"
 
 #include <windows.h>
 
@@ -74,7 +75,8 @@ public:
     virtual void deleteMenuItem(uint32_t itemId);
     // Menu resource of the application; the previous menu is destroyed.
     virtual void loadMenu(uint32_t resourceId);
-    // Big and small icon from an icon resource of the application, scaled to the form's DPI.
+    // Big and small icon from an icon resource of the application at the form's DPI; loaded again
+    // when the DPI changes.
     virtual void loadIcon(uint32_t resourceId);
     virtual void loadAccelerators(uint32_t resourceId);
     virtual bool isMaximized();
@@ -147,6 +149,9 @@ public:
     int32_t heightAdjust = 0; // added to button heights; 0 after every font rebuild
     PtrArray fontFollowers;
     bool sizingCommands = false; // the form may be sized, minimized, maximized and restored
+    uint32_t iconResourceId = 0; // what loadIcon loaded, 0 for none
+    OwnedIcon bigIcon;           // the window's icons at its DPI; destroyed after the window
+    OwnedIcon smallIcon;
 
 protected:
     // For derived forms, which call initForm themselves.
@@ -155,6 +160,7 @@ protected:
 private:
     uint32_t measuredDpi();
     void onDpiChanged(MessageRecord& record);
+    void moveFocus(MessageRecord& record);
 };
 
 #endif

@@ -5,6 +5,7 @@
 #include "gui/Dpi.h"
 
 #include <algorithm>
+#include <utility>
 
 uint32_t Form::measuredDpi()
 {
@@ -84,8 +85,7 @@ static HICON LoadIconAtDpi(HINSTANCE instance, uint32_t resourceId, int widthMet
     int screen = static_cast<int>(SystemDpi());
     int width = MulDiv(static_cast<int>(dpi), GetSystemMetrics(widthMetric), screen);
     int height = MulDiv(static_cast<int>(dpi), GetSystemMetrics(heightMetric), screen);
-    return static_cast<HICON>(
-        LoadImageW(instance, MAKEINTRESOURCEW(resourceId), IMAGE_ICON, width, height, LR_SHARED));
+    return LoadModuleIcon(instance, resourceId, width, height);
 }
 
 void Form::loadIcon(uint32_t resourceId)
@@ -93,15 +93,20 @@ void Form::loadIcon(uint32_t resourceId)
     HINSTANCE instance = AppInstance();
     if (!hwnd)
         return;
-    HICON big = LoadIconAtDpi(instance, resourceId, SM_CXICON, SM_CYICON, dpi());
-    if (!big)
-        big = LoadIconW(instance, MAKEINTRESOURCEW(resourceId));
-    if (!big)
+    iconResourceId = resourceId;
+    OwnedIcon big(LoadIconAtDpi(instance, resourceId, SM_CXICON, SM_CYICON, dpi()));
+    // Without an image of its own size, the shared icon of the resource (never destroyed).
+    HICON shownBig = big ? big.get() : LoadIconW(instance, MAKEINTRESOURCEW(resourceId));
+    if (!shownBig)
         ThrowLastError();
-    send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(shownBig));
+    bigIcon = std::move(big); // the one shown before is no longer in use
     // The small icon is a nicety: without one the system shrinks the big one.
-    if (HICON smallIcon = LoadIconAtDpi(instance, resourceId, SM_CXSMICON, SM_CYSMICON, dpi()))
-        send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    OwnedIcon small(LoadIconAtDpi(instance, resourceId, SM_CXSMICON, SM_CYSMICON, dpi()));
+    if (small) {
+        send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+        smallIcon = std::move(small);
+    }
 }
 
 SizeLimits Form::sizeLimits()
@@ -115,9 +120,11 @@ SizeLimits Form::sizeLimits()
         RECT frame = {0, 0, 0, 0};
         AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)),
                            GetMenu(hwnd) != nullptr, static_cast<DWORD>(GetWindowLongW(hwnd, GWL_EXSTYLE)));
+        // The frame comes at the screen's DPI; it is scaled from there, not from 96.
         int scaled = static_cast<int>(dpi());
-        horizontal = MulDiv(frame.right, scaled, 96) - MulDiv(frame.left, scaled, 96);
-        vertical = MulDiv(frame.bottom, scaled, 96) - MulDiv(frame.top, scaled, 96);
+        int screen = static_cast<int>(SystemDpi());
+        horizontal = MulDiv(frame.right, scaled, screen) - MulDiv(frame.left, scaled, screen);
+        vertical = MulDiv(frame.bottom, scaled, screen) - MulDiv(frame.top, scaled, screen);
     } else {
         RECT inner = clientRect();
         horizontal = (outer.right - outer.left) - (inner.right - inner.left);
@@ -138,6 +145,8 @@ void Form::onDpiChanged(MessageRecord& record)
     rebuildFonts(dpiValue);
     Control* held = content;
     try {
+        if (iconResourceId)
+            loadIcon(iconResourceId);
         // Twice: the frame may change with the DPI, and the second pass measures it after the move.
         for (int pass = 0; pass < 2; pass++) {
             RECT suggested = *reinterpret_cast<const RECT*>(record.lParam);
@@ -157,6 +166,21 @@ void Form::onDpiChanged(MessageRecord& record)
     } catch (...) {
         content = held;
     }
+}
+
+// What the dialog manager asks of a form that is no dialog window: the mnemonic of a label moves
+// the focus to the label, then on to the next tab stop (the control that the label names).
+void Form::moveFocus(MessageRecord& record)
+{
+    record.result = 0;
+    HWND target = record.lParam ? reinterpret_cast<HWND>(record.wParam)
+                                : GetNextDlgTabItem(hwnd, GetFocus(), record.wParam != 0);
+    if (!target)
+        return;
+    SetFocus(target);
+    // As in a dialog: an edit control that gets the focus this way has its text selected.
+    if (SendMessageW(target, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL)
+        SendMessageW(target, EM_SETSEL, 0, -1);
 }
 
 void Form::defaultProc(MessageRecord& record)
@@ -184,6 +208,9 @@ void Form::defaultProc(MessageRecord& record)
         break;
     case WM_DPICHANGED:
         onDpiChanged(record);
+        return;
+    case WM_NEXTDLGCTL:
+        moveFocus(record);
         return;
     }
     GuiBase::defaultProc(record);

@@ -75,11 +75,6 @@ void GdiObj::makeCompatibleBitmap(const DrawContext& context, int32_t width, int
     adopt(CreateCompatibleBitmap(context.dc(), width, height));
 }
 
-void GdiObj::loadBitmap(HINSTANCE instance)
-{
-    adopt(LoadBitmapW(instance, MAKEINTRESOURCEW(102)));
-}
-
 void GdiObj::makeBoldFont(const wchar_t* faceName, int32_t height)
 {
     adopt(CreateFontW(height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,

@@ -38,8 +38,6 @@ public:
     void makeSolidBrush(COLORREF colour);
     void makeNullPen();
     void makeCompatibleBitmap(const DrawContext& context, int32_t width, int32_t height);
-    // The main form's picture: bitmap resource 102 of the instance.
-    void loadBitmap(HINSTANCE instance);
     void makeBoldFont(const wchar_t* faceName, int32_t height);
     // From the LOGFONTW, or the stock DEFAULT_GUI_FONT when there is none.
     void makeFont(const LOGFONTW* logFont);

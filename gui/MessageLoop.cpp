@@ -8,6 +8,7 @@
 HWND OpenPopup = nullptr;
 WPARAM LastMouseKeys = 0;
 POINT LastMousePoint = {0, 0};
+bool LastInputFromKeyboard = false;
 HWND MouseTracked = nullptr;
 
 void ForgetLoopWindow(HWND window)
@@ -100,7 +101,10 @@ static int ButtonMessageArea(UINT message)
 static void WatchInput(const MSG& message)
 {
     int buttonArea = ButtonMessageArea(message.message);
+    if (message.message == WM_KEYDOWN || message.message == WM_SYSKEYDOWN)
+        LastInputFromKeyboard = true;
     if (buttonArea) {
+        LastInputFromKeyboard = false;
         LastMouseKeys = message.wParam;
         POINT point = {static_cast<short>(LOWORD(message.lParam)),
                        static_cast<short>(HIWORD(message.lParam))};

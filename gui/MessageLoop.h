@@ -11,6 +11,8 @@ extern HWND OpenPopup;
 extern WPARAM LastMouseKeys;
 // Screen position of the last button message the loop saw.
 extern POINT LastMousePoint;
+// The last key or mouse button the loop saw was a key: a focus change came from the keyboard.
+extern bool LastInputFromKeyboard;
 // The own-class toolkit window the mouse was last seen over; it gets WM_MOUSELEAVE when the mouse
 // leaves it.
 extern HWND MouseTracked;

@@ -29,7 +29,7 @@ int32_t StaticText::wrapPixels(DrawContext& context)
     if (wrapWidth == 0)
         return INT_MAX;
     if (wrapWidth > 0)
-        return wrapWidth;
+        return scaled(wrapWidth);
     SIZE alphabet;
     if (!context.dc() || !GetTextExtentPoint32W(context.dc(), AlphabetText, AlphabetLength, &alphabet))
         alphabet.cx = 520;

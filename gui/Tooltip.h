@@ -1,7 +1,9 @@
 // Tooltip: the small custom-drawn popup of a form that shows a control's tooltip text when the
-// mouse rests on it. It polls the mouse with a 100 ms timer: after ten quiet ticks over a control
-// with a tip text it shows the text next to the cursor, with a coloured strip and an arrow that
-// points at the cursor. It never comes back at the spot where it was last hidden or clicked.
+// mouse rests on it, or when the keyboard moves the focus to it. It polls with a 100 ms timer:
+// after ten quiet ticks over a control with a tip text it shows the text next to the cursor, with
+// a coloured strip and an arrow that points at the cursor. It never comes back at the spot where it
+// was last hidden or clicked. A tip of the focused control points at the control instead.
+// Its sizes are pixels at 96 DPI, scaled to the owner form's DPI.
 #ifndef LUMIVO_GUI_TOOLTIP_H
 #define LUMIVO_GUI_TOOLTIP_H
 
@@ -14,11 +16,18 @@
 
 enum : uint32_t { TooltipTimerId = 101, TooltipTimerPeriod = 100, TooltipFormId = 33 };
 
+// Pixels at 96 DPI.
 enum : int32_t {
     TooltipRestTolerance = 2, // pixels the mouse may move, in x and in y, and still rest
     TooltipRestTicks = 10,    // quiet ticks before the tip shows
     TooltipCursorGap = 8,     // between the cursor and the window
     TooltipStripWidth = 20,
+    TooltipTextLeft = 27, // the text's left edge beside the strip (7 when the strip is on the right)
+    TooltipTextTop = 5,
+    TooltipLineGap = 3,      // between two lines of text
+    TooltipExtraWidth = 36,  // the window's width beyond the text's
+    TooltipExtraHeight = 14, // the window's height beyond the text's (6 inside, 8 for the frame)
+    TooltipArrowInset = 3,   // from the corner of the strip to the arrow's tip
 };
 
 // Where the tooltip reads the mouse position from (GetCursorPos unless a test drives it).
@@ -40,6 +49,9 @@ public:
 
     // Places the window for text beside restPoint and shows it without activating it.
     void showTip();
+    // The same beside the point: below it when below is 1, above it when 0, and for -1 on the side
+    // of the work area's middle that has more room.
+    void showTipAt(POINT point, int below);
     // Hides a shown tip and remembers where.
     void hideTip();
     // The mouse came to rest at the point: the count starts again.
@@ -56,9 +68,13 @@ public:
     bool resting = false;
     bool hiddenAtValid = false;
     CursorReader readCursor = GetCursorPos;
+    HWND focusSeen = nullptr; // the focused window at the last tick
+    bool focusTip = false;    // the tip shown is the focused control's
 
 private:
     void stopResting();
+    // Shows the tip of a control that the keyboard just focused; false when there is none.
+    bool followFocus(POINT cursor);
 };
 
 #endif

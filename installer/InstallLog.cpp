@@ -6,8 +6,6 @@
 
 #include <windows.h>
 
-#include <stdio.h>
-
 static OwnedFileHandle LogFile;
 
 void OpenInstallLog(const Str& path)
@@ -30,11 +28,14 @@ static void WriteLine(const Str& line)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    wchar_t stamp[32];
-    swprintf(stamp, 32, L"%04u-%02u-%02u %02u:%02u:%02u  ", now.wYear, now.wMonth, now.wDay, now.wHour,
-             now.wMinute, now.wSecond);
+    Str year = DigitsOf(now.wYear, 10, 4), month = DigitsOf(now.wMonth, 10, 2), day = DigitsOf(now.wDay, 10, 2),
+        hour = DigitsOf(now.wHour, 10, 2), minute = DigitsOf(now.wMinute, 10, 2),
+        second = DigitsOf(now.wSecond, 10, 2);
+    const wchar_t* pieces[] = {year.text(), L"-", month.text(), L"-", day.text(), L" ", hour.text(), L":",
+                               minute.text(), L":", second.text(), L"  ", nullptr};
+    Str stamp = ConcatList(pieces);
     CharBuffer text;
-    text.appendText(stamp, TextLength(stamp));
+    text.appendText(stamp.text(), stamp.length());
     text.appendText(line.text(), line.length());
     for (int64_t i = 0; i < text.length(); i++)
         if (text.text()[i] == L'\r' || text.text()[i] == L'\n')

@@ -63,8 +63,11 @@ int32_t RunLicenceDialog(Form* owner, const wchar_t* title, const Str& text)
         EditText* licence = new EditText(content, Tr(L"&Licencja programu", L"&Licence"));
         licence->minLines = 20;
         licence->maxLines = 20;
+        // Its tooltip is no name for a screen reader.
+        licence->accessible.name = Tr(L"Licencja", L"Licence");
         ButtonsBar* buttons = new ButtonsBar(content);
-        Button* ok = new Button(buttons, L"OK", 1, Tr(L"Naciśnij, aby zamknąć okno.", L"Closes the window."));
+        Button* ok =
+            new Button(buttons, L"&OK", 1, Tr(L"Naciśnij, aby zamknąć okno.", L"Closes the window."));
         dialog->maxInitialWidth = 500;
         licence->setText(WithWindowsLineEnds(text).text());
         dialog->runModal(ok);

@@ -6,13 +6,17 @@
 #include "gui/AlertDialog.h"
 #include "gui/Button.h"
 #include "gui/CheckMark.h"
+#include "gui/Color.h"
+#include "gui/Dpi.h"
 #include "gui/EditLine.h"
 #include "gui/ElasticGroup.h"
 #include "gui/Label.h"
+#include "gui/ProgressBar.h"
 #include "gui/Space.h"
 #include "gui/WorkArea.h"
 #include "installer/ElevatedRelaunch.h"
 #include "installer/FolderBrowser.h"
+#include "installer/InstallHost.h"
 #include "installer/InstallLog.h"
 #include "installer/InstallProgram.h"
 #include "installer/InstallerSwitches.h"
@@ -39,11 +43,11 @@ MainForm::MainForm()
                   L"Lumivo", L"+OK", AlertWarning);
         throw Abort();
     }
-    logoBitmap.loadBitmap(AppInstance());
+    AppInstance(); // InternalError without a context, before any window exists
     initForm(FormDialogFrame, L"Main Form", nullptr, 104);
     Str title = Script.titleText.isEmpty() ? DefaultHeadline() : Script.titleText;
     setTitle(title.text());
-    loadIcon(101);
+    loadIcon(IconResourceId);
 
     rootGroup = new ElasticGroup(0, this);
     rootGroup->spacing = 12;
@@ -51,9 +55,9 @@ MainForm::MainForm()
     rootGroup->marginY = 12;
     setBounds(60, 60, 610, 510);
     rebuildFonts(0); // the DPI of the monitor that holds the window
-    headlineFont.makeBoldFont(L"Arial CE", MulDiv(24, dpi(), 96));
-    copyrightFont.makeBoldFont(L"Arial CE", MulDiv(18, dpi(), 96));
+    makeBannerPieces();
     buildControls();
+    progressBar = new ProgressBar(this, Unmanaged);
     if (Script.updateMode)
         settingsGroup->hide();
     fitWindow();
@@ -71,8 +75,38 @@ MainForm::MainForm()
 
 MainForm::~MainForm()
 {
+    delete progressBar;
+    progressBar = nullptr;
     if (backgroundBrush)
         DeleteObject(backgroundBrush);
+}
+
+void MainForm::makeBannerPieces()
+{
+    GdiObj headline;
+    headline.makeBoldFont(L"Arial CE", scaled(24));
+    GdiObj copyright;
+    copyright.makeBoldFont(L"Arial CE", scaled(18));
+    if (installButton)
+        installButton->setFont(headline);
+    headlineFont = headline;
+    copyrightFont = copyright;
+    // The icon's own image of this size where it has one: crisp at every common scale.
+    logoSize = scaled(LogoSide);
+    logoIcon.reset(LoadModuleIcon(AppInstance(), IconResourceId, logoSize, logoSize));
+}
+
+// Under the second status line, as wide as the lines may be.
+void MainForm::placeProgressBar()
+{
+    if (!progressBar)
+        return;
+    RECT client = clientRect();
+    DrawContext context = windowDC();
+    context.selectFont(normalFont());
+    int32_t top = scaled(108) + 2 * context.textExtent(L" ", 1).cy + scaled(12);
+    SizeLimits limits = progressBar->sizeLimits();
+    progressBar->setBounds(scaled(64), top, client.right - scaled(64), top + limits.minHeight);
 }
 
 void MainForm::buildControls()
@@ -99,7 +133,7 @@ void MainForm::buildControls()
             startMenuBox = new CheckMark(boxes, Tr(L"w Menu &Start", L"in the &Start Menu"), StartMenuBoxId,
                                          Script.startMenuShortcut);
         if (!Script.desktopText.isEmpty())
-            desktopBox = new CheckMark(boxes, Tr(L"&na Pulpicie", L"&on Desktop"), DesktopBoxId,
+            desktopBox = new CheckMark(boxes, Tr(L"na P&ulpicie", L"&on Desktop"), DesktopBoxId,
                                        Script.desktopShortcut);
         new Space(shortcutRow);
     }
@@ -132,11 +166,6 @@ void MainForm::buildControls()
     new Button(bottomRow, Tr(L"&Nie instaluj", L"&Exit"), CommandExit, L"");
 }
 
-int32_t MainForm::scaled(int32_t value)
-{
-    return MulDiv(value, static_cast<int>(dpi()), 96);
-}
-
 // As high as the content needs, at least 550 wide, centred on its monitor.
 void MainForm::fitWindow()
 {
@@ -161,20 +190,45 @@ void MainForm::SetStatusOf(InstallHost& host, const Str& line1, const Str& line2
     static_cast<MainForm*>(host.owner)->setStatus(line1, line2);
 }
 
+void MainForm::SetProgressOf(InstallHost& host, int64_t done, int64_t total)
+{
+    static_cast<MainForm*>(host.owner)->setProgress(done, total);
+}
+
+void MainForm::setProgress(int64_t done, int64_t total)
+{
+    if (progressBar && shown && !progressBar->isShown()) {
+        placeProgressBar();
+        progressBar->show();
+    }
+    if (progressBar)
+        progressBar->setProgress(done, total);
+    taskbarProgress.show(hwnd, done, total);
+    // The copying runs on this thread: between two steps the window repaints and answers (the
+    // system would mark it "Not Responding" otherwise). Nothing but the cancel question can start.
+    pumpMessages();
+}
+
 void MainForm::installNow()
 {
+    InstallHost host;
+    host.form = this;
+    host.owner = this;
+    host.setStatus = SetStatusOf;
+    host.setProgress = SetProgressOf;
+    host.writeLog = LogToInstallLog;
+    runningHost = &host;
+    installing = true;
     try {
-        InstallHost host;
-        host.form = this;
-        host.owner = this;
-        host.setStatus = SetStatusOf;
-        host.writeLog = LogToInstallLog;
         InstallProgram(host);
     } catch (const Abort&) {
     } catch (const Error& error) {
         setStatus(Str(FailedInstallation()), Str());
         ShowError(this, FailedInstallation(), error);
     }
+    installing = false;
+    runningHost = nullptr;
+    taskbarProgress.clear(hwnd);
 }
 
 void MainForm::onInstall()
@@ -190,9 +244,18 @@ void MainForm::onInstall()
 
 void MainForm::confirmCancel()
 {
+    if (installing && (!runningHost || runningHost->cancelRequested))
+        return; // the question was answered Yes already
     try {
-        if (alert(Tr(L"Chcesz zrezygnować z instalacji programu?", L"Do you want to cancel the program installation?"),
-                  L"Lumivo", Tr(L"+Tak|-Nie", L"+Yes|-No"), AlertWarning) == 0)
+        if (alert(Tr(L"Chcesz zrezygnować z instalacji programu?",
+                     L"Do you want to cancel the program installation?"),
+                  L"Lumivo", Tr(L"+Tak|-Nie", L"+Yes|-No"), AlertWarning) != 0)
+            return;
+        if (installing)
+            // The installation stops at its next file and undoes what it wrote; onInstall then
+            // ends the loop.
+            runningHost->cancelRequested = true;
+        else
             quitLoop();
     } catch (const Error& error) {
         ShowError(this, Tr(L"Błąd - Lumivo", L"Error - Lumivo"), error);
@@ -206,6 +269,10 @@ void MainForm::onClose(MessageRecord& record)
 
 void MainForm::runCommand(uint32_t id)
 {
+    // While the installation runs the controls are gone, but Enter, Esc and the mnemonics still
+    // reach this form: only Esc (the cancel question) is answered.
+    if (installing && id != CommandExit)
+        return;
     switch (id) {
     case CommandInstall:
         onInstall();
@@ -248,8 +315,11 @@ void MainForm::drawBackdrop(DrawContext& context)
 {
     RECT client = clientRect();
     HDC dc = context.dc();
+    // White and black, unless a high-contrast theme asks for its own colours.
+    bool contrast = HighContrastOn();
     RECT banner = {client.left, client.top, client.right, scaled(60)};
-    context.fillSolid(banner, RGB(255, 255, 255));
+    context.fillSolid(banner, contrast ? GetSysColor(COLOR_WINDOW) : RGB(255, 255, 255));
+    SetTextColor(dc, contrast ? GetSysColor(COLOR_WINDOWTEXT) : RGB(0, 0, 0));
 
     context.selectFont(headlineFont);
     if (!Script.titleText.isEmpty()) {
@@ -287,6 +357,7 @@ void MainForm::drawBackdrop(DrawContext& context)
 
     context.selectFont(normalFont());
     SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     static const wchar_t signature[] = L"Lumivo by Quenbar";
     context.textOut(scaled(12), client.bottom - scaled(12) - context.lineHeight(), signature, TextLength(signature));
     if (!statusLine1.isEmpty())
@@ -295,13 +366,8 @@ void MainForm::drawBackdrop(DrawContext& context)
         context.textOut(scaled(64), scaled(108) + context.textExtent(L" ", 1).cy, statusLine2.text(),
                         statusLine2.length());
 
-    if (!logoBitmap.isNull()) {
-        DrawContext memory;
-        memory.openMemoryDC(&context);
-        HGDIOBJ previous = SelectObject(memory.dc(), logoBitmap.handle());
-        BitBlt(dc, scaled(10), scaled(10), 32, 31, memory.dc(), 0, 0, SRCCOPY);
-        SelectObject(memory.dc(), previous);
-    }
+    if (logoIcon)
+        DrawIconEx(dc, scaled(10), scaled(10), logoIcon.get(), logoSize, logoSize, 0, nullptr, DI_NORMAL);
 }
 
 void MainForm::rebuildBackgroundBrush()
@@ -339,6 +405,22 @@ void MainForm::defaultProc(MessageRecord& record)
     case WM_SIZE:
         Form::defaultProc(record);
         rebuildBackgroundBrush();
+        if (progressBar && progressBar->isShown())
+            placeProgressBar();
+        return;
+    case WM_DPICHANGED:
+        // The banner follows first, so that the layout measures the Install button in its new font.
+        setDpi(HIWORD(record.wParam));
+        try {
+            makeBannerPieces();
+        } catch (const Error&) {
+            // the banner keeps its pieces of the old scale
+        }
+        Form::defaultProc(record);
+        rebuildBackgroundBrush();
+        if (progressBar && progressBar->isShown())
+            placeProgressBar();
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
         return;
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC: {

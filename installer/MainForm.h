@@ -1,13 +1,16 @@
-// The installer's only main window: a painted banner with the headline, the installation
-// directory with Browse, the shortcut check boxes, Install, the all-users button, and a bottom
-// bar with Licence and Exit. Install hides the controls and shows the progress of the
-// installation in two status lines painted on the window's own background.
+// The installer's only main window: a painted banner with the logo and the headline, the
+// installation directory with Browse, the shortcut check boxes, Install, the all-users button, and
+// a bottom bar with Licence and Exit. Install hides the controls and shows the progress of the
+// installation in two status lines painted on the window's own background and a progress bar
+// under them (and on the taskbar button); the window keeps answering meanwhile.
 #ifndef LUMIVO_INSTALLER_MAINFORM_H
 #define LUMIVO_INSTALLER_MAINFORM_H
 
 #include "core/Str.h"
 #include "gui/Form.h"
 #include "gui/GdiObj.h"
+#include "gui/OwnedIcon.h"
+#include "gui/TaskbarProgress.h"
 
 #include <windows.h>
 
@@ -15,6 +18,7 @@ class Button;
 class CheckMark;
 class EditLine;
 class ElasticGroup;
+class ProgressBar;
 struct InstallHost;
 
 // Command ids of the main form.
@@ -28,6 +32,9 @@ enum : uint32_t {
     StartMenuBoxId = 40008,
     DesktopBoxId = 40009,
 };
+
+enum : uint32_t { IconResourceId = 101 };
+enum : int32_t { LogoSide = 32 }; // the banner's logo, in pixels at 96 DPI
 
 class MainForm : public Form {
 public:
@@ -47,10 +54,11 @@ public:
     void setStatus(const Str& line1, const Str& line2);
     // The status setter of the installation procedure for this form.
     static void SetStatusOf(InstallHost& host, const Str& line1, const Str& line2);
+    // Its progress setter.
+    static void SetProgressOf(InstallHost& host, int64_t done, int64_t total);
 
     GdiObj headlineFont;
     GdiObj copyrightFont;
-    GdiObj logoBitmap;
     ElasticGroup* rootGroup = nullptr;  // the content, owned by the form
     EditLine* directoryField = nullptr; // owned by its group
     Str statusLine1;
@@ -61,8 +69,21 @@ public:
     bool brushReady = false;
     ElasticGroup* settingsGroup = nullptr;
     Button* installButton = nullptr;
+    OwnedIcon logoIcon;                 // the application's icon at the logo's size
+    int32_t logoSize = 0;               // pixels, at the form's DPI
+    ProgressBar* progressBar = nullptr; // owned; placed by hand under the status lines
+    TaskbarProgress taskbarProgress;
+    bool installing = false;            // the installation runs: only the cancel question is answered
+    InstallHost* runningHost = nullptr; // the running installation's host, where Cancel goes
+
+    // Shows done out of total on the progress bar and the taskbar button, then handles the waiting
+    // messages, so that the window repaints and answers.
+    void setProgress(int64_t done, int64_t total);
 
 private:
+    // The banner's fonts and logo at the form's DPI; the Install button gets the new headline font.
+    void makeBannerPieces();
+    void placeProgressBar();
     void buildControls();
     void fitWindow();
     void runCommand(uint32_t id);
@@ -71,7 +92,6 @@ private:
     void installNow();
     void drawBackdrop(DrawContext& context);
     void rebuildBackgroundBrush();
-    int32_t scaled(int32_t value);
 };
 
 #endif

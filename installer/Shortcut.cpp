@@ -13,6 +13,12 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+// The shell link's identifiers, defined here rather than taken from the uuid library, whose one
+// object carries every identifier Windows knows (40 KB of the program).
+static const GUID ShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+static const GUID ShellLinkInterface = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+static const GUID PersistFileInterface = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
 int StartMenuFolder(bool perUser)
 {
     return perUser ? CSIDL_STARTMENU : CSIDL_COMMON_STARTMENU;
@@ -47,9 +53,9 @@ void CreateShortcut(InstallHost& host, int csidl, const Str& linkName, const Str
     {
         ComPtr<IShellLinkW> link;
         ComPtr<IPersistFile> file;
-        saved = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+        saved = SUCCEEDED(CoCreateInstance(ShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, ShellLinkInterface,
                                            link.receiveVoid())) &&
-                SUCCEEDED(link->QueryInterface(IID_IPersistFile, file.receiveVoid())) &&
+                SUCCEEDED(link->QueryInterface(PersistFileInterface, file.receiveVoid())) &&
                 SUCCEEDED(link->SetDescription(linkName.text())) &&
                 SUCCEEDED(link->SetIconLocation(targetPath.text(), 0)) &&
                 SUCCEEDED(link->SetPath(targetPath.text())) && SUCCEEDED(link->SetShowCmd(SW_SHOW)) &&

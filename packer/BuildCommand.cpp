@@ -163,7 +163,8 @@ void BuildSetup(const BuildOptions& options)
     for (const PayloadFile& file : payload.files)
         totalBytes += file.size;
     Progress progress(payload.files.size(), totalBytes, options.quiet);
-    std::vector<PackedEntry> entries = PackFiles(payload.files, options.level, options.jobs, progress);
+    std::vector<PackedEntry> entries =
+        PackFiles(payload.files, options.level, options.jobs, progress, options.codec);
     bool appended = WriteSetup(options.output, parts, payload.files, entries);
 
     if (!options.quiet) {
@@ -173,6 +174,16 @@ void BuildSetup(const BuildOptions& options)
                      options.output.c_str(), payload.files.size(), static_cast<unsigned long long>(totalBytes),
                      static_cast<unsigned long long>(archive), appended ? "appended" : "in resource 103");
     }
+}
+
+static EntryCodec CodecOption(const CommandLine& line)
+{
+    std::string codec = line.value("--codec", "deflate");
+    if (codec == "deflate")
+        return EntryCodec::Deflate;
+    if (codec == "lzma")
+        return EntryCodec::Lzma;
+    Refuse("option --codec takes deflate or lzma, not \"" + codec + "\"");
 }
 
 fs::path DefaultStub()
@@ -202,6 +213,7 @@ int RunBuild(const std::vector<std::string>& args)
                                          {"", "--uninstaller", true},
                                          {"", "--no-uninstaller", false},
                                          {"", "--level", true},
+                                         {"", "--codec", true},
                                          {"", "--jobs", true},
                                          {"", "--follow-links", false},
                                          {"-q", "--quiet", false}},
@@ -224,6 +236,9 @@ int RunBuild(const std::vector<std::string>& args)
         options.uninstaller.clear();
     else
         options.uninstaller = line.has("--uninstaller") ? fs::path(line.value("--uninstaller")) : DefaultUninstaller();
+    options.codec = CodecOption(line);
+    if (options.codec == EntryCodec::Lzma && line.has("--level"))
+        Refuse("--level sets the deflate level; --codec lzma always packs at liblzma's preset 9 extreme");
     options.level = IntegerOption(line, "--level", 12, 1, 12);
     int cores = static_cast<int>(std::thread::hardware_concurrency());
     options.jobs = IntegerOption(line, "--jobs", cores > 0 ? cores : 1, 1, 1024);

@@ -2,6 +2,8 @@
 #ifndef LUMIVO_PACKER_BUILDCOMMAND_H
 #define LUMIVO_PACKER_BUILDCOMMAND_H
 
+#include "packer/EntryPacker.h"
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -18,7 +20,8 @@ struct BuildOptions {
     std::filesystem::path stub;
     std::filesystem::path icon; // replaces the stub's icon group 101 when given
     bool appended = false;      // the archive behind the image instead of in resource 103
-    int level = 12;
+    EntryCodec codec = EntryCodec::Deflate;
+    int level = 12; // deflate's
     int jobs = 1;
     bool quiet = false;
     bool followLinks = false; // pack links to files inside the folders instead of refusing them

@@ -1,6 +1,7 @@
 #include "packer/EntryPacker.h"
 
 #include "archive/ArchiveFormat.h"
+#include "packer/LzmaEncoder.h"
 #include "packer/PackError.h"
 #include "packer/Progress.h"
 
@@ -34,14 +35,22 @@ Compressor NewCompressor(int level)
     return compressor;
 }
 
-PackedEntry Pack(libdeflate_compressor* compressor, const uint8_t* bytes, size_t size)
+// A compressor for each worker: libdeflate's is made once, liblzma makes its own for each file.
+Compressor NewCompressor(int level, EntryCodec codec)
+{
+    return codec == EntryCodec::Deflate ? NewCompressor(level) : Compressor();
+}
+
+PackedEntry Pack(libdeflate_compressor* compressor, EntryCodec codec, const uint8_t* bytes, size_t size)
 {
     PackedEntry entry;
-    entry.kind = EntryKindZlib;
+    entry.kind = codec == EntryCodec::Lzma ? EntryKindLzma : EntryKindZlib;
     entry.size = static_cast<int32_t>(size);
     // Room for one byte less than the file: a stream that does not fit is no gain, and a packed
     // size equal to the size would be read as raw.
-    if (size > 1) {
+    if (size > 1 && codec == EntryCodec::Lzma) {
+        LzmaEncode(bytes, size, size - 1, entry.data);
+    } else if (size > 1) {
         entry.data.resize(size - 1);
         size_t packed = libdeflate_zlib_compress(compressor, bytes, size, entry.data.data(), size - 1);
         entry.data.resize(packed);
@@ -103,13 +112,14 @@ std::vector<uint8_t> ReadFile(const PayloadFile& file)
 
 } // namespace
 
-PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level)
+PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec)
 {
-    Compressor compressor = NewCompressor(level);
-    return Pack(compressor.get(), bytes, size);
+    Compressor compressor = NewCompressor(level, codec);
+    return Pack(compressor.get(), codec, bytes, size);
 }
 
-std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs, Progress& progress)
+std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs,
+                                   Progress& progress, EntryCodec codec)
 {
     std::vector<PackedEntry> entries(files.size());
     // Largest first, so that no big file starts last while the other threads are idle.
@@ -127,12 +137,12 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
 
     auto work = [&] {
         try {
-            Compressor compressor = NewCompressor(level);
+            Compressor compressor = NewCompressor(level, codec);
             for (size_t i; !stop && (i = next++) < order.size();) {
                 size_t index = order[i];
                 try {
                     std::vector<uint8_t> bytes = ReadFile(files[index]);
-                    entries[index] = Pack(compressor.get(), bytes.data(), bytes.size());
+                    entries[index] = Pack(compressor.get(), codec, bytes.data(), bytes.size());
                     progress.fileDone(bytes.size());
                 } catch (...) {
                     // Of several failures, report the one of the first file in archive order.

@@ -1,5 +1,6 @@
 // Compressing the payload's files into the archive's entries on all cores: each file whole into
-// one zlib stream with libdeflate, or stored raw when that would not make it smaller.
+// one zlib stream with libdeflate or one LZMA stream with liblzma, or stored raw when that would
+// not make it smaller.
 #ifndef LUMIVO_PACKER_ENTRYPACKER_H
 #define LUMIVO_PACKER_ENTRYPACKER_H
 
@@ -10,6 +11,10 @@
 
 class Progress;
 
+// How the entries are compressed: zlib streams (kind 1) or LZMA streams at liblzma's preset 9
+// extreme (kind 2).
+enum class EntryCodec { Deflate, Lzma };
+
 struct PackedEntry {
     std::vector<uint8_t> data; // the bytes as stored
     uint32_t kind;
@@ -17,11 +22,12 @@ struct PackedEntry {
     uint32_t crc; // of data
 };
 
-// One file's bytes as an entry at a libdeflate level (1 to 12).
-PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level);
+// One file's bytes as an entry at a libdeflate level (1 to 12; not used by LZMA).
+PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec = EntryCodec::Deflate);
 
 // Every file of the list, in its order, read and packed by jobs threads (largest files first).
 // Refuses a file that cannot be read, or that is no longer the listed file of the listed size.
-std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs, Progress& progress);
+std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs,
+                                   Progress& progress, EntryCodec codec = EntryCodec::Deflate);
 
 #endif

@@ -69,14 +69,22 @@ RebuiltImage RebuildImage(const std::vector<uint8_t>& stub, const PeLayout& layo
     uint64_t virtualSize = section.size;
     uint64_t rawSize = AlignUp(virtualSize, layout.fileAlignment);
 
+    // The section starts on a page boundary of the file: a loader can then map its pages from the
+    // file as they are touched (Wine reads a section at any other offset whole into the program's
+    // own memory when it starts), so the archive in it is never copied.
+    const uint64_t page = 0x1000;
+    uint64_t rawStart = AlignUp(old.rawOffset, page);
+
     RebuiltImage image;
     uint8_t* h = image.bytes.own(std::vector<uint8_t>(stub.begin(), stub.begin() + layout.sizeOfHeaders));
     image.bytes.borrow(stub.data() + layout.sizeOfHeaders, old.rawOffset - layout.sizeOfHeaders);
+    image.bytes.zeros(static_cast<size_t>(rawStart - old.rawOffset));
     image.bytes.append(std::move(section));
     image.bytes.zeros(static_cast<size_t>(rawSize - virtualSize));
 
     WriteU32(h + old.header + 8, static_cast<uint32_t>(virtualSize));
     WriteU32(h + old.header + 16, static_cast<uint32_t>(rawSize));
+    WriteU32(h + old.header + 20, static_cast<uint32_t>(rawStart));
     WriteU32(h + old.header + 36, ReadOnlyData);
     WriteU32(h + layout.directoryField(DirectoryResources), old.virtualAddress);
     WriteU32(h + layout.directoryField(DirectoryResources) + 4, static_cast<uint32_t>(virtualSize));
@@ -86,7 +94,7 @@ RebuiltImage RebuildImage(const std::vector<uint8_t>& stub, const PeLayout& layo
 
     // Behind it, the base relocations: nothing points into them but their directory entry.
     uint64_t nextAddress = old.virtualAddress + AlignUp(virtualSize, layout.sectionAlignment);
-    uint64_t nextRaw = old.rawOffset + rawSize;
+    uint64_t nextRaw = rawStart + rawSize;
     for (size_t i = r + 1; i < layout.sections.size(); i++) {
         const PeSection& moved = layout.sections[i];
         uint64_t movedRaw = AlignUp(moved.rawSize, layout.fileAlignment);

@@ -43,10 +43,10 @@ static Str MakePrivateFolder()
     for (int attempt = 0; attempt < 100; attempt++) {
         LARGE_INTEGER counter;
         QueryPerformanceCounter(&counter);
-        wchar_t name[64];
-        swprintf(name, 64, L"Lumivo-%08lx%08lx", GetCurrentProcessId() ^ static_cast<DWORD>(counter.HighPart),
-                 static_cast<DWORD>(counter.LowPart) + attempt * 7919u);
-        Str folder = Concat(temp, name);
+        Str high = DigitsOf(GetCurrentProcessId() ^ static_cast<DWORD>(counter.HighPart), 16, 8);
+        Str low = DigitsOf(static_cast<DWORD>(counter.LowPart + attempt * 7919u), 16, 8);
+        const wchar_t* name[] = {temp, L"Lumivo-", high.text(), low.text(), nullptr};
+        Str folder = ConcatList(name);
         if (CreateDirectoryW(folder.text(), &attributes))
             return folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
@@ -80,10 +80,9 @@ static bool StartCopy(const Str& copy, const Str& folder, const Str& original, c
         return false;
     }
     OwnedHandle selfHandle(self);
-    wchar_t handleText[32];
-    swprintf(handleText, 32, L"%llu", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(self)));
+    Str handleText = DigitsOf(reinterpret_cast<uintptr_t>(self), 10, 1);
     Str command = Quoted(copy);
-    const wchar_t* middle[] = {L" ", FinishSwitch, L" ", handleText, L" ", nullptr};
+    const wchar_t* middle[] = {L" ", FinishSwitch, L" ", handleText.text(), L" ", nullptr};
     command.append(ConcatList(middle));
     command.append(Quoted(original));
     command.append(Str(L" "));

@@ -3,6 +3,7 @@
 #include "archive/ArchiveReader.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
+#include "gui/Color.h"
 #include "gui/EditLine.h"
 #include "installer/ElevatedRelaunch.h"
 #include "installer/FolderBrowser.h"
@@ -17,82 +18,13 @@
 #include "support/ArchiveBuilder.h"
 #include "support/ModalHelper.h"
 #include "support/TestFiles.h"
+#include "tests/app/AppScene.h"
 
 #include <windows.h>
 #include <objbase.h>
 #include <shlobj.h>
 
 namespace {
-
-// The installer's world for one test: context, COM, an archive in memory and a program's settings.
-struct AppScene {
-    AppScene()
-    {
-        CoInitialize(nullptr);
-        CreateAppContext(&context, GetModuleHandleW(nullptr));
-        context.exitCode = 1;
-        Language = LangEnglish;
-        isAdmin = true;
-        archive = RawRecord(u"_de_install.exe", "uninstaller") + RawRecord(u"_de_installu.exe", "uninstaller") +
-                  ZlibRecord(u"hello.exe", "program") + ZlibRecord(u"licence.txt", "First line\nsecond line\n") +
-                  EndRecord();
-        UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
-        ScriptValues.clear();
-        ScriptValues.set(Str(L"copy-files"), Str(L"hello.exe"));
-        Script = InstallScript();
-        Script.programName = L"LumivoAppTest";
-        Script.exeFile = L"hello.exe";
-        Script.installDir = scratch.path(L"LumivoAppTest").c_str();
-        Script.licenceEntry = L"licence.txt";
-        Script.copyrightText = L"Copyright (c) Quenbar";
-        Script.startMenuText = L"yes";
-        Script.startMenuShortcut = true;
-        Script.preferShared = true;
-    }
-    ~AppScene()
-    {
-        StopAnsweringAlerts();
-        UnregisterUninstaller(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoAppTest")));
-        UnregisterUninstaller(HKEY_CURRENT_USER, UninstallKeyPath(Str(L"LumivoAppTest")));
-        ReleaseInstallScript();
-        ReleaseArchive();
-        Language = LangPolish;
-        DestroyAppContext(&context);
-        CoUninitialize();
-    }
-    AppContext context = {};
-    ScratchDir scratch;
-    std::string archive;
-};
-
-HWND ThreadWindow(const wchar_t* className)
-{
-    struct Search {
-        const wchar_t* className;
-        HWND found;
-    } search = {className, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM param) -> BOOL {
-            Search* s = reinterpret_cast<Search*>(param);
-            wchar_t name[64];
-            GetClassNameW(window, name, 64);
-            if (IsWindowVisible(window) && lstrcmpW(name, s->className) == 0) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512];
-    int length = GetWindowTextW(window, text, 512);
-    return std::wstring(text, length > 0 ? length : 0);
-}
 
 // Records the command line of a relaunched copy of this test program.
 struct RecordedRelaunch {
@@ -270,6 +202,35 @@ TEST_CASE("Install takes the field and the check boxes, installs and ends the lo
     REQUIRE(SeenAlerts().size() == 1);
     CHECK(SeenAlerts()[0].text == L"Installation completed successfully.");
     delete form;
+}
+
+TEST_CASE("a high-contrast theme: the banner and the texts on the backdrop take its colours")
+{
+    AppScene scene;
+    // Wine has no high-contrast mode to switch on: the form is told so, and the colours are set.
+    int elements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT};
+    COLORREF saved[] = {GetSysColor(COLOR_WINDOW), GetSysColor(COLOR_WINDOWTEXT)};
+    COLORREF theme[] = {RGB(0, 0, 0), RGB(255, 255, 0)};
+    REQUIRE(SetSysColors(2, elements, theme));
+    HighContrastReader previous = ReadHighContrast;
+    ReadHighContrast = [] { return true; };
+    MainForm* form = new MainForm();
+    form->setStatus(Str(L"Copying files..."), Str());
+    HDC dc = GetDC(form->handle());
+    RECT client = form->clientRect();
+    COLORREF banner = GetPixel(dc, client.right - 5, form->scaled(5));
+    bool yellowText = false; // the status line, yellow or nearly so where its letters are smoothed
+    for (int y = form->scaled(96); y < form->scaled(96) + 20 && !yellowText; y++)
+        for (int x = form->scaled(64); x < form->scaled(64) + 100 && !yellowText; x++) {
+            COLORREF pixel = GetPixel(dc, x, y);
+            yellowText = GetRValue(pixel) > 160 && GetGValue(pixel) > 160 && GetBValue(pixel) < 80;
+        }
+    ReleaseDC(form->handle(), dc);
+    delete form;
+    ReadHighContrast = previous;
+    SetSysColors(2, elements, saved);
+    CHECK(banner == RGB(0, 0, 0));
+    CHECK(yellowText);
 }
 
 TEST_CASE("update mode installs while the window stays hidden")

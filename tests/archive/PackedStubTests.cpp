@@ -78,10 +78,10 @@ TEST_CASE("the archive is found where the packer put it: resource 103, or append
     const wchar_t* layout = _wgetenv(L"LUMIVO_PACKED_LAYOUT");
     REQUIRE(layout);
     if (std::wstring(layout) == L"appended") {
-        CHECK_FALSE(Payload.programFile.isNull());
+        CHECK(Payload.fileView != nullptr);
     } else {
         // in place in the mapped image: nothing is read from the file by name
-        CHECK(Payload.programFile.isNull());
+        CHECK(Payload.fileView == nullptr);
         HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(103), RT_RCDATA);
         REQUIRE(resource);
         CHECK(Payload.base == LockResource(LoadResource(nullptr, resource)));

@@ -72,6 +72,32 @@ TEST_CASE("the first of two equal names wins")
     CHECK(Text(ReadEntry(L"Same.txt")) == "first");
 }
 
+TEST_CASE("thousands of names: each found at its first record, as the walk from the start finds it")
+{
+    std::string bytes;
+    std::u16string longName(300, u'n');
+    for (int i = 0; i < 3000; i++) {
+        std::string name = "Dir" + std::to_string(i % 13) + "\\File" + std::to_string(i) + ".txt";
+        bytes += RawRecord(std::u16string(name.begin(), name.end()), std::to_string(i));
+    }
+    bytes += RawRecord(u"DIR5\\FILE5.TXT", "later") + RawRecord(longName + u"1", "long one") +
+             RawRecord(longName + u"2", "long two") + RawRecord(u"\u00C4pfel", "first") + RawRecord(u"\u00E4PFEL", "second");
+    ArchiveInUse archive(bytes + EndRecord());
+    ArchiveWalk walk = StartWalk(Bytes(archive.bytes), static_cast<int64_t>(archive.bytes.size()));
+    ArchiveEntry entry;
+    for (int i = 0; i < 3000; i++) {
+        REQUIRE(NextEntry(walk, entry));
+        std::wstring upper = L"DIR" + std::to_wstring(i % 13) + L"\\FILE" + std::to_wstring(i) + L".TXT";
+        CHECK(FindEntry(upper.c_str(), -1) == entry.record);
+    }
+    CHECK(Text(ReadEntry(L"dir5\\file5.txt")) == "5");
+    std::wstring wideLong(300, L'N');
+    CHECK(Text(ReadEntry((wideLong + L"2").c_str())) == "long two");
+    CHECK(Text(ReadEntry(L"\u00E4pfel")) == "first");
+    CHECK(FindEntry(L"Dir1\\File1.tx", -1) == nullptr);
+    CHECK(FindEntry(L"Dir1/File1.txt", -1) == nullptr);
+}
+
 TEST_CASE("entries of every stored form read back exactly")
 {
     std::string text = RepeatedText(200);
@@ -154,6 +180,48 @@ TEST_CASE("a size that the stored bytes cannot give fails as corrupted before it
         CHECK(reported == name);
     }
     CHECK(Text(ReadEntry(L"fine.txt")) == "fine");
+}
+
+// RepeatedText(200) as liblzma writes it at preset 9 extreme (lc 3, lp 0, pb 2, a 4 KiB
+// dictionary), without and with an end marker: the two forms that the decoder accepts.
+static const char LzmaText[] = "5D0010000000329B8AEFF21B4F9FFF1407D5A2E3C64AE38B63B6765F57CF5C4F"
+                               "6EAA05932CE154509DB2A83C1A11F4671E6DA26AAF0CA8A17DFF33831FF6A235"
+                               "76227F7E2906E570F3F518DA00";
+static const char LzmaTextWithMarker[] = "5D0010000000329B8AEFF21B4F9FFF1407D5A2E3C64AE38B63B6765F57CF5C4F"
+                                         "6EAA05932CE154509DB2A83C1A11F4671E6DA26AAF0CA8A17DFF33831FF6A235"
+                                         "76227F7E2906E570F3F8673CB0FFFEC04000";
+
+static std::string FromHex(const char* hex)
+{
+    std::string bytes;
+    for (size_t i = 0; hex[i] && hex[i + 1]; i += 2)
+        bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+    return bytes;
+}
+
+TEST_CASE("LZMA entries read back exactly and fail as corrupted when damaged")
+{
+    std::string text = RepeatedText(200), stream = FromHex(LzmaText), marked = FromHex(LzmaTextWithMarker);
+    int32_t size = static_cast<int32_t>(text.size());
+    std::string flipped = stream;
+    flipped[40] ^= 0x04;
+    ArchiveInUse archive(Record(u"lzma.txt", EntryKindLzma, stream, size, 666) +
+                         Record(u"marked.txt", EntryKindLzma, marked, size) +
+                         Record(u"short.txt", EntryKindLzma, stream, size + 1) +
+                         Record(u"long.txt", EntryKindLzma, stream, size - 1) +
+                         Record(u"cut.txt", EntryKindLzma, stream.substr(0, stream.size() - 1), size) +
+                         Record(u"flipped.txt", EntryKindLzma, flipped, size) +
+                         RecordWithCrc(u"crc.txt", EntryKindLzma, flipped, size,
+                                       Crc32(Bytes(stream), static_cast<int64_t>(stream.size()))) +
+                         EndRecord());
+    CHECK(Text(ReadEntry(L"lzma.txt")) == text);
+    CHECK(LastEntryTime == 666);
+    CHECK(Text(ReadEntry(L"marked.txt")) == text);
+    for (const wchar_t* name : {L"short.txt", L"long.txt", L"cut.txt", L"flipped.txt", L"crc.txt"}) {
+        std::wstring reported;
+        CHECK(CodeOfRead(name, &reported) == ErrCorrupted);
+        CHECK(reported == name);
+    }
 }
 
 TEST_CASE("a missing entry is file-not-found with the requested name")
@@ -251,11 +319,13 @@ TEST_CASE("an appended archive is found through its trailer")
     WriteWholeFile(dir.path(L"setup.exe"), Appended(program, archive));
     CHECK(CodeOfFile(dir.path(L"setup.exe")) == 0);
     CHECK(Payload.length == static_cast<int32_t>(archive.size()));
-    CHECK(Payload.programFile.length() == static_cast<int64_t>(program.size() + archive.size() + 16));
+    // The archive is read in place, inside a view of the whole program file.
+    REQUIRE(Payload.fileView);
+    CHECK(Payload.base == static_cast<const uint8_t*>(Payload.fileView) + program.size());
     CHECK(Text(ReadEntry(L"install.script")) == "name=Demo");
     CHECK(Text(ReadEntry(L"b.bin")) == "bb");
     ReleaseArchive();
-    CHECK(Payload.programFile.isNull());
+    CHECK(Payload.fileView == nullptr);
 }
 
 TEST_CASE("a wrong trailer is corrupted, naming the program path")

@@ -19,7 +19,7 @@ TEST_CASE("the archive in resource 103 is used in place")
     REQUIRE(resource);
     CHECK(Payload.base == LockResource(LoadResource(nullptr, resource)));
     CHECK(Payload.length == static_cast<int32_t>(SizeofResource(nullptr, resource)));
-    CHECK(Payload.programFile.isNull()); // no copy of the program file
+    CHECK(Payload.fileView == nullptr); // no view of the program file: the resource is used in place
 
     StrArray names = ListEntryNames();
     REQUIRE(names.length() == 2);

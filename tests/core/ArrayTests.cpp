@@ -69,6 +69,25 @@ TEST_CASE("insertion bounds and an unchanged target after a failure")
     CHECK_THROWS_AS(bytes.resize(-1), IndexError);
 }
 
+TEST_CASE("room for filling keeps what was there and is sized exactly")
+{
+    ByteArray bytes;
+    bytes.resizeForFilling(3);
+    REQUIRE(bytes.length() == 3);
+    memcpy(bytes.items(), "abc", 3);
+    ByteArray shared = bytes;
+    bytes.resizeForFilling(100000); // grows: a block of its own, the old one stays with shared
+    REQUIRE(bytes.length() == 100000);
+    CHECK(memcmp(bytes.items(), "abc", 3) == 0);
+    CHECK(shared.length() == 3);
+    bytes.resizeForFilling(2);
+    CHECK(bytes.length() == 2);
+    bytes.resizeForFilling(3); // within the capacity: no new block
+    CHECK(bytes.length() == 3);
+    CHECK(memcmp(bytes.items(), "ab", 2) == 0);
+    CHECK_THROWS_AS(bytes.resizeForFilling(-1), IndexError);
+}
+
 TEST_CASE("inserting a range of the same array")
 {
     StrArray a;

@@ -3,6 +3,7 @@
 #include "core/CharCase.h"
 #include "core/Error.h"
 #include "core/Str.h"
+#include "core/StrFormat.h"
 #include "core/Utf8.h"
 
 #include <initializer_list>
@@ -84,6 +85,18 @@ TEST_CASE("IntToStr and RealToText")
     CHECK(Str(buffer) == L"0.5");
     RealToText(1e20, buffer);
     CHECK(Str(buffer) == L"1e+20");
+    CHECK(StrFormat(L"[] []", FormatArg(0.25), FormatArg(7)) == L"0.25 7");
+}
+
+TEST_CASE("DigitsOf pads with zeros like %0*u and %0*x")
+{
+    CHECK(DigitsOf(7, 10, 2) == L"07");
+    CHECK(DigitsOf(2026, 10, 4) == L"2026");
+    CHECK(DigitsOf(123456, 10, 2) == L"123456"); // never cut
+    CHECK(DigitsOf(0, 10, 1) == L"0");
+    CHECK(DigitsOf(0xBEEF, 16, 8) == L"0000beef");
+    CHECK(DigitsOf(UINT64_MAX, 10, 1) == L"18446744073709551615");
+    CHECK(DigitsOf(UINT64_MAX, 16, 1) == L"ffffffffffffffff");
 }
 
 TEST_CASE("CopyTextToBuffer needs room for the terminator")

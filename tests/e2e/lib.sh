@@ -3,7 +3,7 @@
 # pressing keys comes from tools/wine-desktop.sh.
 #
 # Expects: root (the project), pack (lumivo-pack), winbuild (the Windows build tree), work (a
-# scratch folder of the scenario).
+# scratch folder of the scenario); optionally pack_options, more options of lumivo-pack build.
 
 export LUMIVO_WINEPREFIX="$root/build/wineprefix-e2e"
 export WINEPREFIX="$LUMIVO_WINEPREFIX"
@@ -35,7 +35,8 @@ make_app() {
 
 # Packs the application folder into $work/setup.exe.
 pack_app() {
-    "$pack" build "$work/app" -o "$work/setup.exe" -q || fail "lumivo-pack build failed"
+    "$pack" build "$work/app" -o "$work/setup.exe" -q ${pack_options[@]+"${pack_options[@]}"} ||
+        fail "lumivo-pack build failed"
 }
 
 # Starts a setup program under Wine in the background; its pid in setup_pid.

@@ -1,6 +1,7 @@
 // Fuzz target over the portable archive format: on any bytes, the trailer search, the walk, the
-// CRC check, run unpacking and inflating into buffers of exact size must neither crash nor read
-// or write outside their buffers (built with AddressSanitizer, whose buffers are exact).
+// CRC check, run unpacking, inflating and LZMA decoding into buffers of exact size must neither
+// crash nor read or write outside their buffers (built with AddressSanitizer, whose buffers are
+// exact).
 #include "archive/ArchiveFormat.h"
 
 #include <stdint.h>

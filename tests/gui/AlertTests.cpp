@@ -5,12 +5,15 @@
 #include "gui/Button.h"
 #include "gui/Color.h"
 #include "gui/Dpi.h"
+#include "gui/Mnemonic.h"
 #include "gui/StaticIcon.h"
 #include "gui/StaticText.h"
 #include "gui/WindowRegistry.h"
+#include "support/AccessibleProbe.h"
 #include "support/ModalHelper.h"
 #include "tests/gui/GuiTestSupport.h"
 
+#include <oleacc.h>
 #include <windows.h>
 
 #include <functional>
@@ -78,6 +81,16 @@ static std::function<void()> Click(int index)
         AlertDialog* alert = ActiveAlert();
         REQUIRE(alert != nullptr);
         alert->buttons[index]->send(BM_CLICK, 0, 0);
+    };
+}
+
+// A key pressed on the keyboard (through the system's input), with a modifier held around it.
+static std::function<void()> RealKey(WORD key, WORD modifier = 0)
+{
+    return [key, modifier] {
+        AlertDialog* alert = ActiveAlert();
+        REQUIRE(alert != nullptr);
+        CHECK(modifier ? PressKey(*alert, key, {modifier}) : PressKey(*alert, key));
     };
 }
 
@@ -232,7 +245,7 @@ TEST_CASE("a missing default or cancel button: its command, Enter or Esc does no
     // "OK+" is a plain button: the "+" is part of its caption
     {
         AlertDialog alert(nullptr, Str(L"Message"), L"Title", L"OK+", AlertPlain);
-        CHECK(alert.buttons[0]->getText() == L"OK+");
+        CHECK(alert.buttons[0]->getText() == L"&OK+"); // a mnemonic of its own, like every button
         CHECK(alert.buttons[0]->id() == 50);
         CHECK(alert.iconControl == nullptr);
         CHECK(RunAlert(alert, {Key(VK_RETURN), Key(VK_ESCAPE), CloseBox(), StillOpen(), Click(0)}) == 0);
@@ -282,29 +295,29 @@ TEST_CASE("a message longer than 60 average characters wraps; the alert is as na
     for (int i = 0; i < 30; i++)
         message += L"several words ";
     AlertDialog alert(nullptr, Str(message.c_str()), L"Title", L"+OK", AlertWarning);
-    alert.loadAlertIcon(96);
+    alert.loadAlertIcon(alert.dpi()); // the monitor's
     alert.fitToContent();
     alert.fitToContent(); // as runModal does: the first fit of a window without a size misses its frame
-    REQUIRE(alert.dpi() == 96);
 
-    DrawContext context96 = alert.windowDC();
-    context96.selectFont(alert.normalFont());
-    int32_t wrap = alert.messageControl->wrapPixels(context96);
-    SIZE alphabet = context96.textExtent(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52);
+    DrawContext measure = alert.windowDC();
+    measure.selectFont(alert.normalFont());
+    int32_t wrap = alert.messageControl->wrapPixels(measure);
+    SIZE alphabet = measure.textExtent(L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52);
     CHECK(wrap == (alphabet.cx + 26) * 60 / 52);
     RECT text = alert.messageControl->windowRect();
     int32_t textWidth = text.right - text.left;
     CHECK(textWidth <= wrap);
     CHECK(textWidth > wrap * 3 / 4);
-    CHECK(text.bottom - text.top >= 3 * context96.lineHeight());
+    CHECK(text.bottom - text.top >= 3 * measure.lineHeight());
 
-    // margins 8 and 16 on each side, the icon and 16 between it and the text
+    // margins 8 and 16 on each side, the icon and 16 between it and the text, at the DPI
     RECT client = alert.clientRect();
-    CHECK(client.right == 2 * 8 + 2 * 16 + alert.iconControl->iconWidth + 16 + textWidth);
+    CHECK(client.right == 2 * alert.scaled(8) + 2 * alert.scaled(16) + alert.iconControl->iconWidth +
+                              alert.scaled(16) + textWidth);
     CHECK(client.right == alert.content->sizeLimits().minWidth);
 
     AlertDialog narrow(nullptr, Str(L"Short."), L"Title", L"+Yes|-No", AlertWarning);
-    narrow.loadAlertIcon(96);
+    narrow.loadAlertIcon(narrow.dpi());
     narrow.fitToContent();
     narrow.fitToContent();
     CHECK(narrow.clientRect().right < client.right);
@@ -358,7 +371,7 @@ TEST_CASE("the static controls sit on the window colour, the buttons on the butt
                          RECT client = alert.clientRect();
                          DrawContext measure = alert.windowDC();
                          measure.selectFont(alert.normalFont());
-                         int32_t split = client.bottom - measure.textExtent(L"O", 1).cy - 30;
+                         int32_t split = client.bottom - measure.textExtent(L"O", 1).cy - alert.scaled(30);
                          HDC dc = GetDC(alert.hwnd);
                          CHECK(GetPixel(dc, 1, 1) == GetSysColor(COLOR_WINDOW));
                          CHECK(GetPixel(dc, 1, split - 1) == GetSysColor(COLOR_WINDOW));
@@ -448,6 +461,58 @@ TEST_CASE("a clipboard that cannot be opened ends the alert with the error; the 
     CHECK(IsWindowEnabled(owner.hwnd));
     CHECK(!owner.isDisabledByModal());
     CHECK(FindWindowW(L"Lumivo Dialog", L"Title") == nullptr);
+}
+
+TEST_CASE("mnemonics: the first free letter of each caption that has none")
+{
+    Str captions[4] = {Str(L"Zainstaluj"), Str(L"Aktualizuj"), Str(L"Napraw"), Str(L"Anuluj")};
+    AddMnemonics(captions, 4);
+    CHECK(captions[0] == L"&Zainstaluj");
+    CHECK(captions[1] == L"&Aktualizuj");
+    CHECK(captions[2] == L"&Napraw");
+    CHECK(captions[3] == L"An&uluj"); // A and n are taken
+
+    Str given[3] = {Str(L"Save && go"), Str(L"&Stop"), Str(L"S")};
+    AddMnemonics(given, 3);
+    CHECK(given[0] == L"S&ave && go"); // S is Stop's; "&&" stays a plain ampersand
+    CHECK(given[1] == L"&Stop");
+    CHECK(given[2] == L"S"); // its only letter is taken
+    CHECK(MnemonicOf(Str(L"R&&D")) == 0);
+    CHECK(MnemonicOf(Str(L"&Tak")) == L't');
+    CHECK(MnemonicOf(Str(L"Ni&E")) == L'e');
+}
+
+TEST_CASE("real keys: a button's letter, Alt with it, Enter and Esc")
+{
+    GuiContext context;
+    {
+        AlertDialog alert(nullptr, Str(L"Message"), L"Title", L"+Zainstaluj|Aktualizuj|Napraw|-Anuluj",
+                          AlertQuestion);
+        CHECK(alert.buttons[3]->getText() == L"An&uluj");
+        CHECK(RunAlert(alert, {RealKey('N')}) == 2);
+    }
+    CHECK(RunButtons(L"+Zainstaluj|Aktualizuj|Napraw|-Anuluj", {RealKey('U', VK_MENU)}) == 3);
+    CHECK(RunButtons(L"+Retry|-Cancel", {RealKey(VK_RETURN)}) == 0);
+    CHECK(RunButtons(L"+Retry|-Cancel", {RealKey(VK_ESCAPE)}) == 1);
+    // Tab moves to the next button, Enter presses the focused one
+    CHECK(RunButtons(L"+Yes|No|-Cancel", {RealKey(VK_TAB), RealKey(VK_RETURN)}) == 1);
+    CHECK(RunButtons(L"+Yes|No|-Cancel", {RealKey(VK_TAB, VK_SHIFT), RealKey(VK_SPACE)}) == 2);
+}
+
+TEST_CASE("a screen reader meets the alert as a dialog named by its title, the message its description")
+{
+    GuiContext context;
+    AlertDialog alert(nullptr, Str(L"The disk is full.\nFree some room and retry."), L"Lumivo",
+                      L"+Retry|-Cancel", AlertWarning);
+    AccessibleAnswers answers;
+    RunAlert(alert, {[&] { answers = ReadAccessible(alert.hwnd); }, Click(1)});
+    if (!answers.available) {
+        MESSAGE("no accessibility library on this system");
+        return;
+    }
+    CHECK(answers.role == ROLE_SYSTEM_DIALOG);
+    CHECK(answers.name == L"Lumivo");
+    CHECK(answers.description == L"The disk is full.\nFree some room and retry.");
 }
 
 } // TEST_SUITE

@@ -9,8 +9,10 @@
 #include "gui/ElasticGroup.h"
 #include "gui/Form.h"
 #include "gui/Label.h"
+#include "gui/ProgressBar.h"
 #include "gui/StaticIcon.h"
 #include "gui/StaticText.h"
+#include "support/AccessibleProbe.h"
 #include "tests/gui/GuiTestSupport.h"
 
 #include <windows.h>
@@ -199,7 +201,7 @@ TEST_CASE("a hidden label offers no mnemonic to the dialog manager; shown again,
     (void)edit;
 }
 
-TEST_CASE("check marks: the caption and 20 unscaled pixels for the box; the state")
+TEST_CASE("check marks: the caption and 20 pixels for the box, scaled; the state")
 {
     for (uint32_t dpi : {96u, 144u}) {
         CAPTURE(dpi);
@@ -210,9 +212,10 @@ TEST_CASE("check marks: the caption and 20 unscaled pixels for the box; the stat
         CHECK(!clear->isChecked());
         CHECK(checked->id() == 301);
         SIZE text = Extent(owner.form.normalFont(), L"Desktop shortcut");
-        CHECK(FixedAt(checked->sizeLimits(), text.cx + 20, text.cy));
+        int32_t box = MulDiv(20, dpi, 96);
+        CHECK(FixedAt(checked->sizeLimits(), text.cx + box, text.cy));
         checked->paddingX = 2;
-        CHECK(checked->sizeLimits().minWidth == text.cx + 20 + 2 * MulDiv(2, dpi, 96));
+        CHECK(checked->sizeLimits().minWidth == text.cx + box + 2 * MulDiv(2, dpi, 96));
         clear->setBounds(0, 0, 200, 30); // a click counts inside the button only
         clear->send(BM_CLICK, 0, 0);
         CHECK(clear->isChecked());
@@ -456,6 +459,50 @@ TEST_CASE("a buttons bar: right-aligned buttons, each two O wide at least")
     bar->uncollapse();
     bar->show();
     CHECK(IsWindowVisible(narrow->hwnd));
+}
+
+TEST_CASE("a progress bar: any 64-bit amount in ten-thousandths, 18 pixels high at 96 DPI")
+{
+    CHECK(ProgressPosition(0, 0) == 0);
+    CHECK(ProgressPosition(5, 0) == 0);
+    CHECK(ProgressPosition(-1, 10) == 0);
+    CHECK(ProgressPosition(1, 2) == 5000);
+    CHECK(ProgressPosition(2, 3) == 6666);
+    CHECK(ProgressPosition(12, 10) == ProgressRange);
+    CHECK(ProgressPosition(INT64_MAX / 2, INT64_MAX) == 5000);
+    CHECK(ProgressPosition(INT64_MAX - 1, INT64_MAX) == ProgressRange - 1);
+    CHECK(ProgressPosition(INT64_MAX, INT64_MAX) == ProgressRange);
+
+    for (uint32_t dpi : {96u, 144u}) {
+        CAPTURE(dpi);
+        ControlForm owner(dpi);
+        ProgressBar* bar = new ProgressBar(owner.group, 0);
+        CHECK(!bar->isShown());
+        CHECK(!(GetWindowLongW(bar->hwnd, GWL_STYLE) & WS_TABSTOP));
+        CHECK(bar->sizeLimits().minHeight == MulDiv(18, dpi, 96));
+        CHECK(bar->sizeLimits().maxHeight == MulDiv(18, dpi, 96));
+        bar->setProgress(3LL << 40, 4LL << 40);
+        CHECK(bar->position() == 7500);
+        bar->setProgress(4, 4);
+        CHECK(bar->position() == ProgressRange);
+    }
+}
+
+TEST_CASE("an annotated control answers a screen reader with its name; the rest is the system's")
+{
+    ControlForm owner(96);
+    owner.form.setBounds(100, 100, 400, 300);
+    EditText* plain = new EditText(owner.group, L"&Licence");
+    EditText* named = new EditText(owner.group, L"&Licence");
+    named->accessible.name = L"Licence";
+    AccessibleAnswers answers = ReadAccessible(named->hwnd);
+    if (!answers.available) {
+        MESSAGE("no accessibility library on this system");
+        return;
+    }
+    CHECK(answers.name == L"Licence");
+    CHECK(answers.role == ReadAccessible(plain->hwnd).role); // an editable text either way
+    CHECK(ReadAccessible(plain->hwnd).name != L"Licence");
 }
 
 } // TEST_SUITE

@@ -5,9 +5,12 @@
 
 #include "core/AppContext.h"
 #include "gui/ControlGroup.h"
+#include "gui/Form.h"
 
 #include <windows.h>
 
+#include <functional>
+#include <initializer_list>
 #include <vector>
 
 // Binds an application context to the test's thread for as long as it lives.
@@ -26,6 +29,59 @@ inline void SetControlKey(bool down)
     GetKeyboardState(keys);
     keys[VK_CONTROL] = down ? 0x80 : 0;
     SetKeyboardState(keys);
+}
+
+// Handles this thread's messages the way the form's loop does (dialog keys included) until the
+// condition holds or the deadline passes; the condition's value at the end.
+inline bool PumpFormUntil(Form& form, const std::function<bool()>& condition, DWORD deadlineMs = 5000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            form.processMessage(message);
+        if (condition())
+            return true;
+        if (GetTickCount() - start > deadlineMs)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+// Puts the key (with the modifiers held around it) into the system's input queue, as the keyboard
+// does; the foreground window's thread gets it when it next handles messages.
+inline void SendKey(WORD key, std::initializer_list<WORD> held = {})
+{
+    std::vector<INPUT> inputs;
+    auto add = [&inputs](WORD virtualKey, bool up) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = virtualKey;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+        inputs.push_back(input);
+    };
+    for (WORD modifier : held)
+        add(modifier, false);
+    add(key, false);
+    add(key, true);
+    for (auto it = held.end(); it != held.begin();) {
+        --it;
+        add(*it, true);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+// SendKey, then handles messages until the foreground thread has taken all of it: a press of F24,
+// which nothing answers, follows and toggles that key's state once it is through. False when that
+// did not happen within the deadline. (A key that opens a modal window takes the rest of the
+// input into that window's loop: use SendKey and wait for what the window does instead.)
+inline bool PressKey(Form& form, WORD key, std::initializer_list<WORD> held = {})
+{
+    SHORT before = GetKeyState(VK_F24) & 1;
+    SendKey(key, held);
+    SendKey(VK_F24);
+    return PumpFormUntil(form, [before] { return (GetKeyState(VK_F24) & 1) != before; });
 }
 
 // A windowless child with fixed limits that records where layout put it.

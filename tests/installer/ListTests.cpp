@@ -118,6 +118,25 @@ TEST_CASE("expanding the copy list against the archive")
     ReleaseArchive();
 }
 
+TEST_CASE("a long copy list keeps the first of every name, in order")
+{
+    std::string archive;
+    std::wstring expected, items;
+    for (int i = 0; i < 4000; i++) {
+        std::wstring name = L"d" + std::to_wstring(i % 40) + L"\\f" + std::to_wstring(i) + L".txt";
+        archive += RawRecord(std::u16string(name.begin(), name.end()), "x");
+        expected += (i ? L"|" : L"") + name;
+    }
+    archive += EndRecord();
+    UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
+    // Plain names first (one twice, in another case), then a pattern that matches them again.
+    std::wstring upper = L"D0\\F0.TXT";
+    CHECK(Joined(ExpandFileList(Str((upper + L"|d0\\f0.txt|*").c_str()))) ==
+          upper + expected.substr(expected.find(L'|')));
+    CHECK(ExpandFileList(Str(L"*|*|*.txt")).length() == 4000);
+    ReleaseArchive();
+}
+
 TEST_CASE("the directories the files need, shortest first")
 {
     StrArray files = SplitList(Str(L"a.exe|Spellcheck\\pl.dic|Colors\\light.txt|Syntax\\css.x"));

@@ -126,6 +126,14 @@ TEST_CASE("a built setup program holds every file, verified, behind the stub")
     size_t offset = 0, length = 0;
     REQUIRE(FindPeResource(setup.data(), setup.size(), ResourceTypeRcData, ArchiveResourceId, offset, length));
     CHECK(length == ArchiveOf(dir.path("setup.exe")).length);
+    // in a section that starts on a page of the file, so that a loader maps it instead of reading it
+    bool inSection = false;
+    for (const PeSection& section : layout.sections)
+        if (offset >= section.rawOffset && offset < static_cast<size_t>(section.rawOffset) + section.rawSize) {
+            inSection = true;
+            CHECK(section.rawOffset % 0x1000 == 0);
+        }
+    CHECK(inSection);
 
     // the appended layout: the rebuilt image, then the archive and its trailer, ending on 8 bytes
     BuildOptions appended = Options(dir, "appended.exe");
@@ -218,6 +226,18 @@ TEST_CASE("the same folder gives the same bytes, whatever the number of jobs")
     BuildSetup(one);
     BuildSetup(many);
     CHECK(Load(dir.path("one/setup.exe")) == Load(dir.path("many/setup.exe")));
+
+    int32_t deflated = Entries(dir.path("one/setup.exe"))["docs\\readme.txt"].record.packedSize;
+    one.codec = many.codec = EntryCodec::Lzma;
+    BuildSetup(one);
+    BuildSetup(many);
+    CHECK(Load(dir.path("one/setup.exe")) == Load(dir.path("many/setup.exe")));
+    std::map<std::string, ReadEntry> lzma = Entries(dir.path("one/setup.exe"));
+    CHECK(lzma["docs\\readme.txt"].record.kind == EntryKindLzma);
+    CHECK(lzma["docs\\readme.txt"].record.packedSize < deflated);
+    for (const auto& entry : lzma)
+        CHECK(entry.second.good);
+    CHECK(lzma["noise.bin"].record.packedSize == lzma["noise.bin"].record.size);
 
     BuildOptions fast = Options(dir, "fast.exe");
     fast.level = 1;

@@ -4,6 +4,7 @@
 #include "TempFiles.h"
 #include "archive/ArchiveFormat.h"
 #include "LumivoVersion.h"
+#include "packer/LzmaEncoder.h"
 #include "packer/Sha256.h"
 #include "support/ArchiveBuilder.h"
 
@@ -56,7 +57,8 @@ TEST_CASE("help explains every command and option")
         CHECK(Has(overview, word));
     Outcome build = Pack("build --help");
     CHECK(build.status == 0);
-    for (const char* option : {"--output", "--stub", "--level", "--jobs", "--quiet", "SOURCE_DATE_EPOCH"})
+    for (const char* option :
+         {"--output", "--stub", "--codec", "--level", "--jobs", "--quiet", "SOURCE_DATE_EPOCH"})
         CHECK(Has(build, option));
     CHECK(Has(Pack("help extract"), "--directory"));
     CHECK(Pack("verify --help").status == 0);
@@ -65,6 +67,8 @@ TEST_CASE("help explains every command and option")
     CHECK(Pack("build app --colour").status == 2);
     CHECK(Pack("build app -o x.exe --level 13").status == 2);
     CHECK(Pack("build app -o x.exe --jobs 0").status == 2);
+    CHECK(Has(Pack("build app -o x.exe --codec zstd"), "deflate or lzma, not \"zstd\""));
+    CHECK(Pack("build app -o x.exe --codec lzma --level 5").status == 2);
     CHECK(Pack("build app").status == 2);
 }
 
@@ -203,6 +207,47 @@ TEST_CASE("a crafted archive can neither drive the terminal nor make the reader 
     CHECK(verified.status == 1);
     CHECK(Has(verified, "damaged: bomb.bin (its size is more than its stored bytes can unpack to)"));
     CHECK(Has(verified, "damaged: runs.bin (its size is more than its stored bytes can unpack to)"));
+}
+
+TEST_CASE("an LZMA build lists kind 2 and verifies and extracts like a deflate one")
+{
+    TempDir dir;
+    std::string text;
+    for (int i = 0; i < 3000; i++)
+        text += "line " + std::to_string(i) + "\n";
+    Put(dir.path("app/install.script"), "name=Demo\n");
+    Put(dir.path("app/docs/readme.txt"), text);
+    Put(dir.path("app/tiny.txt"), "t");
+    Save(dir.path("stub.exe"), MinimalPe());
+    Outcome built = Pack("build -q " + dir.path("app") + " -o " + dir.path("setup.exe") + " --stub " +
+                         dir.path("stub.exe") + " --codec lzma --no-uninstaller");
+    REQUIRE(built.status == 0);
+    Outcome listed = Pack("list " + dir.path("setup.exe"));
+    CHECK(Has(listed, "\n2 "));
+    CHECK(Has(listed, std::to_string(text.size()) + " "));
+    CHECK(Has(Pack("verify " + dir.path("setup.exe")), "all good"));
+    CHECK(Pack("extract " + dir.path("setup.exe") + " -C " + dir.path("out")).status == 0);
+    std::vector<uint8_t> readme = Load(dir.path("out/docs/readme.txt"));
+    CHECK(std::string(readme.begin(), readme.end()) == text);
+    CHECK(Load(dir.path("out/tiny.txt")).size() == 1);
+
+    // Damaged: a changed byte (the CRC notices), and a changed byte under a CRC made to match,
+    // which the decoder itself refuses.
+    std::vector<uint8_t> stream;
+    REQUIRE(LzmaEncode(reinterpret_cast<const uint8_t*>(text.data()), text.size(), text.size(), stream));
+    std::string good(stream.begin(), stream.end()), bad = good;
+    bad[bad.size() / 2] ^= 0x20;
+    int32_t size = static_cast<int32_t>(text.size());
+    SaveSetup(dir.path("damaged.exe"),
+              Record(u"good.txt", EntryKindLzma, good, size) +
+                  RecordWithCrc(u"crc.txt", EntryKindLzma, bad, size,
+                                Crc32(Bytes(good), static_cast<int64_t>(good.size()))) +
+                  Record(u"data.txt", EntryKindLzma, bad, size) + EndRecord());
+    Outcome verified = Pack("verify " + dir.path("damaged.exe"));
+    CHECK(verified.status == 1);
+    CHECK_FALSE(Has(verified, "good.txt"));
+    CHECK(Has(verified, "damaged: crc.txt (the CRC of its stored bytes is wrong)"));
+    CHECK(Has(verified, "damaged: data.txt (it does not unpack to its size)"));
 }
 
 TEST_CASE("the archive in resource 103 is the one that counts")

@@ -242,13 +242,12 @@ TEST_CASE("the stub rebuilt with the archive and version information keeps every
     if (LoadStub(stub)) {
         PeLayout layout = ReadPeLayout(stub.data(), stub.size());
         std::vector<ResourceLeaf> leaves = ReadResources(stub.data(), stub.size(), layout);
-        // icon group 101, bitmap 102 and the manifest are there to keep
+        // icon group 101 (also the banner's logo) and the manifest are there to keep
         auto has = [&](uint32_t type, uint32_t id) {
             return std::any_of(leaves.begin(), leaves.end(),
                                [&](const ResourceLeaf& leaf) { return leaf.type.isId(type) && leaf.name.isId(id); });
         };
         CHECK(has(ResourceTypeGroupIcon, 101));
-        CHECK(has(2, 102));
         CHECK(has(24, 1));
         CheckRebuilt(stub, added);
     }

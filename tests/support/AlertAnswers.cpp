@@ -19,6 +19,18 @@ std::wstring TextOf(HWND window)
     return std::wstring(buffer, length > 0 ? length : 0);
 }
 
+// A caption as the user reads it: the "&" that marks the mnemonic is not shown.
+std::wstring WithoutMnemonic(const std::wstring& caption)
+{
+    std::wstring shown;
+    for (size_t i = 0; i < caption.size(); i++) {
+        if (caption[i] == L'&' && i + 1 < caption.size())
+            i++;
+        shown += caption[i];
+    }
+    return shown;
+}
+
 struct Children {
     std::vector<HWND> buttons;
     std::wstring text;
@@ -73,7 +85,7 @@ bool AnswerOpenAlert()
     seen.title = TextOf(alert);
     seen.text = children.text;
     for (HWND button : children.buttons)
-        seen.buttons.push_back(TextOf(button));
+        seen.buttons.push_back(WithoutMnemonic(TextOf(button)));
     Seen.push_back(seen);
     if (BeforeAnswer)
         BeforeAnswer(NextAnswer);

@@ -1,0 +1,279 @@
+#include "archive/EntryPipeline.h"
+
+#include "archive/ArchiveFormat.h"
+#include "archive/ArchiveIndex.h"
+#include "archive/ArchiveReader.h"
+#include "core/Error.h"
+
+#include <windows.h>
+
+#include <new>
+#include <utility>
+
+enum : int32_t { MaxWindowEntries = 64, MaxWorkers = 64 };
+
+namespace {
+
+enum class SlotStatus { Empty, Working, Good, Missing, Damaged, NoMemory };
+
+struct Slot {
+    ByteArray bytes;
+    SlotStatus status;
+};
+
+} // namespace
+
+typedef Array<ArchiveEntry, true, 4> EntryArray;
+
+// Everything below the lock is shared with the workers; names and the errors built from them stay
+// on the caller's thread, because texts and arrays are counted without locks.
+struct PipelineState {
+    CRITICAL_SECTION lock;
+    CONDITION_VARIABLE workReady;  // a worker may claim an entry, or must stop
+    CONDITION_VARIABLE entryReady; // a worker finished an entry
+    PipelineLimits limits;
+    StrArray names;
+    EntryArray entries; // record null for a name that the archive does not hold; read-only
+    const ArchiveEntry* entryItems;
+    int64_t count;
+    Slot slots[MaxWindowEntries];
+    int64_t taken;   // entries handed to the caller
+    int64_t claimed; // entries that workers took up
+    int64_t bytesAhead;
+    int32_t entriesAhead;
+    int64_t peakBytes;
+    int32_t peakEntries;
+    int32_t idleWorkers;   // waiting on workReady: only then is a wake-up worth a call
+    bool callerWaiting;    // the caller waits on entryReady
+    bool stopping;
+    HANDLE threads[MaxWorkers];
+    int32_t threadCount;
+};
+
+PipelineLimits DefaultPipelineLimits()
+{
+    PipelineLimits limits;
+    limits.workers = 0;
+    limits.maxEntries = 32;
+    limits.maxBytes = 32 << 20;
+    return limits;
+}
+
+static int32_t ProcessorCount()
+{
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? static_cast<int32_t>(info.dwNumberOfProcessors) : 1;
+}
+
+// Whether the next unclaimed entry fits in the window. The entry the caller waits for always does,
+// so that one entry larger than the window still moves.
+static bool CanClaim(const PipelineState& s)
+{
+    if (s.stopping || s.claimed >= s.count || s.claimed - s.taken >= s.limits.maxEntries)
+        return false;
+    return s.claimed == s.taken || s.bytesAhead + s.entryItems[s.claimed].size <= s.limits.maxBytes;
+}
+
+// Takes up the next entry under the lock: counted in the window until the caller takes it.
+static int64_t Claim(PipelineState& s)
+{
+    int64_t index = s.claimed++;
+    s.slots[index % MaxWindowEntries].status = SlotStatus::Working;
+    s.bytesAhead += s.entryItems[index].size;
+    s.entriesAhead++;
+    if (s.bytesAhead > s.peakBytes)
+        s.peakBytes = s.bytesAhead;
+    if (s.entriesAhead > s.peakEntries)
+        s.peakEntries = s.entriesAhead;
+    return index;
+}
+
+static SlotStatus Unpack(const ArchiveEntry& entry, ByteArray& bytes)
+{
+    if (!entry.record)
+        return SlotStatus::Missing;
+    if (!DeclaredSizeIsPlausible(entry))
+        return SlotStatus::Damaged; // a claim no stored bytes could fill gets no memory
+    try {
+        bytes.resizeForFilling(entry.size); // unpacking writes every byte or fails
+    } catch (...) {
+        return SlotStatus::NoMemory;
+    }
+    return UnpackEntry(entry, bytes.items()) == EntryCheck::Good ? SlotStatus::Good : SlotStatus::Damaged;
+}
+
+static DWORD WINAPI WorkerMain(void* parameter)
+{
+    PipelineState& s = *static_cast<PipelineState*>(parameter);
+    EnterCriticalSection(&s.lock);
+    while (!s.stopping) {
+        if (!CanClaim(s)) {
+            s.idleWorkers++;
+            SleepConditionVariableCS(&s.workReady, &s.lock, INFINITE);
+            s.idleWorkers--;
+            continue;
+        }
+        int64_t index = Claim(s);
+        LeaveCriticalSection(&s.lock);
+
+        ByteArray bytes;
+        SlotStatus status = Unpack(s.entryItems[index], bytes);
+
+        EnterCriticalSection(&s.lock);
+        Slot& slot = s.slots[index % MaxWindowEntries];
+        slot.bytes = std::move(bytes);
+        slot.status = status;
+        if (s.callerWaiting)
+            WakeConditionVariable(&s.entryReady);
+    }
+    LeaveCriticalSection(&s.lock);
+    return 0;
+}
+
+EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits) : state(nullptr)
+{
+    void* block = AllocateZeroed(sizeof(PipelineState));
+    PipelineState* s = new (block) PipelineState();
+    InitializeCriticalSection(&s->lock);
+    InitializeConditionVariable(&s->workReady);
+    InitializeConditionVariable(&s->entryReady);
+    state = s;
+    try {
+        s->limits = limits;
+        if (s->limits.workers <= 0)
+            s->limits.workers = ProcessorCount();
+        if (s->limits.workers > MaxWorkers)
+            s->limits.workers = MaxWorkers;
+        if (s->limits.maxEntries < 1 || s->limits.maxEntries > MaxWindowEntries)
+            s->limits.maxEntries = MaxWindowEntries;
+        s->names = names;
+        s->count = names.length();
+        // Every name is looked up here, on the caller's thread: the workers only read records.
+        s->entries.makeEmpty();
+        s->entries.resize(s->count);
+        for (int64_t i = 0; i < s->count; i++) {
+            ArchiveEntry& entry = s->entries.items()[i];
+            entry = ArchiveEntry();
+            const uint8_t* record = FindEntry(names.ref(i).text(), names.ref(i).length());
+            if (record) {
+                ArchiveWalk walk = StartWalk(record, Payload.base + Payload.length - record);
+                NextEntry(walk, entry); // whole: it was found through the index
+            }
+        }
+        s->entryItems = s->entries.items();
+        for (int32_t i = 0; i < s->limits.workers; i++) {
+            HANDLE thread = CreateThread(nullptr, 0, WorkerMain, s, 0, nullptr);
+            if (!thread)
+                ThrowLastError();
+            s->threads[s->threadCount++] = thread;
+        }
+    } catch (...) {
+        stop();
+        DeleteCriticalSection(&s->lock);
+        s->~PipelineState();
+        FreeBlock(s);
+        state = nullptr;
+        throw;
+    }
+}
+
+EntryPipeline::~EntryPipeline()
+{
+    stop();
+    DeleteCriticalSection(&state->lock);
+    state->~PipelineState();
+    FreeBlock(state);
+}
+
+void EntryPipeline::stop()
+{
+    PipelineState& s = *state;
+    EnterCriticalSection(&s.lock);
+    s.stopping = true;
+    WakeAllConditionVariable(&s.workReady);
+    LeaveCriticalSection(&s.lock);
+    // Each worker ends after the entry in hand.
+    for (int32_t i = 0; i < s.threadCount; i++) {
+        WaitForSingleObject(s.threads[i], INFINITE);
+        CloseHandle(s.threads[i]);
+    }
+    s.threadCount = 0;
+    for (Slot& slot : s.slots) {
+        slot.bytes.release();
+        slot.status = SlotStatus::Empty;
+    }
+}
+
+ByteArray EntryPipeline::next()
+{
+    PipelineState& s = *state;
+    EnterCriticalSection(&s.lock);
+    if (s.stopping || s.taken >= s.count) {
+        LeaveCriticalSection(&s.lock);
+        throw IndexError();
+    }
+    int64_t index = s.taken;
+    Slot& slot = s.slots[index % MaxWindowEntries];
+    if (s.claimed == index) {
+        // No worker has it yet (all busy, or none scheduled): unpacking it here costs no hand-over.
+        Claim(s);
+        LeaveCriticalSection(&s.lock);
+        ByteArray bytes;
+        SlotStatus status = Unpack(s.entryItems[index], bytes);
+        EnterCriticalSection(&s.lock);
+        slot.bytes = std::move(bytes);
+        slot.status = status;
+    }
+    while (slot.status == SlotStatus::Working) {
+        s.callerWaiting = true;
+        SleepConditionVariableCS(&s.entryReady, &s.lock, INFINITE);
+        s.callerWaiting = false;
+    }
+    ByteArray bytes = std::move(slot.bytes);
+    SlotStatus status = slot.status;
+    slot.status = SlotStatus::Empty;
+    const ArchiveEntry& entry = s.entryItems[index];
+    s.bytesAhead -= entry.size;
+    s.entriesAhead--;
+    s.taken++;
+    if (s.idleWorkers > 0 && CanClaim(s))
+        WakeAllConditionVariable(&s.workReady);
+    LeaveCriticalSection(&s.lock);
+
+    if (status == SlotStatus::Missing)
+        throw WinError(ERROR_FILE_NOT_FOUND, s.names.ref(index).text());
+    LastEntryTime = entry.time;
+    if (status == SlotStatus::NoMemory)
+        throw MemoryError();
+    if (status == SlotStatus::Damaged) {
+        wchar_t small[260];
+        CharBuffer large;
+        throw CrcError(Str(RecordNameUnits(entry.record, small, large), entry.nameLength).text());
+    }
+    return bytes;
+}
+
+int64_t EntryPipeline::position() const
+{
+    EnterCriticalSection(&state->lock);
+    int64_t taken = state->taken;
+    LeaveCriticalSection(&state->lock);
+    return taken;
+}
+
+int64_t EntryPipeline::peakBytes() const
+{
+    EnterCriticalSection(&state->lock);
+    int64_t peak = state->peakBytes;
+    LeaveCriticalSection(&state->lock);
+    return peak;
+}
+
+int32_t EntryPipeline::peakEntries() const
+{
+    EnterCriticalSection(&state->lock);
+    int32_t peak = state->peakEntries;
+    LeaveCriticalSection(&state->lock);
+    return peak;
+}

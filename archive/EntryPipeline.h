@@ -1,0 +1,50 @@
+// Entries read ahead: worker threads (one per processor) check and unpack the entries of a list
+// while the caller writes earlier ones, within a bounded window, and hand them out strictly in
+// list order. Each entry reads, and fails, as ReadEntry would at the point where the caller
+// takes it: WinError 2 with the requested name when it is missing, CrcError with the record's
+// name when it is damaged.
+#ifndef LUMIVO_ARCHIVE_ENTRYPIPELINE_H
+#define LUMIVO_ARCHIVE_ENTRYPIPELINE_H
+
+#include "core/Array.h"
+#include "core/Str.h"
+
+#include <stdint.h>
+
+// How far the workers may run ahead of the caller.
+struct PipelineLimits {
+    int32_t workers;    // 0: one per processor
+    int32_t maxEntries; // entries unpacked or being unpacked and not yet taken (1 to 64)
+    int64_t maxBytes;   // their unpacked sizes added up; the next entry is unpacked whatever its size
+};
+PipelineLimits DefaultPipelineLimits();
+
+struct PipelineState;
+
+// Reads the entries named by names (in the archive in use, which must outlive the pipeline).
+// Not copyable; destroying it stops it: workers finish the entry in hand, nothing is left behind.
+class EntryPipeline {
+public:
+    explicit EntryPipeline(const StrArray& names, const PipelineLimits& limits = DefaultPipelineLimits());
+    EntryPipeline(const EntryPipeline&) = delete;
+    EntryPipeline& operator=(const EntryPipeline&) = delete;
+    ~EntryPipeline();
+
+    // The bytes of the next entry of the list, waiting for them when needed; sets LastEntryTime.
+    // Raises that entry's error (the list moves past it either way). IndexError after the last.
+    ByteArray next();
+    // Index in the list of the entry that next returns.
+    int64_t position() const;
+    // Stops the workers and frees what they unpacked ahead (also done by the destructor).
+    void stop();
+
+    // The most bytes that were ever unpacked ahead at once, and the most entries (for tests and
+    // the benchmark).
+    int64_t peakBytes() const;
+    int32_t peakEntries() const;
+
+private:
+    PipelineState* state;
+};
+
+#endif

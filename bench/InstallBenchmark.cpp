@@ -1,0 +1,462 @@
+// Install benchmark: Lumivo against NSIS side by side in one run, on the same payloads, under
+// one persistent Wine server, runs alternated. For each payload: pack time, installer size,
+// install time (median), CPU time, peak memory and stub size, with each contender's ratio to the
+// one it is measured against. One table, printed and written to WORK-DIR/results.md.
+//
+// Usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR
+//                          [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]
+//                          [--baseline-stub STUB.exe]
+// --baseline-stub adds "Lumivo baseline": the same payload behind another build's stub (an
+// earlier commit's, say), measured in the same run.
+// "--only large" measures a third payload, 1 GB that does not compress, which no default run makes.
+// With --win-bench, the Windows benchmarks in BIN-DIR add two sections: the read-ahead pipeline
+// alone against ReadEntry in order, and the cost of each file system call.
+// Each contender is one row of Contenders() below: a new codec is one more row.
+#include "BenchPayload.h"
+#include "BenchRun.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Settings {
+    fs::path pack, stub, work, tools, winBench, baselineStub;
+    int runs = 5;
+    std::string only;
+};
+
+struct Contender {
+    std::string name;
+    std::string reference;   // the contender its ratios divide by; empty for none
+    fs::path stub;           // the installer without its payload
+    std::string installDir;  // Windows path the installer writes into
+    // The command that packs payload into setup.
+    std::function<std::vector<std::string>(const BenchPayload& payload, const fs::path& setup)> pack;
+    // The command that installs setup silently into installDir.
+    std::function<std::vector<std::string>(const fs::path& setup)> install;
+};
+
+// "NSIS zlib" as "nsis-zlib".
+std::string FileNameOf(const std::string& name)
+{
+    std::string file = name;
+    for (char& c : file)
+        c = c == ' ' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return file;
+}
+
+fs::path WinePrefix(const Settings& settings)
+{
+    return settings.work / "wineprefix";
+}
+
+// A Windows path under C:\ as the prefix stores it.
+fs::path UnixPathOf(const Settings& settings, const std::string& windowsPath)
+{
+    std::string rest = windowsPath.substr(3);
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    return WinePrefix(settings) / "drive_c" / rest;
+}
+
+// An NSIS script for one payload: one section that copies the folder recursively.
+fs::path WriteNsisScript(const fs::path& folder, const std::string& compressor, const BenchPayload& payload,
+                         const fs::path& setup)
+{
+    fs::path script = folder / (setup.stem().string() + ".nsi");
+    std::ofstream out(script);
+    out << "Unicode true\n"
+        << "Target amd64-unicode\n"
+        << "SetCompressor " << compressor << "\n"
+        << "Name \"Benchmark\"\n"
+        << "OutFile \"" << setup.string() << "\"\n"
+        << "InstallDir \"$PROGRAMFILES64\\Benchmark\"\n"
+        << "RequestExecutionLevel user\n"
+        << "Section\n"
+        << "  SetOutPath \"$INSTDIR\"\n"
+        << "  File /r /x install.script \"" << payload.files.string() << "/*.*\"\n"
+        << "SectionEnd\n";
+    return script;
+}
+
+std::vector<Contender> Contenders(const Settings& settings)
+{
+    auto lumivo = [&settings](const std::string& name, const std::string& reference,
+                              const std::vector<std::string>& options, const fs::path& stub) {
+        Contender c;
+        c.name = name;
+        c.reference = reference;
+        c.stub = stub;
+        c.installDir = "C:\\bench\\" + FileNameOf(name);
+        c.pack = [&settings, options, stub](const BenchPayload& payload, const fs::path& setup) {
+            std::vector<std::string> command = {settings.pack.string(), "build", payload.files.string(), "-o",
+                                                setup.string(), "--stub", stub.string(), "-q"};
+            command.insert(command.end(), options.begin(), options.end());
+            return command;
+        };
+        std::string dir = c.installDir;
+        // Update mode installs the files and nothing else, without a window or a question.
+        c.install = [dir](const fs::path& setup) {
+            return std::vector<std::string>{"wine", setup.string(), "--UPDATE", dir};
+        };
+        return c;
+    };
+    auto nsis = [&settings](const std::string& name, const std::string& compressor, const std::string& stubName) {
+        Contender c;
+        c.name = name;
+        c.stub = fs::path("/usr/share/nsis/Stubs") / stubName;
+        c.installDir = "C:\\bench\\" + FileNameOf(name);
+        c.pack = [compressor](const BenchPayload& payload, const fs::path& setup) {
+            fs::path script = WriteNsisScript(setup.parent_path(), compressor, payload, setup);
+            return std::vector<std::string>{"makensis", "-V1", script.string()};
+        };
+        std::string dir = c.installDir;
+        c.install = [dir](const fs::path& setup) {
+            return std::vector<std::string>{"wine", setup.string(), "/S", "/D=" + dir};
+        };
+        return c;
+    };
+    std::vector<Contender> contenders = {
+        lumivo("Lumivo", "NSIS zlib", {}, settings.stub),
+        nsis("NSIS zlib", "/FINAL zlib", "zlib-amd64-unicode"),
+    };
+    if (!settings.baselineStub.empty())
+        contenders.push_back(lumivo("Lumivo baseline", "NSIS zlib", {}, settings.baselineStub));
+    return contenders;
+}
+
+struct Results {
+    double packSeconds = 0;
+    uint64_t setupBytes = 0;
+    std::vector<RunMeasure> installs;
+};
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+template <class Field>
+double MedianOf(const std::vector<RunMeasure>& runs, Field field)
+{
+    std::vector<double> values;
+    for (const RunMeasure& run : runs)
+        values.push_back(field(run));
+    return Median(values);
+}
+
+[[noreturn]] void Fail(const std::string& what, const std::string& output = "")
+{
+    std::fprintf(stderr, "install-benchmark: %s\n%s", what.c_str(), output.c_str());
+    std::exit(1);
+}
+
+// Every payload file is in place with its size.
+std::string CheckInstalled(const BenchPayload& payload, const fs::path& target)
+{
+    uint64_t found = 0;
+    for (const fs::directory_entry& item : fs::recursive_directory_iterator(payload.files)) {
+        if (!item.is_regular_file() || item.path().filename() == "install.script")
+            continue;
+        fs::path installed = target / fs::relative(item.path(), payload.files);
+        std::error_code error;
+        if (fs::file_size(installed, error) != item.file_size() || error)
+            return "missing or wrong size: " + installed.string();
+        found++;
+    }
+    return found == payload.fileCount ? "" : "not every file was installed";
+}
+
+RunMeasure Install(const Settings& settings, const Contender& contender, const BenchPayload& payload,
+                   const fs::path& setup)
+{
+    fs::path target = UnixPathOf(settings, contender.installDir);
+    fs::remove_all(target);
+    fs::create_directories(target.parent_path());
+    RunMeasure run = RunMeasured(contender.install(setup));
+    if (run.exitCode != 0)
+        Fail(contender.name + " installer exited with " + std::to_string(run.exitCode), run.output);
+    std::string problem = CheckInstalled(payload, target);
+    if (!problem.empty())
+        Fail(contender.name + ": " + problem);
+    fs::remove_all(target);
+    return run;
+}
+
+std::string Format(const char* format, double value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+std::string Megabytes(uint64_t bytes)
+{
+    return Format("%.2f MB", bytes / 1e6);
+}
+
+std::string Kilobytes(uint64_t bytes)
+{
+    return Format("%.0f KB", bytes / 1024.0);
+}
+
+struct Row {
+    std::string label;
+    std::function<double(const Results&, const Contender&)> value; // what the ratio divides
+    std::function<std::string(const Results&, const Contender&)> text;
+};
+
+std::vector<Row> Rows(int runs)
+{
+    auto wall = [](const Results& r, const Contender&) {
+        return MedianOf(r.installs, [](const RunMeasure& m) { return m.wallSeconds; });
+    };
+    auto user = [](const Results& r) { return MedianOf(r.installs, [](const RunMeasure& m) { return m.userSeconds; }); };
+    auto sys = [](const Results& r) { return MedianOf(r.installs, [](const RunMeasure& m) { return m.systemSeconds; }); };
+    auto privateBytes = [](const Results& r, const Contender&) {
+        return MedianOf(r.installs, [](const RunMeasure& m) { return static_cast<double>(m.peakPrivateBytes); });
+    };
+    auto rss = [](const Results& r, const Contender&) {
+        return MedianOf(r.installs, [](const RunMeasure& m) { return static_cast<double>(m.peakRssBytes); });
+    };
+    auto stubBytes = [](const Results&, const Contender& c) {
+        std::error_code error;
+        return static_cast<double>(fs::file_size(c.stub, error));
+    };
+    return {
+        {"install, wall (median of " + std::to_string(runs) + ")", wall,
+         [wall](const Results& r, const Contender& c) { return Format("%.2f s", wall(r, c)); }},
+        {"install, user + sys CPU", [user, sys](const Results& r, const Contender&) { return user(r) + sys(r); },
+         [user, sys](const Results& r, const Contender&) {
+             return Format("%.2f", user(r)) + " + " + Format("%.2f s", sys(r));
+         }},
+        {"peak private memory", privateBytes,
+         [privateBytes](const Results& r, const Contender& c) {
+             return Megabytes(static_cast<uint64_t>(privateBytes(r, c)));
+         }},
+        {"peak resident memory", rss,
+         [rss](const Results& r, const Contender& c) { return Megabytes(static_cast<uint64_t>(rss(r, c))); }},
+        {"installer size", [](const Results& r, const Contender&) { return static_cast<double>(r.setupBytes); },
+         [](const Results& r, const Contender&) { return Megabytes(r.setupBytes); }},
+        {"pack time", [](const Results& r, const Contender&) { return r.packSeconds; },
+         [](const Results& r, const Contender&) { return Format("%.2f s", r.packSeconds); }},
+        {"stub size", stubBytes,
+         [stubBytes](const Results& r, const Contender& c) {
+             return Kilobytes(static_cast<uint64_t>(stubBytes(r, c)));
+         }},
+    };
+}
+
+std::string Table(const BenchPayload& payload, const std::vector<Contender>& contenders,
+                  const std::map<std::string, Results>& results, int runs)
+{
+    std::ostringstream out;
+    out << "| " << payload.title << Format(" (%.0f files, ", static_cast<double>(payload.fileCount))
+        << Megabytes(payload.bytes) << ") |";
+    for (const Contender& c : contenders)
+        out << " " << c.name << " |";
+    for (const Contender& c : contenders)
+        if (!c.reference.empty())
+            out << " " << c.name << " / " << c.reference << " |";
+    out << "\n|---|";
+    for (const Contender& c : contenders)
+        out << (c.reference.empty() ? "---|" : "---|---|");
+    out << "\n";
+    std::map<std::string, const Contender*> byName;
+    for (const Contender& c : contenders)
+        byName[c.name] = &c;
+    for (const Row& row : Rows(runs)) {
+        out << "| " << row.label << " |";
+        for (const Contender& c : contenders)
+            out << " " << row.text(results.at(c.name), c) << " |";
+        for (const Contender& c : contenders) {
+            if (c.reference.empty())
+                continue;
+            const Contender& ref = *byName.at(c.reference);
+            double base = row.value(results.at(ref.name), ref);
+            out << " " << (base > 0 ? Format("%.2f", row.value(results.at(c.name), c) / base) : "-") << " |";
+        }
+        out << "\n";
+    }
+    return out.str();
+}
+
+std::map<std::string, Results> Measure(const Settings& settings, const std::vector<Contender>& contenders,
+                                       const BenchPayload& payload, const fs::path& folder)
+{
+    std::map<std::string, Results> results;
+    std::map<std::string, fs::path> setups;
+    for (const Contender& c : contenders) {
+        fs::path setup = folder / (FileNameOf(c.name) + "-setup.exe");
+        fs::remove(setup);
+        std::fprintf(stderr, "  packing with %s\n", c.name.c_str());
+        RunMeasure pack = RunMeasured(c.pack(payload, setup));
+        if (pack.exitCode != 0)
+            Fail("packing with " + c.name + " failed", pack.output);
+        results[c.name].packSeconds = pack.wallSeconds;
+        results[c.name].setupBytes = fs::file_size(setup);
+        setups[c.name] = setup;
+    }
+    // One run of each first: Wine maps its own DLLs and the page cache takes the installers.
+    for (const Contender& c : contenders)
+        Install(settings, c, payload, setups[c.name]);
+    for (int run = 0; run < settings.runs; run++) {
+        std::fprintf(stderr, "  install run %d of %d\n", run + 1, settings.runs);
+        for (size_t i = 0; i < contenders.size(); i++) {
+            // Alternate who goes first, so that neither always follows the other's clean-up.
+            const Contender& c = contenders[run % 2 ? contenders.size() - 1 - i : i];
+            results[c.name].installs.push_back(Install(settings, c, payload, setups[c.name]));
+        }
+    }
+    return results;
+}
+
+// The Markdown a Windows benchmark prints.
+std::string RunWindowsBench(const Settings& settings, const std::string& program,
+                            const std::vector<std::string>& arguments)
+{
+    std::fprintf(stderr, "install-benchmark: %s\n", program.c_str());
+    std::vector<std::string> command = {"wine", (settings.winBench / program).string()};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    RunMeasure run = RunMeasured(command);
+    if (run.exitCode != 0)
+        Fail(program + " exited with " + std::to_string(run.exitCode), run.output);
+    return run.output;
+}
+
+std::string LoadAverage()
+{
+    std::ifstream file("/proc/loadavg");
+    std::string one, five;
+    file >> one >> five;
+    return one + " / " + five;
+}
+
+Settings ParseArguments(int argc, char** argv)
+{
+    Settings settings;
+    for (int i = 1; i < argc; i++) {
+        std::string arg = argv[i];
+        if (arg == "--help") {
+            std::printf("usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR\n"
+                        "                         [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]\n"
+                        "                         [--baseline-stub STUB.exe]\n"
+                        "Packs each payload with lumivo-pack and makensis, installs each installer N times (5)\n"
+                        "under Wine, alternating, and writes the table to WORK-DIR/results.md. With --win-bench,\n"
+                        "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n"
+                        "--only large measures 1 GB that does not compress instead (about 4 GB of disk).\n"
+                        "--baseline-stub adds the same installers behind another build's stub, in the same run.\n");
+            std::exit(0);
+        }
+        if (i + 1 >= argc)
+            Fail("missing value after " + arg);
+        std::string value = argv[++i];
+        if (arg == "--pack")
+            settings.pack = fs::absolute(value);
+        else if (arg == "--stub")
+            settings.stub = fs::absolute(value);
+        else if (arg == "--work")
+            settings.work = fs::absolute(value);
+        else if (arg == "--tools")
+            settings.tools = fs::absolute(value);
+        else if (arg == "--runs")
+            settings.runs = std::max(1, std::atoi(value.c_str()));
+        else if (arg == "--baseline-stub")
+            settings.baselineStub = fs::absolute(value);
+        else if (arg == "--win-bench")
+            settings.winBench = fs::absolute(value);
+        else if (arg == "--only")
+            settings.only = value;
+        else
+            Fail("unknown option " + arg + " (see --help)");
+    }
+    if (settings.pack.empty() || settings.stub.empty() || settings.work.empty() || settings.tools.empty())
+        Fail("--pack, --stub, --work and --tools are required (see --help)");
+    if (!settings.only.empty() && settings.only != "dlls" && settings.only != "small" && settings.only != "large")
+        Fail("--only takes dlls, small or large");
+    return settings;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Settings settings = ParseArguments(argc, argv);
+    fs::create_directories(settings.work);
+    setenv("WINEPREFIX", WinePrefix(settings).c_str(), 1);
+    setenv("WINEDEBUG", "-all", 1);
+    setenv("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d", 1);
+    setenv("LUMIVO_WINE_DESKTOP", "LumivoBench", 1);
+    if (RunShell("'" + (settings.tools / "wine-prefix").string() + "'") != 0)
+        Fail("the Wine prefix could not be made");
+    // One server for the whole run, so that no run pays for starting it.
+    RunShell("wineserver -p </dev/null >/dev/null 2>&1");
+
+    std::vector<Contender> contenders = Contenders(settings);
+    std::vector<BenchPayload> payloads;
+    std::fprintf(stderr, "install-benchmark: making the payloads under %s\n", settings.work.c_str());
+    if (settings.only.empty() || settings.only == "dlls")
+        payloads.push_back(DllPayload(settings.work));
+    if (settings.only.empty() || settings.only == "small")
+        payloads.push_back(SmallFilesPayload(settings.work));
+    if (settings.only == "large")
+        payloads.push_back(LargePayload(settings.work));
+
+    std::string loadBefore = LoadAverage();
+    std::string tables, pipelineRows;
+    for (const BenchPayload& payload : payloads) {
+        std::fprintf(stderr, "install-benchmark: %s\n", payload.title.c_str());
+        fs::path folder = settings.work / ("setups-" + payload.files.filename().string());
+        fs::create_directories(folder);
+        std::map<std::string, Results> results = Measure(settings, contenders, payload, folder);
+        tables += Table(payload, contenders, results, settings.runs) + "\n";
+        if (!settings.winBench.empty() && settings.only != "large")
+            pipelineRows += RunWindowsBench(settings, "lumivo-pipeline-bench.exe",
+                                            {(folder / (FileNameOf(contenders[0].name) + "-setup.exe")).string(),
+                                             payload.title});
+    }
+    if (!settings.winBench.empty() && settings.only != "large") {
+        tables += "Reading every entry without writing it: ReadEntry in order against the read-ahead pipeline "
+                  "(medians of 3; the last column is the pipeline's time over ReadEntry's).\n\n"
+                  "| payload | ReadEntry in order | pipeline, 1 worker | pipeline, one worker per core | ratio |\n"
+                  "|---|---|---|---|---|\n" +
+                  pipelineRows + "\n";
+        fs::remove_all(UnixPathOf(settings, "C:\\bench\\calls"));
+        tables += "What each file system call costs under Wine:\n\n" +
+                  RunWindowsBench(settings, "lumivo-file-calls-bench.exe", {"C:\\bench\\calls"});
+        fs::remove_all(UnixPathOf(settings, "C:\\bench\\calls"));
+    }
+    RunShell("wineserver -k </dev/null >/dev/null 2>&1");
+
+    std::time_t now = std::time(nullptr);
+    char date[64];
+    std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
+    std::ostringstream report;
+    report << "# Install benchmark, " << date << "\n\n"
+           << std::thread::hardware_concurrency() << " cores, load average (1 / 5 min) " << loadBefore
+           << " before and " << LoadAverage() << " after. Installs under Wine into an empty folder, "
+           << "one persistent wine server, runs alternated; Lumivo in update mode (files only), NSIS with /S. "
+           << "Private memory is anonymous resident memory sampled every 2 ms; resident memory is the "
+           << "kernel's high-water mark. Ratios below 1 favour the first.\n\n"
+           << tables;
+    std::fputs(report.str().c_str(), stdout);
+    std::ofstream(settings.work / "results.md") << report.str();
+    return 0;
+}

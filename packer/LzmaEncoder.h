@@ -1,0 +1,27 @@
+// Packing one file as an LZMA stream with liblzma: the 5-byte properties header (lc, lp and pb in
+// one byte, then the dictionary size, u32 little-endian) and raw LZMA1 data, without an end
+// marker unless asked for, since the archive record holds the unpacked size.
+#ifndef LUMIVO_PACKER_LZMAENCODER_H
+#define LUMIVO_PACKER_LZMAENCODER_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <vector>
+
+struct LzmaSettings {
+    int preset = 9; // 0 to 9, as liblzma's presets
+    bool extreme = true;
+    int lc = 3, lp = 0, pb = 2; // literal context and position bits, position bits
+    // 0: the smallest usual size from 4 KiB that holds the whole file, at most the preset's (a
+    // larger one would only cost the encoder memory: no match can reach further back).
+    uint32_t dictionary = 0;
+    bool endMarker = false;
+};
+
+// The stream for the bytes, into stream, when it is at most limit bytes long; false (stream
+// empty) when it would be longer. Throws PackError when liblzma fails otherwise (out of memory,
+// settings it refuses).
+bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uint8_t>& stream,
+                const LzmaSettings& settings = LzmaSettings());
+
+#endif

@@ -1,0 +1,254 @@
+#include "doctest.h"
+
+#include "archive/ArchiveReader.h"
+#include "archive/EntryPipeline.h"
+#include "core/Error.h"
+#include "support/ArchiveBuilder.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <string>
+
+namespace {
+
+std::string Text(const ByteArray& bytes)
+{
+    return std::string(reinterpret_cast<const char*>(bytes.items()), static_cast<size_t>(bytes.length()));
+}
+
+struct ArchiveInUse {
+    explicit ArchiveInUse(const std::string& archive) : bytes(archive)
+    {
+        UseArchive(Bytes(bytes), static_cast<int32_t>(bytes.size()));
+    }
+    ~ArchiveInUse() { ReleaseArchive(); }
+    std::string bytes;
+};
+
+StrArray Names(std::initializer_list<const wchar_t*> names)
+{
+    StrArray list;
+    list.makeEmpty();
+    for (const wchar_t* name : names)
+        list.append(Str(name));
+    return list;
+}
+
+std::u16string U16(const std::string& ascii)
+{
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+Str StrOf(const std::string& ascii)
+{
+    std::wstring wide(ascii.begin(), ascii.end());
+    return Str(wide.c_str());
+}
+
+// Distinct contents for entry i, size bytes long.
+std::string Content(int i, size_t size)
+{
+    std::string text;
+    while (text.size() < size)
+        text += "entry " + std::to_string(i) + " line " + std::to_string(text.size()) + "\n";
+    text.resize(size);
+    return text;
+}
+
+PipelineLimits Limits(int32_t workers, int32_t maxEntries, int64_t maxBytes)
+{
+    PipelineLimits limits;
+    limits.workers = workers;
+    limits.maxEntries = maxEntries;
+    limits.maxBytes = maxBytes;
+    return limits;
+}
+
+// Threads of this process, counted from outside the pipeline.
+int ThreadCount()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    REQUIRE(snapshot != INVALID_HANDLE_VALUE);
+    THREADENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        if (entry.th32OwnerProcessID == GetCurrentProcessId())
+            count++;
+    CloseHandle(snapshot);
+    return count;
+}
+
+// Waits for a condition that another thread brings about, failing with what it waited for.
+template <class Condition>
+void WaitFor(const char* what, Condition condition)
+{
+    ULONGLONG deadline = GetTickCount64() + 20000;
+    while (!condition()) {
+        if (GetTickCount64() > deadline)
+            FAIL("timed out waiting for ", what);
+        Sleep(1);
+    }
+}
+
+} // namespace
+
+TEST_SUITE("pipeline") {
+
+TEST_CASE("entries come out in list order, each as ReadEntry gives it, with its time")
+{
+    std::string archive;
+    for (int i = 0; i < 300; i++) {
+        std::string name = "dir" + std::to_string(i % 7) + "\\file" + std::to_string(i) + ".txt";
+        std::string data = Content(i, 100 + (i * 977) % 30000);
+        archive += i % 3 ? ZlibRecord(U16(name), data, 1000 + i) : RawRecord(U16(name), data, 1000 + i);
+    }
+    ArchiveInUse use(archive + EndRecord());
+    // Not archive order, names in another case, one name twice.
+    StrArray names;
+    names.makeEmpty();
+    for (int i = 299; i >= 0; i -= 2)
+        names.append(StrOf("DIR" + std::to_string(i % 7) + "\\FILE" + std::to_string(i) + ".TXT"));
+    names.append(Str(L"dir0\\file0.txt"));
+    names.append(Str(L"dir0\\file0.txt"));
+
+    for (int32_t workers : {1, 2, 5}) {
+        CAPTURE(workers);
+        EntryPipeline pipeline(names, Limits(workers, 4, 1 << 20));
+        for (int64_t i = 0; i < names.length(); i++) {
+            CHECK(pipeline.position() == i);
+            std::string got = Text(pipeline.next());
+            uint64_t time = LastEntryTime;
+            CHECK(got == Text(ReadEntry(names.ref(i).text())));
+            CHECK(time == LastEntryTime);
+        }
+        CHECK_THROWS_AS(pipeline.next(), IndexError);
+    }
+}
+
+TEST_CASE("the workers stay within the window: entries and bytes")
+{
+    const int32_t entrySize = 1 << 20;
+    std::string archive;
+    for (int i = 0; i < 24; i++)
+        archive += ZlibRecord(U16("big" + std::to_string(i)), Content(i, entrySize));
+    ArchiveInUse use(archive + EndRecord());
+    StrArray names;
+    names.makeEmpty();
+    for (int i = 0; i < 24; i++)
+        names.append(StrOf("big" + std::to_string(i)));
+
+    SUBCASE("bytes bind first")
+    {
+        EntryPipeline pipeline(names, Limits(3, 16, 4 * static_cast<int64_t>(entrySize)));
+        WaitFor("the workers to fill 4 MiB ahead", [&] { return pipeline.peakBytes() == 4 * entrySize; });
+        for (int i = 0; i < 24; i++)
+            CHECK(pipeline.next().length() == entrySize);
+        CHECK(pipeline.peakBytes() == 4 * entrySize);
+        CHECK(pipeline.peakEntries() == 4);
+    }
+    SUBCASE("entries bind first")
+    {
+        EntryPipeline pipeline(names, Limits(2, 3, 64 << 20));
+        WaitFor("the workers to fill 3 entries ahead", [&] { return pipeline.peakEntries() == 3; });
+        for (int i = 0; i < 24; i++)
+            CHECK(Text(pipeline.next()) == Content(i, entrySize));
+        CHECK(pipeline.peakEntries() == 3);
+        CHECK(pipeline.peakBytes() == 3 * entrySize);
+    }
+}
+
+TEST_CASE("a damaged or missing entry fails where the caller reaches it, and the list goes on")
+{
+    std::string good = Content(1, 5000);
+    std::string damaged = ZlibRecord(u"Middle.bin", good, 77);
+    damaged[damaged.size() - 10] ^= 0x20;
+    ArchiveInUse use(ZlibRecord(u"first.txt", good, 11) + damaged + ZlibRecord(u"last.txt", good, 33) +
+                     EndRecord());
+    EntryPipeline pipeline(Names({L"first.txt", L"middle.BIN", L"absent.txt", L"last.txt"}), Limits(2, 8, 1 << 20));
+    WaitFor("every entry to be unpacked ahead", [&] { return pipeline.peakEntries() == 4; });
+    CHECK(Text(pipeline.next()) == good);
+    try {
+        pipeline.next();
+        FAIL("no error");
+    } catch (const CrcError& e) {
+        CHECK(e.code == ErrCorrupted);
+        CHECK(std::wstring(e.text) == L"Middle.bin"); // the record's own name
+        CHECK(LastEntryTime == 77);
+    }
+    try {
+        pipeline.next();
+        FAIL("no error");
+    } catch (const WinError& e) {
+        CHECK(e.code == ERROR_FILE_NOT_FOUND);
+        CHECK(std::wstring(e.text) == L"absent.txt"); // the requested name
+    }
+    CHECK(Text(pipeline.next()) == good);
+    CHECK(LastEntryTime == 33);
+}
+
+TEST_CASE("stopping early ends every worker and frees what was read ahead")
+{
+    std::string archive;
+    for (int i = 0; i < 1000; i++)
+        archive += ZlibRecord(U16("f" + std::to_string(i)), Content(i, 20000));
+    ArchiveInUse use(archive + EndRecord());
+    StrArray names;
+    names.makeEmpty();
+    for (int i = 0; i < 1000; i++)
+        names.append(StrOf("f" + std::to_string(i)));
+
+    int before = ThreadCount();
+    {
+        EntryPipeline pipeline(names, Limits(4, 32, 64 << 20));
+        CHECK(ThreadCount() == before + 4);
+        for (int i = 0; i < 3; i++)
+            CHECK(Text(pipeline.next()) == Content(i, 20000));
+        WaitFor("the workers to run ahead", [&] { return pipeline.peakEntries() == 32; });
+        pipeline.stop();
+        CHECK(ThreadCount() == before);
+        CHECK_THROWS_AS(pipeline.next(), IndexError);
+    }
+    {
+        EntryPipeline pipeline(names, Limits(4, 32, 64 << 20)); // destroyed while the workers run
+    }
+    CHECK(ThreadCount() == before);
+}
+
+TEST_CASE("thousands of tiny entries, the empty one included")
+{
+    std::string archive;
+    StrArray names;
+    names.makeEmpty();
+    for (int i = 0; i < 5000; i++) {
+        std::string name = "d" + std::to_string(i / 100) + "\\t" + std::to_string(i);
+        std::string data = Content(i, i % 2 ? i % 97 : i % 89);
+        // A zlib stream exactly as long as its file would be read as stored raw.
+        bool zlib = i % 2 && ZlibOf(data).size() != data.size();
+        archive += zlib ? ZlibRecord(U16(name), data) : RawRecord(U16(name), data);
+        names.append(StrOf(name));
+    }
+    ArchiveInUse use(archive + EndRecord());
+    EntryPipeline pipeline(names);
+    for (int i = 0; i < 5000; i++)
+        REQUIRE(Text(pipeline.next()) == Content(i, i % 2 ? i % 97 : i % 89));
+}
+
+TEST_CASE("one entry larger than the window still comes through, alone")
+{
+    const int32_t hugeSize = 48 << 20;
+    std::string huge(hugeSize, '\0');
+    for (int32_t i = 0; i < hugeSize; i += 4096)
+        huge[i] = static_cast<char>(i >> 12);
+    ArchiveInUse use(RawRecord(u"small.txt", "small") + ZlibRecord(u"huge.bin", huge) +
+                     RawRecord(u"after.txt", "after") + EndRecord());
+    EntryPipeline pipeline(Names({L"small.txt", L"huge.bin", L"after.txt"}), Limits(2, 8, 1 << 20));
+    CHECK(Text(pipeline.next()) == "small");
+    ByteArray bytes = pipeline.next();
+    CHECK(Text(bytes) == huge);
+    CHECK(pipeline.peakBytes() == hugeSize); // nothing was unpacked beside it
+    CHECK(Text(pipeline.next()) == "after");
+}
+
+} // TEST_SUITE
