@@ -204,8 +204,9 @@ bool ListDirectory(HANDLE directory, Listing& listing)
             Str name(entry->fileName, entry->fileNameLength / 2);
             if (name != L"." && name != L"..") {
                 listing.names.append(name);
-                DWORD attributes = entry->fileAttributes;
-                listing.attributes.append(attributes);
+                int64_t count = listing.attributes.length();
+                listing.attributes.resize(count + 1);
+                listing.attributes.items()[count] = entry->fileAttributes;
             }
             if (!entry->nextEntryOffset)
                 break;
