@@ -50,7 +50,8 @@ bool InsideDirectory(const Str& path, const Str& directory)
     int64_t start = prefix.length();
     while (start < path.length() && path.at(start) == L'\\')
         start++;
-    return IsContainedRelativePath(Str(path.text() + start, path.length() - start));
+    // Directories are recorded with their final backslash.
+    return IsContainedRelativePath(Str(path.text() + start, path.length() - start), NameMayEndInSeparator);
 }
 
 // The name TemporaryNameFor gives beside path: path, a dot, 16 hexadecimal digits, "$$".
