@@ -248,6 +248,7 @@ bool UndoJournal(InstallHost& host, const StrArray& lines, const JournalOwner& o
     StrArray directories;
     directories.makeEmpty();
     for (int64_t i = lines.length() - 1; i >= 0; i--) {
+        HostKeepAnswering(host);
         StrArray fields = JournalFields(lines.ref(i));
         const Str& kind = fields.ref(0);
         if (kind == L"put" && PutIsOwned(fields, owner))
@@ -271,6 +272,7 @@ bool FinishJournal(InstallHost& host, const StrArray& lines, const JournalOwner&
     StepFlags flags = ReadFlags(lines);
     bool complete = true;
     for (int64_t i = 0; i < lines.length(); i++) {
+        HostKeepAnswering(host);
         StrArray fields = JournalFields(lines.ref(i));
         if (fields.ref(0) != L"put" || !PutIsOwned(fields, owner) ||
             Marked(flags.skipped, StepNumber(fields.ref(1))))
