@@ -1,6 +1,7 @@
 #include "BenchRun.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,8 @@ RunMeasure RunMeasured(const std::vector<std::string>& argv)
         args.push_back(const_cast<char*>(arg.c_str()));
     args.push_back(nullptr);
 
+    // Made before the fork: the child only writes it when the program cannot be started.
+    std::string cannotRun = "cannot run " + argv.at(0) + ": ";
     auto start = std::chrono::steady_clock::now();
     pid_t pid = fork();
     if (pid == 0) {
@@ -47,8 +50,15 @@ RunMeasure RunMeasured(const std::vector<std::string>& argv)
         int none = open("/dev/null", O_RDONLY);
         dup2(none, 0);
         execvp(args[0], args.data());
+        const char* reason = std::strerror(errno);
+        ssize_t ignored = write(2, cannotRun.data(), cannotRun.size());
+        ignored = write(2, reason, std::strlen(reason));
+        ignored = write(2, "\n", 1);
+        (void)ignored;
         _exit(127);
     }
+    if (pid < 0)
+        measure.output = cannotRun + std::strerror(errno) + "\n";
     int status = 0;
     struct rusage usage;
     std::memset(&usage, 0, sizeof usage);
