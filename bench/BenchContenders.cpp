@@ -1,5 +1,6 @@
 #include "BenchContenders.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
@@ -88,10 +89,13 @@ std::vector<Contender> Contenders(const ContenderPrograms& programs)
     std::vector<Contender> contenders = {
         Lumivo(programs, "Lumivo deflate", {"NSIS zlib"}, {"--codec", "deflate"}, programs.stub),
         Nsis("NSIS zlib", "/FINAL zlib", "zlib-amd64-unicode"),
-        // The default-codec rule compares LZMA's install time with deflate's: its second ratio.
-        Lumivo(programs, "Lumivo LZMA", {"NSIS LZMA", "Lumivo deflate"}, {"--codec", "lzma"}, programs.stub),
-        Nsis("NSIS LZMA", "/SOLID lzma", "lzma_solid-amd64-unicode"),
     };
+    if (programs.lzma) {
+        // The default-codec rule compares LZMA's install time with deflate's: its second ratio.
+        contenders.push_back(Lumivo(programs, "Lumivo LZMA", {"NSIS LZMA", "Lumivo deflate"},
+                                    {"--codec", "lzma"}, programs.stub));
+        contenders.push_back(Nsis("NSIS LZMA", "/SOLID lzma", "lzma_solid-amd64-unicode"));
+    }
     if (!programs.baselineStub.empty())
         contenders.push_back(Lumivo(programs, "Lumivo baseline", {"NSIS zlib"}, {}, programs.baselineStub));
     return contenders;
@@ -112,14 +116,24 @@ static bool InPath(const std::string& program)
 
 std::string MissingTools(const std::vector<Contender>& contenders)
 {
+    std::vector<std::pair<std::string, std::string>> programs; // program, the contenders that run it
     std::string missing;
     for (const Contender& c : contenders) {
-        for (const std::string& tool : c.tools)
-            if (!InPath(tool) && missing.find("'" + tool + "'") == std::string::npos)
-                missing += "  " + c.name + " needs '" + tool + "', which is not there or cannot be run\n";
+        for (const std::string& tool : c.tools) {
+            auto known = std::find_if(programs.begin(), programs.end(),
+                                      [&tool](const auto& program) { return program.first == tool; });
+            if (known == programs.end())
+                programs.push_back({tool, c.name});
+            else
+                known->second += ", " + c.name;
+        }
         std::error_code error;
         if (!fs::is_regular_file(c.stub, error))
             missing += "  " + c.name + " needs its stub " + c.stub.string() + ", which does not exist\n";
     }
+    for (const auto& program : programs)
+        if (!InPath(program.first))
+            missing +=
+                "  '" + program.first + "' is not there or cannot be run (" + program.second + " need it)\n";
     return missing;
 }

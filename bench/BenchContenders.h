@@ -30,10 +30,11 @@ struct ContenderPrograms {
     std::filesystem::path pack;         // lumivo-pack
     std::filesystem::path stub;         // lumivo-stub.exe
     std::filesystem::path baselineStub; // another build's stub, or empty
+    bool lzma = true;                   // the LZMA contenders too
 };
 
-// Lumivo with deflate and with LZMA, NSIS with zlib and with solid LZMA; "Lumivo baseline" too
-// when programs names a baseline stub.
+// Lumivo with deflate and with LZMA, NSIS with zlib and with solid LZMA (the LZMA ones only when
+// programs.lzma); "Lumivo baseline" too when programs names a baseline stub.
 std::vector<Contender> Contenders(const ContenderPrograms& programs);
 
 // "NSIS zlib" as "nsis-zlib".
