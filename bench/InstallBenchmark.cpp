@@ -9,7 +9,8 @@
 //                          [--baseline-stub STUB.exe]
 // --baseline-stub adds "Lumivo baseline": the same payload behind another build's stub (an
 // earlier commit's, say), measured in the same run.
-// "--only large" measures a third payload, 1 GB that does not compress, which no default run makes.
+// "--only large" measures a third payload, 1 GB that does not compress, which no default run makes
+// (deflate and zlib only).
 // With --win-bench, the Windows benchmarks in BIN-DIR add two sections: the read-ahead pipeline
 // alone against ReadEntry in order, and the cost of each file system call.
 // Each contender is one entry of Contenders() (BenchContenders.cpp): a new codec is one more.
