@@ -11,6 +11,8 @@
 #include <utility>
 
 enum : int32_t { MaxWindowEntries = 64, MaxWorkers = 64 };
+// A worker's stack: the LZMA decoder keeps its probability tables (about 28 KB) there.
+enum : uint32_t { WorkerStackSize = 256 << 10 };
 
 namespace {
 
@@ -161,7 +163,8 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
         }
         s->entryItems = s->entries.items();
         for (int32_t i = 0; i < s->limits.workers; i++) {
-            HANDLE thread = CreateThread(nullptr, 0, WorkerMain, s, 0, nullptr);
+            HANDLE thread =
+                CreateThread(nullptr, WorkerStackSize, WorkerMain, s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
             if (!thread)
                 ThrowLastError();
             s->threads[s->threadCount++] = thread;
@@ -250,6 +253,24 @@ ByteArray EntryPipeline::next()
         throw CrcError(Str(RecordNameUnits(entry.record, small, large), entry.nameLength).text());
     }
     return bytes;
+}
+
+bool EntryPipeline::waitReady(uint32_t milliseconds)
+{
+    PipelineState& s = *state;
+    EnterCriticalSection(&s.lock);
+    bool ready = true;
+    if (!s.stopping && s.taken < s.count && s.claimed > s.taken) {
+        Slot& slot = s.slots[s.taken % MaxWindowEntries];
+        if (slot.status == SlotStatus::Working) {
+            s.callerWaiting = true;
+            SleepConditionVariableCS(&s.entryReady, &s.lock, milliseconds);
+            s.callerWaiting = false;
+        }
+        ready = slot.status != SlotStatus::Working;
+    }
+    LeaveCriticalSection(&s.lock);
+    return ready;
 }
 
 int64_t EntryPipeline::position() const

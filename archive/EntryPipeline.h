@@ -33,6 +33,9 @@ public:
     // The bytes of the next entry of the list, waiting for them when needed; sets LastEntryTime.
     // Raises that entry's error (the list moves past it either way). IndexError after the last.
     ByteArray next();
+    // Waits up to milliseconds for the next entry to be unpacked; true when next will not wait for a
+    // worker (also after the last entry, and when no worker has the entry yet: next unpacks it then).
+    bool waitReady(uint32_t milliseconds);
     // Index in the list of the entry that next returns.
     int64_t position() const;
     // Stops the workers and frees what they unpacked ahead (also done by the destructor).

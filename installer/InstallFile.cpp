@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveReader.h"
 #include "archive/EntryFile.h"
+#include "archive/EntryPipeline.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
 #include "core/StrFormat.h"
@@ -38,17 +39,39 @@ static int AskRetry(InstallHost& host, const Error& error, const Str& destinatio
 // A silent run has no one to free the file or the disk: a few tries a second apart, then failure.
 enum { SilentAttempts = 5, SilentWaitMs = 1000 };
 
-void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
-                  const uint64_t* time, const Str& destination)
+namespace {
+
+struct PieceProgress {
+    InstallHost* host;
+    CopyProgress copy;
+};
+
+void ReportPiece(void* context, int64_t written)
 {
+    PieceProgress& piece = *static_cast<PieceProgress*>(context);
+    HostProgress(*piece.host, piece.copy.done + written, piece.copy.total);
+}
+
+} // namespace
+
+void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
+                  const uint64_t* time, const Str& destination, const CopyProgress* progress)
+{
+    PieceProgress piece = {&host, progress ? *progress : CopyProgress{0, 0}};
+    WriteProgress pieces = {ReportPiece, &piece};
+    const WriteProgress* report = progress ? &pieces : nullptr;
     PutStep step;
     try {
         for (int attempt = 1;; attempt++) {
             try {
                 // After a failed move the staged file is complete: only the move is tried again.
-                if (!step.staged.handle)
-                    StageFile(transaction, step, destination, bytes.items(), bytes.length(), time);
-                CommitFile(transaction, step);
+                bool created = !step.staged.handle &&
+                               CreateNewFile(transaction, destination, bytes.items(), bytes.length(), time, report);
+                if (!created) {
+                    if (!step.staged.handle)
+                        StageFile(transaction, step, destination, bytes.items(), bytes.length(), time, report);
+                    CommitFile(transaction, step);
+                }
                 if (host.writeLog)
                     HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination,
                                             bytes.length()));
@@ -69,11 +92,15 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
     }
 }
 
-int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, const Str& entryName,
-                    const Str& destination)
+enum : uint32_t { WaitSliceMs = 50 };
+
+int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
+                    const Str& destination, const CopyProgress& progress)
 {
-    ByteArray bytes = ReadEntry(entryName.text(), entryName.length());
-    uint64_t time = LastEntryTime; // kept for every retry: nothing else is read in between
-    InstallBytes(host, transaction, bytes, &time, destination);
+    while (!entries.waitReady(WaitSliceMs))
+        HostWaiting(host);
+    ByteArray bytes = entries.next();
+    uint64_t time = LastEntryTime; // kept for every retry
+    InstallBytes(host, transaction, bytes, &time, destination, &progress);
     return bytes.length();
 }

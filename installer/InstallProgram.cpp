@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveReader.h"
+#include "archive/EntryPipeline.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
 #include "core/Owned.h"
@@ -179,6 +180,14 @@ void InstallProgram(InstallHost& host)
         throw Abort();
     }
 
+    // The entries in the order they are written, unpacked ahead by the workers from here on.
+    StrArray entryNames;
+    entryNames.makeEmpty();
+    entryNames.append(plan.uninstallerName);
+    for (int64_t i = 0; i < plan.files.length(); i++)
+        entryNames.append(plan.files.ref(i));
+    EntryPipeline entries(entryNames);
+
     RecoverInterruptedInstall(host, Script.installDir, Script.programName);
 
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
@@ -205,13 +214,13 @@ void InstallProgram(InstallHost& host)
         BeginTransaction(transaction, host, Script.installDir, Script.programName, createdDirectories);
         int64_t total = UnpackedSize(plan), done = 0;
         HostProgress(host, done, total);
-        done += InstallFile(host, transaction, plan.uninstallerName, plan.uninstallerPath);
+        done += InstallFile(host, transaction, entries, plan.uninstallerPath, CopyProgress{done, total});
         HostProgress(host, done, total);
         for (int64_t i = 0; i < plan.absoluteDirectories.length(); i++)
             MakeDirectory(transaction, plan.absoluteDirectories.ref(i));
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);
-            done += InstallFile(host, transaction, plan.files.ref(i), plan.destinations.ref(i));
+            done += InstallFile(host, transaction, entries, plan.destinations.ref(i), CopyProgress{done, total});
             HostProgress(host, done, total);
         }
         StopIfCancelled(host);
@@ -229,10 +238,13 @@ void InstallProgram(InstallHost& host)
                                 ScriptValues.valueOf(L"url"));
             LogRegistryValues(host, plan);
         }
+        // The data file says that the installation is complete: every file is on disk before it.
+        AwaitDurable(transaction);
         InstallBytes(host, transaction, UninstallDataBytes(dataText), nullptr, plan.dataPath);
         StopIfCancelled(host);
         CommitTransaction(transaction);
     } catch (...) {
+        entries.stop();
         RollBack(host, transaction);
         throw Abort();
     }

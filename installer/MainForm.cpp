@@ -204,8 +204,25 @@ void MainForm::setProgress(int64_t done, int64_t total)
     if (progressBar)
         progressBar->setProgress(done, total);
     taskbarProgress.show(hwnd, done, total);
-    // The copying runs on this thread: between two steps the window repaints and answers (the
-    // system would mark it "Not Responding" otherwise). Nothing but the cancel question can start.
+    answerNowAndThen();
+}
+
+void MainForm::AnswerWhileWaiting(InstallHost& host)
+{
+    static_cast<MainForm*>(host.owner)->answerNowAndThen();
+}
+
+// The copying runs on this thread: between two steps the window repaints and answers (the system
+// would mark it "Not Responding" otherwise), a few dozen times a second, which is often enough for
+// the eye and saves asking for messages after each of thousands of small files. Nothing but the
+// cancel question can start.
+void MainForm::answerNowAndThen()
+{
+    enum : uint64_t { AnswerEveryMs = 25 };
+    uint64_t now = GetTickCount64();
+    if (now - lastPumpTick < AnswerEveryMs)
+        return;
+    lastPumpTick = now;
     pumpMessages();
 }
 
@@ -216,6 +233,7 @@ void MainForm::installNow()
     host.owner = this;
     host.setStatus = SetStatusOf;
     host.setProgress = SetProgressOf;
+    host.whileWaiting = AnswerWhileWaiting;
     host.writeLog = LogToInstallLog;
     runningHost = &host;
     installing = true;
