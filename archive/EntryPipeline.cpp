@@ -16,7 +16,7 @@ enum : uint32_t { WorkerStackSize = 256 << 10 };
 
 namespace {
 
-enum class SlotStatus { Empty, Working, Good, Missing, Damaged, NoMemory };
+enum class SlotStatus { Empty, Working, Good, Handled, Missing, Damaged, NoMemory };
 
 struct Slot {
     ByteArray bytes;
@@ -45,6 +45,7 @@ struct PipelineState {
     int32_t entriesAhead;
     int64_t peakBytes;
     int32_t peakEntries;
+    EntryHandler handler;  // for the entries unpacked from now on; handle null for none
     int32_t idleWorkers;   // waiting on workReady: only then is a wake-up worth a call
     bool callerWaiting;    // the caller waits on entryReady
     bool stopping;
@@ -118,7 +119,16 @@ static DWORD WINAPI WorkerMain(void* parameter)
         LeaveCriticalSection(&s.lock);
 
         ByteArray bytes;
-        SlotStatus status = Unpack(s.entryItems[index], bytes);
+        const ArchiveEntry& entry = s.entryItems[index];
+        SlotStatus status = Unpack(entry, bytes);
+        EnterCriticalSection(&s.lock);
+        EntryHandler handler = s.handler;
+        LeaveCriticalSection(&s.lock);
+        if (status == SlotStatus::Good && handler.handle &&
+            handler.handle(handler.context, index, bytes.items(), bytes.length(), entry.time)) {
+            bytes.release();
+            status = SlotStatus::Handled;
+        }
 
         EnterCriticalSection(&s.lock);
         Slot& slot = s.slots[index % MaxWindowEntries];
@@ -189,34 +199,42 @@ EntryPipeline::~EntryPipeline()
 
 void EntryPipeline::stop()
 {
+    while (!stopWithin(INFINITE)) {
+    }
+}
+
+bool EntryPipeline::stopWithin(uint32_t milliseconds)
+{
     PipelineState& s = *state;
     EnterCriticalSection(&s.lock);
     s.stopping = true;
     WakeAllConditionVariable(&s.workReady);
     LeaveCriticalSection(&s.lock);
     // Each worker ends after the entry in hand.
-    for (int32_t i = 0; i < s.threadCount; i++) {
-        WaitForSingleObject(s.threads[i], INFINITE);
+    if (s.threadCount > 0 &&
+        WaitForMultipleObjects(static_cast<DWORD>(s.threadCount), s.threads, TRUE, milliseconds) == WAIT_TIMEOUT)
+        return false;
+    for (int32_t i = 0; i < s.threadCount; i++)
         CloseHandle(s.threads[i]);
-    }
     s.threadCount = 0;
     for (Slot& slot : s.slots) {
         slot.bytes.release();
         slot.status = SlotStatus::Empty;
     }
+    return true;
 }
 
-ByteArray EntryPipeline::next()
+// Waits for the next entry under the lock (unpacking it here when no worker has it) and moves
+// past it; false after the last entry, or when it was handled ahead and takeHandled was not asked.
+static bool TakeNext(PipelineState& s, bool handledOnly, Slot& taken, int64_t& index)
 {
-    PipelineState& s = *state;
-    EnterCriticalSection(&s.lock);
-    if (s.stopping || s.taken >= s.count) {
-        LeaveCriticalSection(&s.lock);
-        throw IndexError();
-    }
-    int64_t index = s.taken;
+    if (s.stopping || s.taken >= s.count)
+        return false;
+    index = s.taken;
     Slot& slot = s.slots[index % MaxWindowEntries];
     if (s.claimed == index) {
+        if (handledOnly)
+            return false; // no worker has it: it is not handled
         // No worker has it yet (all busy, or none scheduled): unpacking it here costs no hand-over.
         Claim(s);
         LeaveCriticalSection(&s.lock);
@@ -231,28 +249,67 @@ ByteArray EntryPipeline::next()
         SleepConditionVariableCS(&s.entryReady, &s.lock, INFINITE);
         s.callerWaiting = false;
     }
-    ByteArray bytes = std::move(slot.bytes);
-    SlotStatus status = slot.status;
+    if ((slot.status == SlotStatus::Handled) != handledOnly)
+        return false;
+    taken.bytes = std::move(slot.bytes);
+    taken.status = slot.status;
     slot.status = SlotStatus::Empty;
-    const ArchiveEntry& entry = s.entryItems[index];
-    s.bytesAhead -= entry.size;
+    s.bytesAhead -= s.entryItems[index].size;
     s.entriesAhead--;
     s.taken++;
     if (s.idleWorkers > 0 && CanClaim(s))
         WakeAllConditionVariable(&s.workReady);
-    LeaveCriticalSection(&s.lock);
+    return true;
+}
 
-    if (status == SlotStatus::Missing)
+ByteArray EntryPipeline::next()
+{
+    PipelineState& s = *state;
+    Slot taken;
+    int64_t index = 0;
+    EnterCriticalSection(&s.lock);
+    bool found = TakeNext(s, false, taken, index);
+    bool handled = !found && !s.stopping && s.taken < s.count;
+    LeaveCriticalSection(&s.lock);
+    if (handled)
+        throw InternalError(); // takeHandled takes it
+    if (!found)
+        throw IndexError();
+
+    const ArchiveEntry& entry = s.entryItems[index];
+    if (taken.status == SlotStatus::Missing)
         throw WinError(ERROR_FILE_NOT_FOUND, s.names.ref(index).text());
     LastEntryTime = entry.time;
-    if (status == SlotStatus::NoMemory)
+    if (taken.status == SlotStatus::NoMemory)
         throw MemoryError();
-    if (status == SlotStatus::Damaged) {
+    if (taken.status == SlotStatus::Damaged) {
         wchar_t small[260];
         CharBuffer large;
         throw CrcError(Str(RecordNameUnits(entry.record, small, large), entry.nameLength).text());
     }
-    return bytes;
+    return std::move(taken.bytes);
+}
+
+bool EntryPipeline::takeHandled(int64_t& size)
+{
+    PipelineState& s = *state;
+    Slot taken;
+    int64_t index = 0;
+    EnterCriticalSection(&s.lock);
+    bool found = TakeNext(s, true, taken, index);
+    LeaveCriticalSection(&s.lock);
+    if (!found)
+        return false;
+    LastEntryTime = s.entryItems[index].time;
+    size = s.entryItems[index].size;
+    return true;
+}
+
+void EntryPipeline::handleAhead(const EntryHandler* handler)
+{
+    EnterCriticalSection(&state->lock);
+    state->handler = handler ? *handler : EntryHandler{nullptr, nullptr};
+    LeaveCriticalSection(&state->lock);
 }
 
 bool EntryPipeline::waitReady(uint32_t milliseconds)

@@ -4,6 +4,7 @@
 #include "archive/EntryFile.h"
 #include "archive/EntryPipeline.h"
 #include "core/AppContext.h"
+#include "core/CharCase.h"
 #include "core/Error.h"
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
@@ -99,8 +100,71 @@ int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPip
 {
     while (!entries.waitReady(WaitSliceMs))
         HostWaiting(host);
+    int64_t size = 0;
+    if (entries.takeHandled(size)) {
+        if (host.writeLog)
+            HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination, size));
+        return size;
+    }
     ByteArray bytes = entries.next();
     uint64_t time = LastEntryTime; // kept for every retry
     InstallBytes(host, transaction, bytes, &time, destination, &progress);
     return bytes.length();
+}
+
+static bool WriteEntryAhead(void* context, int64_t index, const uint8_t* bytes, int64_t count, uint64_t time)
+{
+    WriteAhead& ahead = *static_cast<WriteAhead*>(context);
+    // A large file is written by the loop, which reports its progress piece by piece.
+    if (ahead.stopped || count > WritePieceSize)
+        return false;
+    const Str& shared = ahead.destinations->ref(index);
+    if (shared.isEmpty())
+        return false;
+    Str path(shared.text(), shared.length()); // this thread's own copy
+    try {
+        return CreateNewFileNow(*ahead.transaction, path, bytes, count, &time);
+    } catch (...) {
+        InterlockedExchange(&ahead.stopped, 1);
+        return false;
+    }
+}
+
+void ClearRepeatedPaths(StrArray& paths)
+{
+    // Open addressing over the indexes, twice as many slots as paths at least.
+    int64_t size = 16;
+    while (size < 2 * paths.length())
+        size *= 2;
+    Array<int64_t, true, 4> slots;
+    slots.makeEmpty();
+    slots.resize(size);
+    for (int64_t i = 0; i < size; i++)
+        slots.ref(i) = -1;
+    Array<uint8_t, true, 128> repeated;
+    repeated.makeEmpty();
+    repeated.resize(paths.length());
+    for (int64_t i = 0; i < paths.length(); i++) {
+        const Str& path = paths.ref(i);
+        for (int64_t slot = HashNoCase(path.text(), path.length()) & (size - 1);; slot = (slot + 1) & (size - 1)) {
+            int64_t first = slots.at(slot);
+            if (first < 0) {
+                slots.ref(slot) = i;
+                break;
+            }
+            if (StrEqualNoCase(paths.ref(first), path)) {
+                repeated.ref(first) = 1;
+                repeated.ref(i) = 1;
+                break;
+            }
+        }
+    }
+    for (int64_t i = 0; i < paths.length(); i++)
+        if (repeated.at(i))
+            paths.ref(i) = Str();
+}
+
+EntryHandler WriteAheadHandler(WriteAhead& ahead)
+{
+    return EntryHandler{WriteEntryAhead, &ahead};
 }

@@ -3,12 +3,12 @@
 #ifndef LUMIVO_INSTALLER_INSTALLFILE_H
 #define LUMIVO_INSTALLER_INSTALLFILE_H
 
+#include "archive/EntryPipeline.h"
 #include "core/Array.h"
 #include "core/Str.h"
 
 #include <stdint.h>
 
-class EntryPipeline;
 struct InstallHost;
 struct InstallTransaction;
 
@@ -29,9 +29,26 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
                   const uint64_t* time, const Str& destination, const CopyProgress* progress = nullptr);
 
 // Takes the next entry of the pipeline (the window answering while it is unpacked; its error, if
-// it is missing or damaged, raised here) and installs it with its own time (InstallBytes). The
-// entry's size.
+// it is missing or damaged, raised here) and installs it with its own time (InstallBytes), unless
+// it was written ahead. The entry's size.
 int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
                     const Str& destination, const CopyProgress& progress);
+
+// Files written ahead of the copy loop by the workers that unpack them (EntryPipeline::handleAhead):
+// a new file of a few megabytes at most, where nothing stands, is created in place, flushed and
+// closed on the worker. Anything else (a file to replace, a larger one, a failure of any kind) is
+// left to the copy loop, which does it in order as if nothing had been tried; after a failure
+// nothing more is written ahead. The loop still reports each file in its turn.
+struct WriteAhead {
+    InstallTransaction* transaction;
+    const StrArray* destinations; // by the pipeline's entry index; unchanged while workers run
+    volatile long stopped;
+};
+EntryHandler WriteAheadHandler(WriteAhead& ahead);
+
+// Empties every path that occurs more than once, without regard to case: which copy stands there
+// at the end depends on the order of the list, so only the loop writes those (an empty path is
+// never written ahead).
+void ClearRepeatedPaths(StrArray& paths);
 
 #endif

@@ -143,6 +143,16 @@ void LogRegistryValues(InstallHost& host, const InstallPlan& plan)
                             plan.keyPath, values.ref(i)));
 }
 
+// Workers that unpack the entries and write the small new files ahead: writing waits for the
+// system more than for a processor, so a few more than the processors.
+int32_t WriteAheadWorkers()
+{
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    int32_t processors = info.dwNumberOfProcessors > 0 ? static_cast<int32_t>(info.dwNumberOfProcessors) : 1;
+    return processors + 2;
+}
+
 // The unpacked size of the entries, as their records declare it (entries missing from the
 // archive count nothing: they fail when they are copied).
 int64_t UnpackedSize(const InstallPlan& plan)
@@ -186,7 +196,16 @@ void InstallProgram(InstallHost& host)
     entryNames.append(plan.uninstallerName);
     for (int64_t i = 0; i < plan.files.length(); i++)
         entryNames.append(plan.files.ref(i));
-    EntryPipeline entries(entryNames);
+    // The workers write the new files ahead once their directories exist; these outlive them.
+    StrArray entryPaths;
+    entryPaths.makeEmpty();
+    entryPaths.append(plan.uninstallerPath);
+    for (int64_t i = 0; i < plan.destinations.length(); i++)
+        entryPaths.append(plan.destinations.ref(i));
+    ClearRepeatedPaths(entryPaths);
+    PipelineLimits limits = DefaultPipelineLimits();
+    limits.workers = WriteAheadWorkers();
+    EntryPipeline entries(entryNames, limits);
 
     RecoverInterruptedInstall(host, Script.installDir, Script.programName);
 
@@ -209,6 +228,8 @@ void InstallProgram(InstallHost& host)
     // From here on every change is written down first, and every failure undone before it is
     // reported; the data file goes last, so that it always describes a complete installation.
     InstallTransaction transaction;
+    WriteAhead ahead = {&transaction, &entryPaths, 0};
+    EntryHandler writeAhead = WriteAheadHandler(ahead);
     try {
         HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
         BeginTransaction(transaction, host, Script.installDir, Script.programName, createdDirectories);
@@ -218,12 +239,14 @@ void InstallProgram(InstallHost& host)
         HostProgress(host, done, total);
         for (int64_t i = 0; i < plan.absoluteDirectories.length(); i++)
             MakeDirectory(transaction, plan.absoluteDirectories.ref(i));
+        entries.handleAhead(&writeAhead);
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);
             done += InstallFile(host, transaction, entries, plan.destinations.ref(i), CopyProgress{done, total});
             HostProgress(host, done, total);
         }
         StopIfCancelled(host);
+        entries.stop();
 
         if (!Script.updateMode) {
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),

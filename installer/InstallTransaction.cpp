@@ -63,10 +63,7 @@ void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const 
 static void WriteDown(InstallTransaction& transaction, PutStep& step, const Str& path, const Str& aside,
                       const Str& temporary)
 {
-    int64_t number = transaction.steps;
-    AppendJournal(transaction.journal, JournalRecord(L"put", {IntToStr(number), path, aside, temporary}));
-    transaction.steps++;
-    step.number = number;
+    step.number = AppendStep(transaction.journal, L"put", {path, aside, temporary});
     step.path = path;
     step.aside = aside;
     step.settled = false;
@@ -78,6 +75,17 @@ static void Skip(InstallTransaction& transaction, PutStep& step)
 {
     AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(step.number)}));
     step.settled = false;
+}
+
+// Writes down that a step was undone at once: nothing of it is left at its path, and whatever comes
+// to stand there is not this run's.
+static void SkipNumber(InstallTransaction& transaction, int64_t number)
+{
+    try {
+        AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(number)}));
+    } catch (const Error&) {
+        // a full disk: the record names a file that is gone, and the undo finds nothing there
+    }
 }
 
 static void CallHostWaiting(void* host)
@@ -99,32 +107,54 @@ static bool Absent(const Str& path)
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
-bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
-                   const uint64_t* time, const WriteProgress* progress)
+// Creates path in place, written down first (its step's number in number); the open file in file.
+// False, with nothing changed, when something stands at path.
+static bool CreateWrittenDown(InstallTransaction& transaction, const Str& path, const uint8_t* bytes,
+                              int64_t count, const uint64_t* time, const WriteProgress* progress,
+                              OwnedFileHandle& file, int64_t& number)
 {
     // Looked at before it is written down, so that the journal never claims a file that stood
     // there: only one that another program puts there between the look and the creation could be.
     if (!Absent(path))
         return false;
-    int64_t number = transaction.steps;
-    AppendJournal(transaction.journal, JournalRecord(L"create", {IntToStr(number), path}));
-    transaction.steps++;
-    OwnedFileHandle file;
+    number = AppendStep(transaction.journal, L"create", {path});
     try {
         CreateInPlace(file, path, bytes, count, time, progress);
     } catch (const Error& error) {
-        // Nothing of this step is left at path: whatever comes to stand there is not this run's.
-        try {
-            AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(number)}));
-        } catch (const Error&) {
-            // a full disk: the record names a file that is gone, and the undo finds nothing there
-        }
+        SkipNumber(transaction, number);
         if (error.code == ERROR_FILE_EXISTS || error.code == ERROR_ALREADY_EXISTS)
             return false; // it appeared meanwhile: kept aside and replaced instead
         throw;
     }
+    return true;
+}
+
+bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
+                   const uint64_t* time, const WriteProgress* progress)
+{
+    OwnedFileHandle file;
+    int64_t number;
+    if (!CreateWrittenDown(transaction, path, bytes, count, time, progress, file, number))
+        return false;
     WaitHandler waiting = {CallHostWaiting, transaction.host};
     transaction.flusher.add(file, path, transaction.host ? &waiting : nullptr);
+    return true;
+}
+
+bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
+                      const uint64_t* time)
+{
+    OwnedFileHandle file;
+    int64_t number;
+    if (!CreateWrittenDown(transaction, path, bytes, count, time, nullptr, file, number))
+        return false;
+    if (!FlushFileBuffers(file.get())) {
+        DWORD code = GetLastError();
+        DeleteOpenFile(file, path);
+        SkipNumber(transaction, number);
+        ThrowWinError(code, path.text());
+    }
+    file.reset();
     return true;
 }
 

@@ -32,7 +32,6 @@ struct InstallTransaction {
     Str programName;
     Str backupDir;
     InstallJournal journal;
-    int64_t steps = 0; // puts numbered so far
     bool begun = false;
     FileFlusher flusher; // files created in place, on their way to the disk
 };
@@ -61,6 +60,12 @@ void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const 
 // with the path (a full disk: 112).
 bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
                    const uint64_t* time, const WriteProgress* progress = nullptr);
+
+// CreateNewFile for the workers that write files ahead of the copy loop, on several threads at
+// once: the file is flushed and closed before it returns (a failed flush deletes it again and
+// raises). path must be the thread's own text (texts are counted without locks).
+bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
+                      const uint64_t* time);
 
 // Waits until every file created in place is on disk (the window answering meanwhile); raises the
 // first one that could not be flushed.

@@ -195,8 +195,17 @@ void MainForm::SetProgressOf(InstallHost& host, int64_t done, int64_t total)
     static_cast<MainForm*>(host.owner)->setProgress(done, total);
 }
 
+// The copying runs on this thread: between two steps the bar moves and the window repaints and
+// answers (the system would mark it "Not Responding" otherwise), a few dozen times a second, which
+// is often enough for the eye and saves a repaint and a look for messages after each of thousands
+// of small files. Nothing but the cancel question can start.
+enum : uint64_t { AnswerEveryMs = 25 };
+
 void MainForm::setProgress(int64_t done, int64_t total)
 {
+    uint64_t now = GetTickCount64();
+    if (now - lastPumpTick < AnswerEveryMs && done > 0 && done < total)
+        return;
     if (progressBar && shown && !progressBar->isShown()) {
         placeProgressBar();
         progressBar->show();
@@ -204,7 +213,8 @@ void MainForm::setProgress(int64_t done, int64_t total)
     if (progressBar)
         progressBar->setProgress(done, total);
     taskbarProgress.show(hwnd, done, total);
-    answerNowAndThen();
+    lastPumpTick = now;
+    pumpMessages();
 }
 
 void MainForm::AnswerWhileWaiting(InstallHost& host)
@@ -212,13 +222,8 @@ void MainForm::AnswerWhileWaiting(InstallHost& host)
     static_cast<MainForm*>(host.owner)->answerNowAndThen();
 }
 
-// The copying runs on this thread: between two steps the window repaints and answers (the system
-// would mark it "Not Responding" otherwise), a few dozen times a second, which is often enough for
-// the eye and saves asking for messages after each of thousands of small files. Nothing but the
-// cancel question can start.
 void MainForm::answerNowAndThen()
 {
-    enum : uint64_t { AnswerEveryMs = 25 };
     uint64_t now = GetTickCount64();
     if (now - lastPumpTick < AnswerEveryMs)
         return;
