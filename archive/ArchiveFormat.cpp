@@ -145,10 +145,32 @@ bool InflateExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32
     return good;
 }
 
+int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize)
+{
+    int64_t packed = packedSize > 0 ? packedSize : 0;
+    switch (kind) {
+    case EntryKindRuns:
+        return (packed / 3 + 1) * 127;
+    case EntryKindZlib:
+        return packed * 1032;
+    case EntryKindLzma:
+        return packed * 10000;
+    default:
+        return 0;
+    }
+}
+
+bool DeclaredSizeIsPlausible(const ArchiveEntry& entry)
+{
+    return entry.size == entry.packedSize || entry.size <= MaxUnpackedSize(entry.kind, entry.packedSize);
+}
+
 EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out)
 {
     if (Crc32(entry.data, entry.packedSize) != entry.crc)
         return EntryCheck::BadCrc;
+    if (!DeclaredSizeIsPlausible(entry))
+        return EntryCheck::BadData;
     bool good;
     if (entry.packedSize == entry.size) {
         if (entry.size > 0)

@@ -89,9 +89,18 @@ bool InflateExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32
 
 // Kind 2 data is one LZMA stream (archive/LzmaDecoder.h) that decodes to exactly size bytes.
 
+// The most bytes that packedSize stored bytes of a kind can unpack to: a kind-0 run of three
+// bytes gives at most 127, a deflate stream at most 1032 bytes per byte (two bits for each
+// 258-byte match); LZMA gets 10,000 per byte. An unknown kind unpacks nothing.
+int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize);
+// Whether the entry's declared size is one that its stored bytes can give (any size when they are
+// stored raw). Readers check this before they allocate memory for the entry.
+bool DeclaredSizeIsPlausible(const ArchiveEntry& entry);
+
 enum class EntryCheck { Good, BadCrc, BadData };
 // Checks the stored bytes' CRC and unpacks the entry into out (entry.size bytes): a copy when
-// packed size equals size (raw, whatever the kind), else by kind. An unknown kind is BadData.
+// packed size equals size (raw, whatever the kind), else by kind. An unknown kind, or a declared
+// size that the stored bytes cannot give, is BadData.
 EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out);
 
 // The archive region named by the trailer at the end of a file of fileSize bytes. False unless

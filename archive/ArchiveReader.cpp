@@ -139,6 +139,9 @@ ByteArray ReadEntry(const wchar_t* name, int64_t length)
     if (!FindRecord(name, length, entry))
         throw WinError(ERROR_FILE_NOT_FOUND, Str(name, length).text());
     LastEntryTime = entry.time;
+    // A crafted size must not make us allocate what the stored bytes could never fill.
+    if (!DeclaredSizeIsPlausible(entry))
+        throw CrcError(EntryName(entry).text());
 
     ByteArray bytes;
     bytes.resizeForFilling(entry.size); // unpacking writes every byte or fails

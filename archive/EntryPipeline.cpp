@@ -96,6 +96,8 @@ static SlotStatus Unpack(const ArchiveEntry& entry, ByteArray& bytes)
 {
     if (!entry.record)
         return SlotStatus::Missing;
+    if (!DeclaredSizeIsPlausible(entry))
+        return SlotStatus::Damaged; // a claim no stored bytes could fill gets no memory
     try {
         bytes.resizeForFilling(entry.size); // unpacking writes every byte or fails
     } catch (...) {

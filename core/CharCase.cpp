@@ -1,30 +1,29 @@
 #include "core/CharCase.h"
 
 #include "core/Error.h"
+#include "core/LocaleText.h"
 
-#include <windows.h>
-
-static int32_t MapCase(int32_t codePoint, DWORD mapping)
+static int32_t MapCase(int32_t codePoint, bool upper)
 {
     if (codePoint < 0 || (codePoint >= 0xD800 && codePoint <= 0xDFFF) || codePoint > 0x10FFFF)
         return 0xFFFD;
     if (codePoint < 128) {
-        if (mapping == LCMAP_UPPERCASE && codePoint >= 'a' && codePoint <= 'z')
+        if (upper && codePoint >= 'a' && codePoint <= 'z')
             return codePoint - 32;
-        if (mapping == LCMAP_LOWERCASE && codePoint >= 'A' && codePoint <= 'Z')
+        if (!upper && codePoint >= 'A' && codePoint <= 'Z')
             return codePoint + 32;
         return codePoint;
     }
     if (codePoint <= 0xFFFF) {
         wchar_t in = static_cast<wchar_t>(codePoint), out = 0;
-        if (LCMapStringW(LOCALE_USER_DEFAULT, mapping, &in, 1, &out, 1) != 1)
+        if (LocaleMapCase(&in, 1, &out, upper) != 1)
             return codePoint;
         return out;
     }
     int32_t v = codePoint - 0x10000;
     wchar_t in[2] = {static_cast<wchar_t>(0xD800 + (v >> 10)), static_cast<wchar_t>(0xDC00 + (v & 0x3FF))};
     wchar_t out[2] = {0, 0};
-    if (LCMapStringW(LOCALE_USER_DEFAULT, mapping, in, 2, out, 2) != 2)
+    if (LocaleMapCase(in, 2, out, upper) != 2)
         return codePoint;
     if (out[0] < 0xD800 || out[0] > 0xDBFF || out[1] < 0xDC00 || out[1] > 0xDFFF)
         return codePoint;
@@ -33,12 +32,12 @@ static int32_t MapCase(int32_t codePoint, DWORD mapping)
 
 int32_t ToUpperChar(int32_t codePoint)
 {
-    return MapCase(codePoint, LCMAP_UPPERCASE);
+    return MapCase(codePoint, true);
 }
 
 int32_t ToLowerChar(int32_t codePoint)
 {
-    return MapCase(codePoint, LCMAP_LOWERCASE);
+    return MapCase(codePoint, false);
 }
 
 // The code point at position, advancing position by one or two units.
@@ -96,11 +95,5 @@ uint32_t HashNoCase(const wchar_t* text, int64_t length)
 
 int StrCompareNoCase(const wchar_t* a, int64_t lengthA, const wchar_t* b, int64_t lengthB)
 {
-    int result = CompareStringW(LOCALE_USER_DEFAULT, NORM_IGNORECASE, a, CheckInt(lengthA), b,
-                                CheckInt(lengthB));
-    if (result == CSTR_LESS_THAN)
-        return -1;
-    if (result == CSTR_GREATER_THAN)
-        return 1;
-    return 0;
+    return LocaleCompareNoCase(a, CheckInt(lengthA), b, CheckInt(lengthB));
 }

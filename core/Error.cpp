@@ -1,16 +1,15 @@
 #include "core/Error.h"
 
-#include <windows.h>
+#include "core/Str.h"
 
 #include <stdlib.h>
 #include <string.h>
-#include <wchar.h>
 
 static wchar_t* CopyText(const wchar_t* text)
 {
     if (!text)
         return nullptr;
-    size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    size_t bytes = static_cast<size_t>(TextLength(text) + 1) * sizeof(wchar_t);
     wchar_t* copy = static_cast<wchar_t*>(malloc(bytes));
     if (copy)
         memcpy(copy, text, bytes);
@@ -59,12 +58,7 @@ int32_t CheckInt(int64_t value)
 
 void ThrowWinError(uint32_t code, const wchar_t* name)
 {
-    if (code == ERROR_NOT_ENOUGH_MEMORY || code == ERROR_OUTOFMEMORY)
+    if (code == static_cast<uint32_t>(ErrOutOfMemory) || code == static_cast<uint32_t>(ErrOutOfMemoryToo))
         throw MemoryError();
     throw WinError(static_cast<int32_t>(code), name);
-}
-
-void ThrowLastError(const wchar_t* name)
-{
-    ThrowWinError(GetLastError(), name);
 }

@@ -12,7 +12,8 @@ enum : int32_t {
     ErrTooLarge = -5,
     ErrCheck = -7,
     ErrCorrupted = -300,
-    ErrOutOfMemory = 8, // ERROR_NOT_ENOUGH_MEMORY
+    ErrOutOfMemory = 8,     // ERROR_NOT_ENOUGH_MEMORY
+    ErrOutOfMemoryToo = 14, // ERROR_OUTOFMEMORY
 };
 
 // A code and an owned copy of one text (a file name, an entry name or a diagnostic), or none.
@@ -63,7 +64,7 @@ int32_t CheckInt(int64_t value);
 // otherwise WinError with the code and the optional file name.
 [[noreturn]] void ThrowWinError(uint32_t code, const wchar_t* name = nullptr);
 
-// ThrowWinError with GetLastError().
+// ThrowWinError with GetLastError() (LastError.cpp: the one part of the errors bound to Windows).
 [[noreturn]] void ThrowLastError(const wchar_t* name = nullptr);
 
 #endif

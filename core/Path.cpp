@@ -2,11 +2,6 @@
 
 #include "core/Array.h"
 #include "core/CharCase.h"
-#include "core/Error.h"
-#include "core/Owned.h"
-
-#include <windows.h>
-#include <shlobj.h>
 
 static bool StartsWithNoCase(const wchar_t* text, int64_t length, const wchar_t* prefix)
 {
@@ -95,17 +90,4 @@ Str ParentDirectory(const Str& path)
 {
     Str withSlash = AddTrailingSlash(path);
     return NormalizePath(Concat(withSlash.text(), withSlash.length(), L"..\\", 3));
-}
-
-Str LocalAppDataDir()
-{
-    OwnedCoTaskMemory items;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_LOCAL_APPDATA,
-                                          reinterpret_cast<LPITEMIDLIST*>(items.receive()))))
-        throw InternalError();
-    CharBuffer buffer;
-    buffer.reserveZeros(70000);
-    if (!SHGetPathFromIDListW(static_cast<LPCITEMIDLIST>(items.get()), buffer.text()))
-        throw InternalError();
-    return Concat(buffer.text(), L"\\");
 }

@@ -1,4 +1,5 @@
-// Path helpers on Str. Only LocalAppDataDir touches the system.
+// Path helpers on Str. Only LocalAppDataDir touches the system (LocalAppData.cpp); the rest is
+// portable.
 #ifndef LUMIVO_CORE_PATH_H
 #define LUMIVO_CORE_PATH_H
 

@@ -16,7 +16,8 @@ static StrBlock* NewBlock(int64_t length)
         throw MemoryError();
     block->length = length;
     block->count = 1;
-    block->text[length] = 0;
+    wchar_t* units = block->text; // the text runs past the declared two units
+    units[length] = 0;
     return block;
 }
 
@@ -98,7 +99,8 @@ wchar_t Str::at(int64_t index) const
 {
     if (index < 0 || index >= length())
         throw IndexError();
-    return block->text[index];
+    const wchar_t* units = block->text;
+    return units[index];
 }
 
 void Str::release()

@@ -28,8 +28,16 @@ void HostStatus(InstallHost& host, const Str& line1, const Str& line2)
 
 void HostProgress(InstallHost& host, int64_t done, int64_t total)
 {
+    host.progressDone = done;
+    host.progressTotal = total;
     if (host.setProgress)
         host.setProgress(host, done, total);
+}
+
+void HostKeepAnswering(InstallHost& host)
+{
+    if (host.setProgress)
+        host.setProgress(host, host.progressDone, host.progressTotal);
 }
 
 void HostLog(InstallHost& host, const Str& line)

@@ -30,6 +30,8 @@ struct InstallHost {
     void* owner = nullptr;        // the caller's own state, for its setters
     bool silent = false;          // no window, no question: every alert takes its safe answer
     bool cancelRequested = false; // honoured at the next file boundary, like Cancel
+    int64_t progressDone = 0;     // what HostProgress showed last
+    int64_t progressTotal = 0;
 };
 
 // An alert of the installation, captioned with the title; the index of the pressed button. In a
@@ -39,6 +41,9 @@ int HostAlert(InstallHost& host, const wchar_t* text, const wchar_t* buttons, ui
 int HostAlertPieces(InstallHost& host, const wchar_t* const* pieces, const wchar_t* buttons, uint32_t kind);
 void HostStatus(InstallHost& host, const Str& line1, const Str& line2);
 void HostProgress(InstallHost& host, int64_t done, int64_t total);
+// Shows the last progress again, which lets the window repaint and answer during long work that
+// moves no byte forward (undoing an installation, deleting kept files).
+void HostKeepAnswering(InstallHost& host);
 void HostLog(InstallHost& host, const Str& line);
 void HostWaiting(InstallHost& host);
 // Raises Abort when the user asked to cancel.

@@ -9,6 +9,7 @@
 #include "core/Path.h"
 #include "core/StrFormat.h"
 #include "installer/FileList.h"
+#include "installer/InstallDirectory.h"
 #include "installer/InstallFile.h"
 #include "installer/InstallTransaction.h"
 #include "installer/ListItem.h"
@@ -89,18 +90,6 @@ bool FilesStayInside(const StrArray& files)
         if (!IsContainedRelativePath(files.ref(i)))
             return false;
     return true;
-}
-
-// The installation directory exists afterwards; created tells whether this run made it.
-bool MakeInstallDirectory(bool& created)
-{
-    created = false;
-    WIN32_FIND_DATAW found;
-    OwnedFind find(FindFirstFileW(Script.installDir.text(), &found));
-    if (find)
-        return found.dwFileAttributes != 0;
-    created = CreateDirectoryW(Script.installDir.text(), nullptr);
-    return created || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
 void Log(InstallHost& host, const Str& line)
@@ -210,20 +199,12 @@ void InstallProgram(InstallHost& host)
     RecoverInterruptedInstall(host, Script.installDir, Script.programName);
 
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
-    bool created;
-    if (!MakeInstallDirectory(created)) {
-        HostStatus(host, Str(Tr(L"Tworzenie katalogu    NIEUDANE", L"Creating directory    FAILED")), Str());
-        const wchar_t* pieces[] = {Tr(L"Nieudane tworzenie katalogu\n", L"Failed to create directory\n"),
-                                   Script.installDir.text(), nullptr};
-        HostAlertPieces(host, pieces, L"+OK", 1);
-        throw Abort();
-    }
-    StrArray createdDirectories;
-    createdDirectories.makeEmpty();
-    if (created) {
-        createdDirectories.append(Script.installDir);
-        Log(host, StrFormat(Tr(L"Utworzono katalog []", L"Created directory []"), Script.installDir));
-    }
+    StrArray createdDirectories = MakeInstallDirectory(host);
+    for (int64_t i = 0; i < createdDirectories.length(); i++)
+        Log(host, StrFormat(Tr(L"Utworzono katalog []", L"Created directory []"), createdDirectories.ref(i)));
+    // The uninstaller removes the folders made above the directory when they end empty.
+    plan.data.createdDirectories = FoldersAbove(createdDirectories, Script.installDir);
+    dataText = BuildUninstallData(plan.data);
 
     // From here on every change is written down first, and every failure undone before it is
     // reported; the data file goes last, so that it always describes a complete installation.

@@ -50,7 +50,8 @@ bool InsideDirectory(const Str& path, const Str& directory)
     int64_t start = prefix.length();
     while (start < path.length() && path.at(start) == L'\\')
         start++;
-    return IsContainedRelativePath(Str(path.text() + start, path.length() - start));
+    // Directories are recorded with their final backslash.
+    return IsContainedRelativePath(Str(path.text() + start, path.length() - start), NameMayEndInSeparator);
 }
 
 // The name TemporaryNameFor gives beside path: path, a dot, 16 hexadecimal digits, "$$".
@@ -266,6 +267,7 @@ bool UndoJournal(InstallHost& host, const StrArray& lines, const JournalOwner& o
     StrArray directories;
     directories.makeEmpty();
     for (int64_t i = lines.length() - 1; i >= 0; i--) {
+        HostKeepAnswering(host);
         StrArray fields = JournalFields(lines.ref(i));
         const Str& kind = fields.ref(0);
         if (kind == L"put" && PutIsOwned(fields, owner))
@@ -291,6 +293,7 @@ bool FinishJournal(InstallHost& host, const StrArray& lines, const JournalOwner&
     StepFlags flags = ReadFlags(lines);
     bool complete = true;
     for (int64_t i = 0; i < lines.length(); i++) {
+        HostKeepAnswering(host);
         StrArray fields = JournalFields(lines.ref(i));
         if (fields.ref(0) != L"put" || !PutIsOwned(fields, owner) ||
             Marked(flags.skipped, StepNumber(fields.ref(1))))

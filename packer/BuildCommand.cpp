@@ -148,6 +148,7 @@ void BuildSetup(const BuildOptions& options)
     PayloadList payload;
     payload.fixedTime = SourceDateEpoch();
     payload.skipped = options.output;
+    payload.followLinks = options.followLinks;
     AddFolder(payload, options.appDir);
     for (const fs::path& folder : options.extraFolders)
         AddFolder(payload, folder);
@@ -214,6 +215,7 @@ int RunBuild(const std::vector<std::string>& args)
                                          {"", "--level", true},
                                          {"", "--codec", true},
                                          {"", "--jobs", true},
+                                         {"", "--follow-links", false},
                                          {"-q", "--quiet", false}},
                                         "build");
     if (line.help) {
@@ -241,6 +243,7 @@ int RunBuild(const std::vector<std::string>& args)
     int cores = static_cast<int>(std::thread::hardware_concurrency());
     options.jobs = IntegerOption(line, "--jobs", cores > 0 ? cores : 1, 1, 1024);
     options.quiet = line.has("--quiet");
+    options.followLinks = line.has("--follow-links");
     BuildSetup(options);
     return ExitOk;
 }

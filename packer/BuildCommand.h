@@ -24,6 +24,7 @@ struct BuildOptions {
     int level = LevelBySize; // deflate's
     int jobs = 1;
     bool quiet = false;
+    bool followLinks = false; // pack links to files inside the folders instead of refusing them
 };
 
 // Builds the setup program; throws PackError (refusals before anything is written).

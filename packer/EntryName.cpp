@@ -1,6 +1,9 @@
 #include "packer/EntryName.h"
 
+#include "archive/RelativeName.h"
+
 #include <clocale>
+#include <cstdio>
 #include <cwctype>
 #include <locale.h>
 
@@ -90,6 +93,31 @@ std::string Utf16ToUtf8(const std::u16string& units)
     return text;
 }
 
+static bool IsHiddenControl(char16_t unit)
+{
+    return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x200E || unit == 0x200F ||
+           (unit >= 0x202A && unit <= 0x202E) || (unit >= 0x2066 && unit <= 0x2069);
+}
+
+std::string ShownName(const std::u16string& name)
+{
+    std::string shown;
+    std::u16string run;
+    for (char16_t unit : name) {
+        if (!IsHiddenControl(unit)) {
+            run += unit;
+            continue;
+        }
+        shown += Utf16ToUtf8(run);
+        run.clear();
+        char escape[8];
+        std::snprintf(escape, sizeof escape, unit < 0x100 ? "\\x%02X" : "\\u%04X",
+                      static_cast<unsigned>(unit));
+        shown += escape;
+    }
+    return shown + Utf16ToUtf8(run);
+}
+
 // Unicode lower-case mapping of the C.UTF-8 locale, whatever locale the process runs in.
 static locale_t UnicodeLocale()
 {
@@ -119,29 +147,6 @@ std::u16string FoldedName(const std::u16string& name)
 
 std::string EntryNameProblem(const std::u16string& name)
 {
-    if (name.empty())
-        return "is empty";
-    if (name[0] == u'\\' || name[0] == u'/')
-        return "is absolute";
-    size_t start = 0;
-    for (size_t i = 0; i <= name.size(); i++) {
-        if (i < name.size() && name[i] != u'\\' && name[i] != u'/') {
-            char16_t unit = name[i];
-            if (unit == u':')
-                return "names a drive or a stream (\":\")";
-            if (unit < 0x20 || unit == u'<' || unit == u'>' || unit == u'"' || unit == u'|' || unit == u'?' ||
-                unit == u'*')
-                return "holds a character that Windows does not allow in file names";
-            continue;
-        }
-        std::u16string part = name.substr(start, i - start);
-        if (part.empty())
-            return "has an empty component";
-        if (part == u"..")
-            return "has a \"..\" component";
-        if (part == u".")
-            return "has a \".\" component";
-        start = i + 1;
-    }
-    return std::string();
+    NameProblem problem = CheckRelativeName(name.data(), static_cast<int64_t>(name.size()));
+    return problem == NameProblem::None ? std::string() : NameProblemText(problem);
 }

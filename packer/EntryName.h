@@ -10,13 +10,17 @@ bool Utf8ToUtf16(const std::string& text, std::u16string& units);
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD.
 std::string Utf16ToUtf8(const std::u16string& units);
 
+// A name from an archive as it may be printed: UTF-8 with control characters (C0, DEL, C1) and
+// the invisible bidirectional controls written as \xHH or \uHHHH, so that a crafted name can
+// neither drive the terminal nor disguise itself.
+std::string ShownName(const std::u16string& name);
+
 // The name folded for comparison without regard to case (per code point, to lower case).
 std::u16string FoldedName(const std::u16string& name);
 
-// Why a name cannot be an entry, or empty when it can: it must be relative (no leading
-// separator, no drive), without empty, "." or ".." components, and without characters that
-// Windows does not allow in file names. Both "\" and "/" count as separators here, so that a
-// name can never climb out of the folder that it is extracted into.
+// Why a name cannot be an entry, or empty when it can: the installer's rule for relative names
+// (archive/RelativeName.h). Both "\" and "/" count as separators, so that a name can never climb
+// out of the folder that it is extracted into.
 std::string EntryNameProblem(const std::u16string& name);
 
 #endif

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <libdeflate.h>
 #include <memory>
 #include <mutex>
@@ -61,37 +62,50 @@ PackedEntry Pack(libdeflate_compressor* compressor, EntryCodec codec, const uint
     return entry;
 }
 
+struct Descriptor {
+    int fd;
+    explicit Descriptor(int opened) : fd(opened) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
+// Exactly the file that was listed: the same regular file (not a link put in its place), of the
+// listed size, read whole. A file that changed since it was listed is refused rather than packed
+// cut short or with bytes the listing never saw.
 std::vector<uint8_t> ReadFile(const PayloadFile& file)
 {
-    auto cannot = [&](const std::string& why) -> void {
-        Refuse("cannot read \"" + file.source.string() + "\": " + why);
-    };
-    int handle = open(file.source.c_str(), O_RDONLY);
-    if (handle < 0)
-        cannot(strerror(errno));
-    std::vector<uint8_t> bytes(file.size);
+    std::string shown = "\"" + file.source.string() + "\"";
+    Descriptor handle(open(file.source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (handle.fd < 0)
+        Refuse("cannot read " + shown + ": " + strerror(errno));
+    struct stat info;
+    if (fstat(handle.fd, &info) != 0)
+        Refuse("cannot read " + shown + ": " + strerror(errno));
+    if (!S_ISREG(info.st_mode) || static_cast<uint64_t>(info.st_dev) != file.device ||
+        static_cast<uint64_t>(info.st_ino) != file.inode)
+        Refuse(shown + " was replaced by another file while it was packed");
+    if (static_cast<uint64_t>(info.st_size) != file.size)
+        Refuse(shown + " changed while it was packed: listed with " + std::to_string(file.size) +
+               " bytes, now " + std::to_string(info.st_size));
+    std::vector<uint8_t> bytes(file.size + 1); // one byte more shows a file that grows while it is read
     size_t done = 0;
     for (;;) {
-        if (done == bytes.size()) {
-            if (bytes.size() > static_cast<size_t>(MaxEntrySize))
-                break;
-            bytes.resize(bytes.size() + 65536); // the file grew since it was listed
-        }
-        ssize_t got = read(handle, bytes.data() + done, bytes.size() - done);
+        ssize_t got = read(handle.fd, bytes.data() + done, bytes.size() - done);
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0) {
-            int code = errno;
-            close(handle);
-            cannot(strerror(code));
-        }
-        if (got == 0)
+        if (got < 0)
+            Refuse("cannot read " + shown + ": " + strerror(errno));
+        if (got == 0 || (done += static_cast<size_t>(got)) == bytes.size())
             break;
-        done += static_cast<size_t>(got);
     }
-    close(handle);
-    if (done > static_cast<size_t>(MaxEntrySize))
-        Refuse("\"" + file.source.string() + "\" has grown to 2 GiB or more; an entry must be smaller");
+    if (done != file.size)
+        Refuse(shown + " " + (done < file.size ? "shrank" : "grew") + " while it was packed: listed with " +
+               std::to_string(file.size) + " bytes");
     bytes.resize(done);
     return bytes;
 }

@@ -32,7 +32,7 @@ int DeflateLevelFor(int level, uint64_t size);
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec = EntryCodec::Deflate);
 
 // Every file of the list, in its order, read and packed by jobs threads (largest files first).
-// Refuses a file that cannot be read or that is 2 GiB or larger when read.
+// Refuses a file that cannot be read, or that is no longer the listed file of the listed size.
 std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs,
                                    Progress& progress, EntryCodec codec = EntryCodec::Deflate);
 

@@ -26,7 +26,7 @@ Exit status:
 static const char Build[] =
     R"(Usage: lumivo-pack build APPDIR -o SETUP.exe [--stub STUB.exe] [--uninstaller EXE | --no-uninstaller]
                          [--icon FILE.ico] [--appended] [--codec deflate|lzma]
-                         [--level 1..12] [--jobs N] [-q]
+                         [--level 1..12] [--jobs N] [--follow-links] [-q]
 
 Packs every regular file under APPDIR into an archive and builds SETUP.exe from the installer
 stub with the archive as its resource 103 (RCDATA, language neutral), in a rebuilt resource
@@ -71,6 +71,9 @@ Options:
                           smaller ones, where 12 takes five times as long for about 4 % less;
                           not with --codec lzma
   --jobs N                files compressed at the same time (default: one per core)
+  --follow-links          pack a symbolic link to a file inside APPDIR as that file, under the
+                          link's name (links are refused otherwise; links to folders and links
+                          that lead outside APPDIR are always refused)
   -q, --quiet             no progress on stderr
   -h, --help              this text
 
@@ -79,12 +82,15 @@ every entry when that variable is set; SOURCE_DATE_EPOCH also becomes the image'
 (else the stub's stays).
 
 Refused, with exit status 2 and the offending file named, before anything is written:
-  an APPDIR without install.script; a file of 2 GiB or more, or an archive too large for the
-  32-bit fields of the format; two names equal without regard to case; a name that is
-  absolute, has a ".." component or holds a character that Windows does not allow (a file
+  an APPDIR without install.script; a symbolic link (see --follow-links); a file of 2 GiB or
+  more, or an archive too large for the 32-bit fields of the format; two names equal without
+  regard to case; a name that is absolute, has a "." or ".." component, names a Windows device
+  (CON, PRN, AUX, NUL, COM0-9, LPT0-9, also with an extension), has a component ending in a dot
+  or a space, or holds a control character or a character that Windows does not allow (a file
   name with a backslash included); a stub that is not a PE image or cannot carry the archive
   (truncated headers, overlapping sections, a resource section that is not last, a signature);
-  an icon file that is malformed; a file that cannot be read.
+  an icon file that is malformed; a file that cannot be read; a file that changes (is replaced,
+  grows or shrinks) while it is packed.
 )";
 
 static const char Init[] = R"(Usage: lumivo-pack init APPDIR [--name NAME] [--exe FILE]
@@ -107,8 +113,9 @@ Prints one line per entry of the archive (resource 103, or the appended archive,
 signature follows it):
   kind  packed size  size  CRC-32 of the stored bytes  time (UTC)  name
 The kind is 1 for a zlib stream, 2 for an LZMA stream, 0 for run packing. An entry whose
-packed size equals its size is stored raw, whatever its kind. Exit status 1 when no archive is
-found or its records break off before the end record.
+packed size equals its size is stored raw, whatever its kind. Control characters in names are
+shown as \xHH, invisible direction marks as \uHHHH. Exit status 1 when no archive is found or
+its records break off before the end record.
 
 Options:
   -h, --help  this text
@@ -128,8 +135,10 @@ Options:
 static const char Extract[] = R"(Usage: lumivo-pack extract SETUP.exe -C DIR
 
 Unpacks every entry into DIR (created when missing), backslashes becoming folders, with the
-entry's time as the file's modification time. A damaged entry, or one whose name is absolute or
-climbs out of DIR, is reported by name and nothing is written for it; the exit status is then 1.
+entry's time as the file's modification time. A damaged entry, or one whose name breaks the
+installer's rule of names (absolute, climbing out of DIR, a Windows device name, a trailing dot or
+space, a control character), is reported by name and nothing is written for it; the exit status
+is then 1. Control characters in the names shown are escaped.
 Of two entries equal without regard to case only the first is written, as the installer would
 only ever read the first.
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -30,9 +31,20 @@ std::optional<uint64_t> SourceDateEpoch()
     return FileTimeOfUnix(static_cast<int64_t>(seconds), 0);
 }
 
+// A path for a message: quoted, its control characters escaped.
 static std::string Shown(const fs::path& path)
 {
-    return "\"" + path.string() + "\"";
+    std::string text = path.string(), shown;
+    std::u16string units;
+    if (Utf8ToUtf16(text, units))
+        return "\"" + ShownName(units) + "\"";
+    for (char c : text) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+        shown += byte < 0x20 || byte == 0x7F ? std::string(escape) : std::string(1, c);
+    }
+    return "\"" + shown + "\"";
 }
 
 static bool SameFile(const struct stat& a, const fs::path& other)
@@ -41,14 +53,18 @@ static bool SameFile(const struct stat& a, const fs::path& other)
     return !other.empty() && stat(other.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-void AddFile(PayloadList& payload, const std::string& name, const fs::path& source)
+// Lists a regular file that is not a link, checking that it can be opened now rather than when
+// the output is half written.
+static void AddListed(PayloadList& payload, const std::string& name, const fs::path& source)
 {
     struct stat info;
-    if (stat(source.c_str(), &info) != 0)
+    if (lstat(source.c_str(), &info) != 0)
         Refuse("cannot read " + Shown(source) + ": " + strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        Refuse(Shown(source) + " is not a regular file");
     if (SameFile(info, payload.skipped))
         return;
-    int handle = open(source.c_str(), O_RDONLY);
+    int handle = open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (handle < 0)
         Refuse("cannot read " + Shown(source) + ": " + strerror(errno));
     close(handle);
@@ -59,16 +75,49 @@ void AddFile(PayloadList& payload, const std::string& name, const fs::path& sour
         Refuse("the name of " + Shown(source) + " is not valid UTF-8");
     std::string problem = EntryNameProblem(file.units);
     if (!problem.empty())
-        Refuse("the name \"" + name + "\" of " + Shown(source) + " " + problem);
+        Refuse("the name \"" + ShownName(file.units) + "\" of " + Shown(source) + " " + problem);
     file.source = source;
     file.size = static_cast<uint64_t>(info.st_size);
     file.time = payload.fixedTime ? *payload.fixedTime : FileTimeOfUnix(info.st_mtim.tv_sec, info.st_mtim.tv_nsec);
+    file.device = static_cast<uint64_t>(info.st_dev);
+    file.inode = static_cast<uint64_t>(info.st_ino);
     payload.files.push_back(file);
+}
+
+void AddFile(PayloadList& payload, const std::string& name, const fs::path& source)
+{
+    std::error_code error;
+    fs::path real = fs::is_symlink(source, error) ? fs::canonical(source, error) : source;
+    if (error)
+        Refuse("cannot read " + Shown(source) + ": " + error.message());
+    AddListed(payload, name, real);
+}
+
+// The file that a link in the folder leads to, when following it was asked for and it stays inside.
+static fs::path FollowedLink(const PayloadList& payload, const fs::path& root, const fs::path& link)
+{
+    if (!payload.followLinks)
+        Refuse(Shown(link) + " is a symbolic link; links are not packed, so that nothing outside the folder "
+               "can slip in (--follow-links packs links to files inside the folder)");
+    std::error_code error;
+    fs::path target = fs::canonical(link, error);
+    if (error)
+        Refuse(Shown(link) + " is a symbolic link that leads nowhere: " + error.message());
+    std::string inside = root.string() + "/";
+    if (target.string().compare(0, inside.size(), inside) != 0)
+        Refuse(Shown(link) + " is a symbolic link to " + Shown(target) + ", outside " + Shown(root));
+    if (!fs::is_regular_file(fs::symlink_status(target, error)))
+        Refuse(Shown(link) + " is a symbolic link to " + Shown(target) + ", which is not a file; only links "
+               "to files are followed");
+    return target;
 }
 
 void AddFolder(PayloadList& payload, const fs::path& folder)
 {
     std::error_code error;
+    fs::path root = fs::canonical(folder, error);
+    if (error)
+        Refuse("cannot read the folder " + Shown(folder) + ": " + error.message());
     fs::recursive_directory_iterator walk(folder, error), end;
     if (error)
         Refuse("cannot read the folder " + Shown(folder) + ": " + error.message());
@@ -77,8 +126,10 @@ void AddFolder(PayloadList& payload, const fs::path& folder)
             break;
         const fs::directory_entry& item = *walk;
         std::error_code typeError;
-        if (!item.is_regular_file(typeError))
-            continue; // folders, links to folders, devices, broken links
+        fs::file_status status = item.symlink_status(typeError);
+        bool link = fs::is_symlink(status);
+        if (!link && !fs::is_regular_file(status))
+            continue; // folders (entered, not listed), devices, pipes, sockets
         std::string name;
         for (const fs::path& part : item.path().lexically_relative(folder)) {
             std::string text = part.string();
@@ -86,7 +137,7 @@ void AddFolder(PayloadList& payload, const fs::path& folder)
                 Refuse("the file name " + Shown(item.path()) + " holds a backslash, which would split it in two");
             name += (name.empty() ? "" : "\\") + text;
         }
-        AddFile(payload, name, item.path());
+        AddListed(payload, name, link ? FollowedLink(payload, root, item.path()) : item.path());
     }
     if (error)
         Refuse("cannot read the folder " + Shown(folder) + ": " + error.message());

@@ -60,7 +60,7 @@ int RunList(const std::vector<std::string>& args)
     size_t count = 0;
     while (NextEntry(walk, entry)) {
         std::printf("%u %10d %10d %08x %s %s\n", entry.kind, entry.packedSize, entry.size, entry.crc,
-                    FileTimeText(entry.time).c_str(), Utf16ToUtf8(NameOf(entry)).c_str());
+                    FileTimeText(entry.time).c_str(), ShownName(NameOf(entry)).c_str());
         count++;
     }
     return CheckWalkEnd(walk, path, count) ? ExitOk : ExitDamaged;
@@ -69,6 +69,10 @@ int RunList(const std::vector<std::string>& args)
 // The entry unpacked into a buffer of its size, or null when it is damaged (why says how).
 static std::unique_ptr<uint8_t[]> Unpacked(const ArchiveEntry& entry, const char*& why)
 {
+    if (!DeclaredSizeIsPlausible(entry)) {
+        why = "its size is more than its stored bytes can unpack to";
+        return nullptr;
+    }
     std::unique_ptr<uint8_t[]> bytes(new uint8_t[entry.size > 0 ? entry.size : 1]);
     switch (UnpackEntry(entry, bytes.get())) {
     case EntryCheck::Good:
@@ -96,7 +100,7 @@ int RunVerify(const std::vector<std::string>& args)
         const char* why = "";
         if (!Unpacked(entry, why)) {
             damaged++;
-            std::printf("damaged: %s (%s)\n", Utf16ToUtf8(NameOf(entry)).c_str(), why);
+            std::printf("damaged: %s (%s)\n", ShownName(NameOf(entry)).c_str(), why);
         }
     }
     bool complete = CheckWalkEnd(walk, path, count);
@@ -153,7 +157,7 @@ int RunExtract(const std::vector<std::string>& args)
     while (NextEntry(walk, entry)) {
         count++;
         std::u16string name = NameOf(entry);
-        std::string shown = Utf16ToUtf8(name);
+        std::string shown = ShownName(name);
         std::string problem = EntryNameProblem(name);
         if (!problem.empty()) {
             std::printf("refused: %s (the name %s)\n", shown.c_str(), problem.c_str());

@@ -3,6 +3,7 @@
 #include "core/AppContext.h"
 #include "core/CharCase.h"
 #include "core/Error.h"
+#include "core/Path.h"
 #include "core/ShowError.h"
 #include "gui/AlertDialog.h"
 #include "installer/ElevatedRelaunch.h"
@@ -13,6 +14,7 @@
 #include "script/InstallScript.h"
 #include "uninstaller/Removal.h"
 #include "uninstaller/SelfRemoval.h"
+#include "uninstaller/UninstallDataFile.h"
 #include "uninstaller/UninstallPlan.h"
 
 #include <windows.h>
@@ -171,7 +173,10 @@ void RemoveCreatedDirectories(const Session& session)
 // directory when nothing is left in it.
 void RemoveTheRest(Session& session)
 {
-    RemoveFile(session.plan.dataFile, session.log);
+    Str dataFile = NormalizePath(session.plan.dataFile);
+    int64_t folder = DirectoryOf(dataFile).length(); // the installation directory's, checked at the start
+    RemoveFileInside(session.plan.installDir, Str(dataFile.text() + folder, dataFile.length() - folder),
+                     session.log);
     if (LiesDirectlyIn(ModuleFileName(), session.plan.installDir) &&
         ContinueFromCopy(session.plan.installDir, session.plan.createdDirectories))
         return;
@@ -223,8 +228,10 @@ int RunUninstall(const StrArray& arguments)
              1);
         return NotAllRemoved;
     }
+    DataFile data;
     try {
-        session.plan = ReadUninstallData(dataFile);
+        data = ReadDataFile(dataFile);
+        session.plan = data.plan;
     } catch (const Error& error) {
         if (!session.quiet)
             ShowError(nullptr, session.title.text(), error);
@@ -252,6 +259,17 @@ int RunUninstall(const StrArray& arguments)
         else
             RelaunchElevated(nullptr, parameters.text());
         return CurrentAppContext()->exitCode;
+    }
+    // With administrator rights, only a data file that no standard user could have written.
+    if (!session.plan.perUser) {
+        Str distrusted = DistrustedDataFile(dataFile, data);
+        if (!distrusted.isEmpty()) {
+            Tell(session,
+                 Concat(distrusted,
+                        Str(Tr(L"\n\nNic nie zostało usunięte.", L"\n\nNothing has been removed."))),
+                 2);
+            return NotAllRemoved;
+        }
     }
 
     if (!session.quiet &&

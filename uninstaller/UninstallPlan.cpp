@@ -1,10 +1,8 @@
 #include "uninstaller/UninstallPlan.h"
 
 #include "core/CharCase.h"
-#include "core/File.h"
 #include "core/KeyValueList.h"
 #include "core/Path.h"
-#include "core/Utf8.h"
 #include "installer/ListItem.h"
 #include "script/ScriptValues.h"
 
@@ -30,22 +28,26 @@ UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text)
     return plan;
 }
 
-UninstallPlan ReadUninstallData(const Str& dataFile)
-{
-    File file;
-    file.open(dataFile, FileRead, 0);
-    int64_t size = file.size();
-    ByteArray bytes;
-    bytes.resize(CheckInt(size));
-    if (file.read(bytes.items(), size) != size)
-        throw EofError(dataFile.text());
-    file.close();
-    return ParseUninstallData(dataFile, Utf8ToStr(bytes.items(), size));
-}
-
 bool LiesDirectlyIn(const Str& path, const Str& dir)
 {
     return StrEqualNoCase(DirectoryOf(NormalizePath(path)), AddTrailingSlash(NormalizePath(dir)));
+}
+
+// Whether a component of the path is "." or "..": a normalised path keeps them only where they
+// cannot be resolved, as in C:\.., which is the drive's root.
+static bool HasDotComponent(const Str& path)
+{
+    const wchar_t* p = path.text();
+    int64_t start = 0;
+    for (int64_t i = 0; i <= path.length(); i++) {
+        if (i < path.length() && p[i] != L'\\')
+            continue;
+        int64_t part = i - start;
+        if ((part == 1 && p[start] == L'.') || (part == 2 && p[start] == L'.' && p[start + 1] == L'.'))
+            return true;
+        start = i + 1;
+    }
+    return false;
 }
 
 static bool IsAbsoluteFolder(const Str& path)
@@ -55,7 +57,7 @@ static bool IsAbsoluteFolder(const Str& path)
     bool drive = path.length() > 3 && ((p[0] >= L'A' && p[0] <= L'Z') || (p[0] >= L'a' && p[0] <= L'z')) &&
                  p[1] == L':' && p[2] == L'\\';
     bool unc = path.length() >= 5 && p[0] == L'\\' && p[1] == L'\\' && p[2] != L'\\' && p[2] != L'?' && p[2] != L'.';
-    return drive || unc;
+    return (drive || unc) && !HasDotComponent(path);
 }
 
 bool IsFolderAbove(const Str& folder, const Str& dir)
@@ -66,10 +68,10 @@ bool IsFolderAbove(const Str& folder, const Str& dir)
            StrEqualNoCase(above.text(), above.length(), below.text(), above.length());
 }
 
-static Str FirstUnsafe(const StrArray& items)
+static Str FirstUnsafe(const StrArray& items, unsigned flags)
 {
     for (int64_t i = 0; i < items.length(); i++)
-        if (!IsContainedRelativePath(items.ref(i)))
+        if (!IsContainedRelativePath(items.ref(i), flags))
             return items.at(i);
     return Str();
 }
@@ -78,10 +80,16 @@ Str UnsafeItem(const UninstallPlan& plan)
 {
     if (!IsAbsoluteFolder(plan.installDir) || !LiesDirectlyIn(plan.dataFile, plan.installDir))
         return plan.installDir.isEmpty() ? Str(L"path=") : plan.installDir;
-    const StrArray* lists[] = {&plan.autoFiles, &plan.autoDirectories, &plan.deleteFiles, &plan.askDeleteFiles,
-                               &plan.deleteDirectories};
-    for (const StrArray* list : lists) {
-        Str unsafe = FirstUnsafe(*list);
+    struct {
+        const StrArray* items;
+        unsigned flags;
+    } lists[] = {{&plan.autoFiles, 0},
+                 {&plan.autoDirectories, NameMayEndInSeparator},
+                 {&plan.deleteFiles, NameMayHoldWildcards},
+                 {&plan.askDeleteFiles, NameMayHoldWildcards},
+                 {&plan.deleteDirectories, NameMayHoldWildcards | NameMayEndInSeparator}};
+    for (const auto& list : lists) {
+        Str unsafe = FirstUnsafe(*list.items, list.flags);
         if (!unsafe.isEmpty())
             return unsafe;
     }
@@ -89,7 +97,7 @@ Str UnsafeItem(const UninstallPlan& plan)
         if (!IsFolderAbove(plan.createdDirectories.ref(i), plan.installDir))
             return plan.createdDirectories.at(i);
     // The links are the name followed by ".lnk" in a shell folder.
-    if (!plan.programName.isEmpty() && !IsContainedRelativePath(plan.programName))
+    if (!plan.programName.isEmpty() && !IsContainedRelativePath(Concat(plan.programName, Str(L".lnk"))))
         return plan.programName;
     return Str();
 }

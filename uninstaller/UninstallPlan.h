@@ -28,14 +28,14 @@ bool IsFolderAbove(const Str& folder, const Str& dir);
 
 // The plan from the data file's text (UTF-8 decoded; lines "key=value", CR LF or LF).
 UninstallPlan ParseUninstallData(const Str& dataFile, const Str& text);
-// Reads and parses the data file; the errors of File when it cannot be read.
-UninstallPlan ReadUninstallData(const Str& dataFile);
 
 // The first value of the plan that would make a removal reach outside the installation
-// directory, or the empty string when there is none: a path= that is not absolute, is a drive's
-// root or is not the data file's own folder, a list item that is absolute or has a "." or ".." component, a program
-// name that would put a link outside its shell folder, a created directory that is not a folder
-// above path= (or is a drive's root).
+// directory or name something other than an ordinary file, or the empty string when there is
+// none: a path= that is not absolute, is a drive's root or is not the data file's own folder; a
+// list item that breaks the rule of relative names (IsContainedRelativePath: absolute, "." or
+// "..", a device name, a trailing dot or space, a control character; patterns only where
+// patterns belong, a final "\" only on folders); a program name whose link would break it;
+// a created directory that is not a folder above path= (or is a drive's root).
 Str UnsafeItem(const UninstallPlan& plan);
 
 #endif

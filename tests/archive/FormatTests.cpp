@@ -132,6 +132,33 @@ TEST_CASE("unpacking an entry checks the CRC first and then the kind")
     CHECK_FALSE(NextEntry(walk, entry));
 }
 
+TEST_CASE("a declared size must be one that the stored bytes can give")
+{
+    CHECK(MaxUnpackedSize(EntryKindRuns, 3) == 254);
+    CHECK(MaxUnpackedSize(EntryKindZlib, 10) == 10320);
+    CHECK(MaxUnpackedSize(EntryKindLzma, 10) == 100000);
+    CHECK(MaxUnpackedSize(7, 1000) == 0);
+    // The densest deflate stream there is (runs of zeros) stays within the ratio.
+    std::string zeros(4 << 20, '\0');
+    std::string dense = ZlibOf(zeros);
+    std::string archive =
+        Record(u"zeros", EntryKindZlib, dense, static_cast<int32_t>(zeros.size())) +
+        Record(u"bomb", EntryKindZlib, dense, static_cast<int32_t>(dense.size() * 1032 + 1)) +
+        Record(u"raw", 7, "xyz", 3) + Record(u"odd", 7, "xyz", 4) + EndRecord();
+    ArchiveWalk walk = StartWalk(Bytes(archive), static_cast<int64_t>(archive.size()));
+    ArchiveEntry entry;
+    bool expected[] = {true, false, true, false};
+    for (bool plausible : expected) {
+        REQUIRE(NextEntry(walk, entry));
+        CHECK(DeclaredSizeIsPlausible(entry) == plausible);
+    }
+    walk = StartWalk(Bytes(archive), static_cast<int64_t>(archive.size()));
+    REQUIRE(NextEntry(walk, entry));
+    REQUIRE(NextEntry(walk, entry));
+    std::vector<uint8_t> out(static_cast<size_t>(entry.size));
+    CHECK(UnpackEntry(entry, out.data()) == EntryCheck::BadData);
+}
+
 TEST_CASE("the walk stops at the end record and at records that pass the end")
 {
     std::string a = RawRecord(u"a", "1"), b = RawRecord(u"b", "22"), c = RawRecord(u"c", "333");

@@ -169,6 +169,19 @@ TEST_CASE("damaged data behind a good CRC fails as corrupted")
     }
 }
 
+TEST_CASE("a size that the stored bytes cannot give fails as corrupted before it is allocated")
+{
+    ArchiveInUse archive(Record(u"bomb.bin", EntryKindZlib, std::string(10, 'z'), 0x7FFFFFFF) +
+                         Record(u"runs.bin", EntryKindRuns, std::string(30, '\x80'), 30 / 3 * 127 + 128) +
+                         RawRecord(u"fine.txt", "fine") + EndRecord());
+    for (const wchar_t* name : {L"bomb.bin", L"runs.bin"}) {
+        std::wstring reported;
+        CHECK(CodeOfRead(name, &reported) == ErrCorrupted);
+        CHECK(reported == name);
+    }
+    CHECK(Text(ReadEntry(L"fine.txt")) == "fine");
+}
+
 // RepeatedText(200) as liblzma writes it at preset 9 extreme (lc 3, lp 0, pb 2, a 4 KiB
 // dictionary), without and with an end marker: the two forms that the decoder accepts.
 static const char LzmaText[] = "5D0010000000329B8AEFF21B4F9FFF1407D5A2E3C64AE38B63B6765F57CF5C4F"

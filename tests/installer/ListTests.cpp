@@ -33,6 +33,49 @@ TEST_CASE("pattern matching")
     CHECK_FALSE(Match(L"ab", L"abc"));
     CHECK_FALSE(Match(L"a.exe", L"*.dll"));
     CHECK(Match(L"ŻÓŁW.TXT", L"żółw*"));
+    CHECK(Match(L"a\\b", L"*b")); // a star that has started runs on across a separator
+    CHECK_FALSE(Match(L"a\\\\b", L"a*\\c"));
+    CHECK(Match(L"", L""));
+    CHECK(Match(L"x", L"*"));
+    CHECK(Match(L"", L"*"));
+}
+
+TEST_CASE("the uninstaller's patterns match whole names within one folder level")
+{
+    auto whole = [](const wchar_t* name, const wchar_t* pattern) {
+        return MatchWholeName(Str(name), Str(pattern));
+    };
+    CHECK(whole(L"notes.ini", L"*.ini"));
+    CHECK(whole(L"NOTES.INI", L"*.ini"));
+    CHECK_FALSE(whole(L"notes.ini.bak", L"*.ini"));
+    CHECK_FALSE(whole(L"sub\\notes.ini", L"*.ini"));
+    CHECK(whole(L"sub\\notes.ini", L"*\\*.ini"));
+    CHECK(whole(L"logs\\b.log", L"logs\\*"));
+    CHECK_FALSE(whole(L"logs\\old\\b.log", L"logs\\*"));
+    CHECK_FALSE(whole(L"Data", L"Dat"));
+    CHECK(whole(L"a.b.c", L"a*c"));
+    CHECK(whole(L"", L"*"));
+}
+
+TEST_CASE("forty stars take no longer than a few, for both kinds of matching")
+{
+    // A pattern that fails only at its end: backtracking would try every split of the name.
+    std::wstring stars;
+    for (int i = 0; i < 40; i++)
+        stars += L"*a";
+    stars += L"x";
+    std::wstring name(120, L'a');
+    CHECK_FALSE(Match(name.c_str(), stars.c_str()));
+    CHECK_FALSE(MatchWholeName(Str(name.c_str()), Str(stars.c_str())));
+    CHECK(Match((name + L"x").c_str(), stars.c_str()));
+
+    // The copy list of forty stars against the archive's names.
+    std::string archive =
+        RawRecord(std::u16string(120, u'a') + u".bin", "1") + RawRecord(u"b.txt", "2") + EndRecord();
+    UseArchive(Bytes(archive), static_cast<int32_t>(archive.size()));
+    CHECK(ExpandFileList(Str(stars.c_str())).length() == 0);
+    CHECK(ExpandFileList(Str((std::wstring(40, L'*') + L".txt").c_str())).length() == 1);
+    ReleaseArchive();
 }
 
 TEST_CASE("list items and the containment rule")

@@ -7,16 +7,20 @@
 #include "packer/EntryName.h"
 #include "packer/EntryPacker.h"
 #include "packer/PackError.h"
+#include "packer/PayloadFiles.h"
 #include "packer/PeResources.h"
+#include "packer/Progress.h"
 #include "packer/SetupReader.h"
 #include "packer/VersionInfo.h"
 #include "packer/SetupWriter.h"
 
-#include <filesystem>
 #include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <random>
 #include <stdlib.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -343,6 +347,48 @@ TEST_CASE("an output that cannot be written fails with 1 and leaves no temporary
     CHECK(failure("taken.exe").find("taken.exe") != std::string::npos);
     for (const fs::directory_entry& item : fs::directory_iterator(dir.path()))
         CHECK(item.path().filename().string().find(".tmp") == std::string::npos);
+}
+
+TEST_CASE("a file that changes between listing and packing is refused, not cut short or overread")
+{
+    TempDir dir;
+    Put(dir.path("app/grows.log"), "first line\n");
+    Put(dir.path("app/shrinks.bin"), std::string(1000, 's'));
+    Put(dir.path("app/replaced.txt"), "listed");
+    auto refusal = [&](const std::string& name, const std::function<void()>& change) {
+        PayloadList payload;
+        AddFolder(payload, dir.path("app"));
+        PayloadList one;
+        for (const PayloadFile& file : payload.files)
+            if (file.name == name)
+                one.files.push_back(file);
+        REQUIRE(one.files.size() == 1);
+        change();
+        Progress progress(1, one.files[0].size, true);
+        try {
+            PackFiles(one.files, 1, 1, progress);
+        } catch (const PackError& error) {
+            CHECK(error.status == ExitRefused);
+            CHECK(error.message.find(name) != std::string::npos);
+            return error.message;
+        }
+        FAIL("not refused");
+        return std::string();
+    };
+    CHECK(refusal("grows.log", [&] { Put(dir.path("app/grows.log"), "first line\nsecond line\n"); })
+              .find("now 23") != std::string::npos);
+    CHECK(refusal("shrinks.bin", [&] { REQUIRE(truncate(dir.path("app/shrinks.bin").c_str(), 10) == 0); })
+              .find("listed with 1000 bytes") != std::string::npos);
+    std::string replaced = refusal("replaced.txt", [&] {
+        Put(dir.path("elsewhere.txt"), "planted");
+        fs::rename(dir.path("elsewhere.txt"), dir.path("app/replaced.txt"));
+    });
+    CHECK(replaced.find("was replaced by another file") != std::string::npos);
+    std::string linked = refusal("replaced.txt", [&] {
+        fs::remove(dir.path("app/replaced.txt"));
+        fs::create_symlink("/etc/passwd", dir.path("app/replaced.txt"));
+    });
+    CHECK(linked.find("cannot read") != std::string::npos);
 }
 
 TEST_CASE("an archive must fit the 32-bit fields")

@@ -139,6 +139,18 @@ TEST_CASE("refusals exit with 2 and name the file")
         CHECK(Has(outcome, reason));
         CHECK_FALSE(fs::exists(dir.path("setup.exe")));
     }
+
+    // A link to a secret outside the folder is named and nothing is written.
+    fs::create_symlink("/etc/passwd", dir.path("app/secret.txt"));
+    Outcome leaked = Pack("build " + dir.path("app") + " -o " + dir.path("setup.exe") + " --stub " +
+                          dir.path("stub.exe") + " --no-uninstaller --follow-links");
+    CHECK(leaked.status == 2);
+    CHECK(Has(leaked, "app/secret.txt\" is a symbolic link to \"/etc/passwd\", outside"));
+    CHECK_FALSE(fs::exists(dir.path("setup.exe")));
+    Outcome plain = Pack("build " + dir.path("app") + " -o " + dir.path("setup.exe") + " --stub " +
+                         dir.path("stub.exe") + " --no-uninstaller");
+    CHECK(Has(plain, "secret.txt\" is a symbolic link"));
+    CHECK_FALSE(fs::exists(dir.path("setup.exe")));
 }
 
 TEST_CASE("verify names every damaged entry and exits with 1")
@@ -165,6 +177,36 @@ TEST_CASE("verify names every damaged entry and exits with 1")
     Outcome none = Pack("verify " + dir.path("plain.exe"));
     CHECK(none.status == 1);
     CHECK(Has(none, "no archive"));
+}
+
+TEST_CASE("a crafted archive can neither drive the terminal nor make the reader allocate its claims")
+{
+    TempDir dir;
+    // A title-setting escape sequence, a CSI in its 8-bit form and a right-to-left override.
+    SaveSetup(dir.path("evil.exe"), RawRecord(u"a\u001B]0;owned\u0007.txt", "x") +
+                                        RawRecord(u"\u009B2J", "y") + RawRecord(u"gpj.\u202Eexe", "z") +
+                                        EndRecord());
+    for (const char* command : {"list ", "verify ", "extract -C out "}) {
+        Outcome outcome = Pack(command + dir.path("evil.exe"));
+        CAPTURE(command);
+        CHECK(outcome.output.find('\x1B') == std::string::npos);
+        CHECK(outcome.output.find("\xC2\x9B") == std::string::npos);
+        CHECK(outcome.output.find("\xE2\x80\xAE") == std::string::npos);
+    }
+    Outcome listed = Pack("list " + dir.path("evil.exe"));
+    CHECK(Has(listed, "a\\x1B]0;owned\\x07.txt"));
+    CHECK(Has(listed, "\\x9B2J"));
+    CHECK(Has(listed, "gpj.\\u202Eexe"));
+
+    // Ten stored bytes cannot unpack to 2 GiB - 1: refused before anything is allocated.
+    int32_t tooManyRuns = (30 / 3 + 1) * 127 + 1;
+    std::string runs(30, '\x80');
+    SaveSetup(dir.path("bomb.exe"), Record(u"bomb.bin", EntryKindZlib, std::string(10, 'z'), 0x7FFFFFFF) +
+                                        Record(u"runs.bin", EntryKindRuns, runs, tooManyRuns) + EndRecord());
+    Outcome verified = Pack("verify " + dir.path("bomb.exe"));
+    CHECK(verified.status == 1);
+    CHECK(Has(verified, "damaged: bomb.bin (its size is more than its stored bytes can unpack to)"));
+    CHECK(Has(verified, "damaged: runs.bin (its size is more than its stored bytes can unpack to)"));
 }
 
 TEST_CASE("an LZMA build lists kind 2 and verifies and extracts like a deflate one")

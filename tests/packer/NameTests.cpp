@@ -1,5 +1,6 @@
 #include "doctest.h"
 
+#include "archive/RelativeName.h"
 #include "packer/EntryName.h"
 
 TEST_SUITE("names") {
@@ -40,6 +41,46 @@ TEST_CASE("a name must stay inside the folder it is unpacked into")
     CHECK(EntryNameProblem(u"") == "is empty");
     for (const char16_t* bad : {u"a*.txt", u"a?.txt", u"a|b", u"a<b", u"a>b", u"a\"b", u"tab\there"})
         CHECK_FALSE(EntryNameProblem(bad).empty());
+}
+
+TEST_CASE("one rule for every relative name: devices, trailing dots and spaces, control characters")
+{
+    auto problem = [](const std::u16string& name, unsigned flags = 0) {
+        return CheckRelativeName(name.data(), static_cast<int64_t>(name.size()), flags);
+    };
+    for (const char16_t* device : {u"CON", u"con", u"PRN.txt", u"aux.tar.gz", u"nul", u"Com1", u"COM9.log",
+                                   u"lpt1", u"LPT9.x", u"com\u00B9", u"CON .txt", u"sub\\nul\\x.txt",
+                                   u"a/AUX"})
+        CHECK_MESSAGE(problem(device) == NameProblem::DeviceName, Utf16ToUtf8(device));
+    for (const char16_t* ordinary : {u"console", u"CONx", u"com10", u"lpt", u"icon.txt", u"aux_", u"nul-file",
+                                     u"x.con", u"COMA"})
+        CHECK_MESSAGE(problem(ordinary) == NameProblem::None, Utf16ToUtf8(ordinary));
+    CHECK(problem(u"name.") == NameProblem::TrailingDotOrSpace);
+    CHECK(problem(u"name ") == NameProblem::TrailingDotOrSpace);
+    CHECK(problem(u"dir.\\x") == NameProblem::TrailingDotOrSpace);
+    CHECK(problem(u"...") == NameProblem::TrailingDotOrSpace);
+    CHECK(problem(u".hidden") == NameProblem::None);
+    CHECK(problem(u"a\u001Bb") == NameProblem::ControlCharacter);
+    CHECK(problem(u"a\nb") == NameProblem::ControlCharacter);
+    CHECK(problem(u"a\u007Fb") == NameProblem::None); // DEL is a legal file name character
+    // Folders may end in a separator, patterns may hold stars; neither by default.
+    CHECK(problem(u"Syntax\\") == NameProblem::EmptyComponent);
+    CHECK(problem(u"Syntax\\", NameMayEndInSeparator) == NameProblem::None);
+    CHECK(problem(u"a\\\\b", NameMayEndInSeparator) == NameProblem::EmptyComponent);
+    CHECK(problem(u"\\", NameMayEndInSeparator) == NameProblem::Absolute);
+    CHECK(problem(u"*.log") == NameProblem::ForbiddenCharacter);
+    CHECK(problem(u"logs\\*.log", NameMayHoldWildcards) == NameProblem::None);
+    CHECK(problem(u"*.log?", NameMayHoldWildcards) == NameProblem::ForbiddenCharacter);
+    CHECK(std::string(NameProblemText(NameProblem::DeviceName)).find("device") != std::string::npos);
+}
+
+TEST_CASE("names from an archive are printed with their control characters escaped")
+{
+    CHECK(ShownName(u"docs\\readme.txt") == "docs\\readme.txt");
+    CHECK(ShownName(u"a\u001B]0;owned\u0007b") == "a\\x1B]0;owned\\x07b");
+    CHECK(ShownName(u"\u009B31m") == "\\x9B31m");
+    CHECK(ShownName(u"gpj.\u202Eexe") == "gpj.\\u202Eexe");
+    CHECK(ShownName(u"\u017C\u00F3\u0142w") == "\xC5\xBC\xC3\xB3\xC5\x82w");
 }
 
 } // TEST_SUITE

@@ -45,8 +45,6 @@ TEST_CASE("every regular file becomes an entry named by its relative path with b
     Put(dir.path("app/docs/deep/z.txt"), "z");
     Put(dir.path("app/B.txt"), "");
     fs::create_directories(dir.path("app/empty/folder"));
-    fs::create_symlink(dir.path("app/B.txt"), dir.path("app/link.txt"));
-    fs::create_directory_symlink(dir.path("app/docs"), dir.path("app/docs-link"));
     REQUIRE(mkfifo(dir.path("app/pipe").c_str(), 0600) == 0);
 
     PayloadList payload;
@@ -54,9 +52,50 @@ TEST_CASE("every regular file becomes an entry named by its relative path with b
     CheckPayload(payload);
     OrderPayload(payload);
     CHECK(Names(payload) ==
-          std::vector<std::string>{"install.script", "B.txt", "bin\\tool.exe", "docs\\deep\\z.txt", "link.txt"});
+          std::vector<std::string>{"install.script", "B.txt", "bin\\tool.exe", "docs\\deep\\z.txt"});
     CHECK(payload.files[2].size == 2);
     CHECK(payload.files[2].units == u"bin\\tool.exe");
+}
+
+TEST_CASE("symbolic links are refused by name; --follow-links takes only links to files inside")
+{
+    TempDir dir;
+    Put(dir.path("outside/secret.txt"), "the CI machine's secret");
+    Put(dir.path("app/install.script"), "name=A");
+    Put(dir.path("app/docs/real.txt"), "real");
+    fs::create_symlink(dir.path("outside/secret.txt"), dir.path("app/secret.txt"));
+    PayloadList plain;
+    std::string message = Refusal([&] { AddFolder(plain, dir.path("app")); });
+    CHECK(message.find("app/secret.txt\" is a symbolic link") != std::string::npos);
+
+    // Followed: a link to a file inside is packed as that file; every other link is still refused.
+    fs::remove(dir.path("app/secret.txt"));
+    fs::create_symlink("docs/real.txt", dir.path("app/alias.txt"));
+    PayloadList followed;
+    followed.followLinks = true;
+    AddFolder(followed, dir.path("app"));
+    OrderPayload(followed);
+    CHECK(Names(followed) == std::vector<std::string>{"install.script", "alias.txt", "docs\\real.txt"});
+    CHECK(followed.files[1].source == fs::canonical(dir.path("app/docs/real.txt")));
+
+    struct Link {
+        std::string target;
+        const char* why;
+    } refused[] = {{dir.path("outside/secret.txt"), "outside"},
+                   {"../outside/secret.txt", "outside"},
+                   {"docs/../../outside/secret.txt", "outside"},
+                   {"docs", "not a file"},
+                   {"missing.txt", "leads nowhere"}};
+    for (const Link& link : refused) {
+        CAPTURE(link.target);
+        fs::create_symlink(link.target, dir.path("app/link"));
+        PayloadList payload;
+        payload.followLinks = true;
+        std::string why = Refusal([&] { AddFolder(payload, dir.path("app")); });
+        CHECK(why.find("app/link\"") != std::string::npos);
+        CHECK(why.find(link.why) != std::string::npos);
+        fs::remove(dir.path("app/link"));
+    }
 }
 
 TEST_CASE("entry times are the modification times, or SOURCE_DATE_EPOCH for all")
@@ -120,6 +159,20 @@ TEST_CASE("names that cannot be entries are refused, naming the file")
           std::string::npos);
     CHECK(Refusal([&] { AddFile(direct, "bad.txt", other.path("app/missing.txt")); }).find("missing.txt") !=
           std::string::npos);
+}
+
+TEST_CASE("device names, trailing dots and spaces, and control characters are refused")
+{
+    for (const char* bad : {"CON", "aux.txt", "docs/Nul.tar.gz", "lpt9", "com1 .log", "name.", "folder /x",
+                            "esc\x1b[31m.txt"}) {
+        TempDir dir;
+        Put(dir.path("app/") + bad, "x");
+        PayloadList payload;
+        CAPTURE(bad);
+        std::string message = Refusal([&] { AddFolder(payload, dir.path("app")); });
+        CHECK_FALSE(message.empty());
+        CHECK(message.find('\x1b') == std::string::npos); // named, but never with its escape character
+    }
 }
 
 TEST_CASE("files of 2 GiB or more are refused")

@@ -1,6 +1,8 @@
 #include "support/TestFiles.h"
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <stdio.h>
@@ -147,4 +149,20 @@ std::string TreeState(const std::wstring& path)
         state += std::string(name.begin(), name.end()) + line;
     }
     return state;
+}
+
+void LetEveryoneChange(const std::wstring& path)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                              &descriptor, nullptr))
+        throw std::runtime_error("cannot build an access list");
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+    DWORD result = SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT,
+                                         DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
+    LocalFree(descriptor);
+    if (result != ERROR_SUCCESS)
+        throw std::runtime_error("cannot change an access list");
 }

@@ -32,5 +32,7 @@ std::vector<std::wstring> FolderContents(const std::wstring& path);
 std::string TreeState(const std::wstring& path);
 // Removes a file or a folder with everything in it; missing paths are fine.
 void RemoveTree(const std::wstring& path);
+// Gives Everyone full control of a file or folder, as a standard user could have arranged.
+void LetEveryoneChange(const std::wstring& path);
 
 #endif

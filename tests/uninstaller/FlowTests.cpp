@@ -32,11 +32,20 @@ struct Installed {
         WriteWholeFile(dataFile(), "path=" + path + "\r\nauto-delete-files=sub\\data.txt|app.exe\r\n"
                                    "auto-delete-directories=sub\\\r\nask-delete-files=notes.txt\r\n"
                                    "delete-directories=cache\r\nexe-file=app.exe\r\nname=LumivoFlowTest");
+        registerDataFile(dataFile());
+    }
+    // The entry in the list of installed programs, naming the data file.
+    void registerDataFile(const std::wstring& path)
+    {
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(Str(L"LumivoFlowTest")).text(), 0, nullptr, 0,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        std::wstring command = L"\"" + DirectoryOfPath(path) + L"_de_install.exe\" \"" + path + L"\"";
+        RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>(2 * (command.size() + 1)));
         RegCloseKey(key);
     }
+    static std::wstring DirectoryOfPath(const std::wstring& path) { return path.substr(0, path.rfind(L'\\') + 1); }
     ~Installed()
     {
         StopAnsweringAlerts();
@@ -144,6 +153,7 @@ TEST_CASE("folders made above the directory go when they end empty")
         narrowOuter(outer.begin(), outer.end());
     WriteWholeFile(dir + L"\\App.de", "path=" + narrowDir + "\r\nauto-delete-files=app.exe\r\nexe-file=app.exe\r\n"
                                       "name=LumivoFlowTest\r\ncreated-directories=" + narrowInner + "|" + narrowOuter);
+    program.registerDataFile(dir + L"\\App.de");
     StrArray arguments;
     arguments.append(Str((dir + L"\\App.de").c_str()));
     arguments.append(Str(L"/S"));
@@ -189,6 +199,39 @@ TEST_CASE("a data file that reaches outside is refused with a message, and nothi
           std::wstring::npos);
     CHECK(FileExists(program.dir + L"\\app.exe"));
     CHECK(program.registered());
+}
+
+TEST_CASE("with administrator rights, only the registered data file that users cannot change is obeyed")
+{
+    // A copy of the data file that the list of installed programs does not name.
+    {
+        Installed program;
+        std::wstring copy = program.dir + L"\\copy.de";
+        WriteWholeFile(copy, ReadWholeFile(program.dataFile()));
+        AnswerAlerts({0});
+        StrArray arguments;
+        arguments.append(Str(copy.c_str()));
+        CHECK(RunUninstall(arguments) == 1);
+        REQUIRE(SeenAlerts().size() == 1);
+        CHECK(SeenAlerts()[0].text == L"The uninstall data file \"" + copy +
+                                          L"\" is not the one registered for LumivoFlowTest in the list of "
+                                          L"installed programs.\n\nNothing has been removed.");
+        CHECK(FileExists(program.dir + L"\\app.exe"));
+        CHECK(program.registered());
+    }
+    // The registered file, but one that everyone may change.
+    {
+        Installed program;
+        LetEveryoneChange(program.dataFile());
+        AnswerAlerts({0});
+        CHECK(program.run(false) == 1);
+        REQUIRE(SeenAlerts().size() == 1);
+        CHECK(SeenAlerts()[0].text.find(L"can be changed by users without administrator rights") !=
+              std::wstring::npos);
+        CHECK(FileExists(program.dir + L"\\app.exe"));
+        CHECK(FileExists(program.dir + L"\\cache\\x.bin"));
+        CHECK(program.registered());
+    }
 }
 
 TEST_CASE("an all-users removal without rights is done by an elevated copy")

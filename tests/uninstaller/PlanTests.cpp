@@ -3,6 +3,7 @@
 #include "core/Error.h"
 #include "support/TestFiles.h"
 #include "uninstaller/Removal.h"
+#include "uninstaller/UninstallDataFile.h"
 #include "uninstaller/UninstallPlan.h"
 
 #include <windows.h>
@@ -78,12 +79,12 @@ TEST_CASE("non-ASCII names arrive from the UTF-8 file intact")
     WideCharToMultiByte(CP_UTF8, 0, folder.c_str(), -1, &narrowFolder[0], bytes, nullptr, nullptr);
     WriteWholeFile(dataFile, "path=" + narrowFolder + "\r\nauto-delete-files=\xC5\xBC\xC3\xB3\xC5\x82w.exe\r\n"
                              "exe-file=\xC5\xBC\xC3\xB3\xC5\x82w.exe\r\nname=\xC5\xBB\xC3\xB3\xC5\x82w");
-    UninstallPlan plan = ReadUninstallData(Str(dataFile.c_str()));
+    UninstallPlan plan = ReadDataFile(Str(dataFile.c_str())).plan;
     CHECK(plan.programName == L"Żółw");
     CHECK(Joined(plan.autoFiles) == L"żółw.exe");
     CHECK(std::wstring(plan.installDir.text()) == folder);
     CHECK(UnsafeItem(plan).isEmpty());
-    CHECK_THROWS_AS(ReadUninstallData(Str((folder + L"\\missing.de").c_str())), WinError);
+    CHECK_THROWS_AS(ReadDataFile(Str((folder + L"\\missing.de").c_str())), WinError);
 }
 
 } // TEST_SUITE
@@ -106,6 +107,14 @@ TEST_CASE("a data file that reaches outside its directory is refused as a whole"
         {L"auto-delete-directories=..\\", L"..\\"},
         {L"auto-delete-files=x|D:evil", L"D:evil"},
         {L"name=..\\..\\..\\Windows\\explorer", L"..\\..\\..\\Windows\\explorer"},
+        {L"delete-files=settings.ini|NUL", L"NUL"},
+        {L"auto-delete-files=x|COM1.txt", L"COM1.txt"},
+        {L"ask-delete-files=notes.txt.", L"notes.txt."},
+        {L"delete-directories=cache\\lpt1\\", L"cache\\lpt1\\"},
+        {L"auto-delete-files=esc\x1B[2J", L"esc\x1B[2J"},
+        {L"auto-delete-files=*.dll", L"*.dll"},
+        {L"auto-delete-directories=*\\", L"*\\"},
+        {L"name=aux", L"aux"},
         {L"created-directories=C:\\Apps|C:\\Windows", L"C:\\Windows"},
         {L"created-directories=C:\\", L"C:\\"},
         {L"created-directories=C:\\Apps\\Foo", L"C:\\Apps\\Foo"},
@@ -128,6 +137,10 @@ TEST_CASE("path= must be absolute and be the data file's own folder")
     CHECK(UnsafeItem(Plan(L"name=Foo")) == L"path=");
     CHECK(UnsafeItem(Plan(L"path=C:\\Apps\\Foo\\sub\\..\\\nname=Foo")).isEmpty());
     CHECK(UnsafeItem(Plan(L"path=c:\\apps\\foo\nname=Foo")).isEmpty());
+    // A step up that normalisation keeps is the drive's root in disguise.
+    CHECK(UnsafeItem(Plan(L"path=C:\\..\nname=Foo", L"C:\\..\\Foo.de")) == L"C:\\..");
+    CHECK(UnsafeItem(Plan(L"path=\\\\server\\share\\..\\..\nname=Foo", L"\\\\server\\..\\Foo.de")) ==
+          L"\\\\server\\..");
 }
 
 } // TEST_SUITE
@@ -150,9 +163,12 @@ TEST_CASE("patterns match files inside the directory; trees go with their conten
     SetFileAttributesW((dir + L"\\readonly.ini").c_str(), FILE_ATTRIBUTE_READONLY);
     Str base(dir.c_str());
 
-    CHECK(Joined(ExpandItem(base, Str(L"*.log"), false)) == L"a.log|logs\\b.log");
+    WriteWholeFile(dir + L"\\a.log.bak", "6");
+    CHECK(Joined(ExpandItem(base, Str(L"*.log"), false)) == L"a.log"); // whole names, this level only
     CHECK(Joined(ExpandItem(base, Str(L"logs\\*"), false)) == L"logs\\b.log");
-    CHECK(Joined(ExpandItem(base, Str(L"c*"), true)) == L"cache|cache\\deep");
+    CHECK(Joined(ExpandItem(base, Str(L"*\\*.log"), false)) == L"logs\\b.log");
+    CHECK(Joined(ExpandItem(base, Str(L"c*"), true)) == L"cache");
+    CHECK(Joined(ExpandItem(base, Str(L"cache\\d*"), true)) == L"cache\\deep");
     CHECK(ExpandItem(base, Str(L"missing.txt"), false).length() == 0);
     CHECK(ExpandItem(base, Str(L"cache"), false).length() == 0); // a directory is no file
 
