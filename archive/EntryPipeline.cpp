@@ -227,16 +227,14 @@ bool EntryPipeline::stopWithin(uint32_t milliseconds)
 }
 
 // Waits for the next entry under the lock (unpacking it here when no worker has it) and moves
-// past it; false after the last entry, or when it was handled ahead and takeHandled was not asked.
-static bool TakeNext(PipelineState& s, bool handledOnly, Slot& taken, int64_t& index)
+// past it; false after the last entry.
+static bool TakeNext(PipelineState& s, Slot& taken, int64_t& index)
 {
     if (s.stopping || s.taken >= s.count)
         return false;
     index = s.taken;
     Slot& slot = s.slots[index % MaxWindowEntries];
     if (s.claimed == index) {
-        if (handledOnly)
-            return false; // no worker has it: it is not handled
         // No worker has it yet (all busy, or none scheduled): unpacking it here costs no hand-over.
         Claim(s);
         LeaveCriticalSection(&s.lock);
@@ -251,8 +249,6 @@ static bool TakeNext(PipelineState& s, bool handledOnly, Slot& taken, int64_t& i
         SleepConditionVariableCS(&s.entryReady, &s.lock, INFINITE);
         s.callerWaiting = false;
     }
-    if ((slot.status == SlotStatus::Handled) != handledOnly)
-        return false;
     taken.bytes = std::move(slot.bytes);
     taken.status = slot.status;
     slot.status = SlotStatus::Empty;
@@ -264,21 +260,20 @@ static bool TakeNext(PipelineState& s, bool handledOnly, Slot& taken, int64_t& i
     return true;
 }
 
-ByteArray EntryPipeline::next()
+ByteArray EntryPipeline::next(int64_t* handledSize)
 {
     PipelineState& s = *state;
     Slot taken;
     int64_t index = 0;
     EnterCriticalSection(&s.lock);
-    bool found = TakeNext(s, false, taken, index);
-    bool handled = !found && !s.stopping && s.taken < s.count;
+    bool found = TakeNext(s, taken, index);
     LeaveCriticalSection(&s.lock);
-    if (handled)
-        throw InternalError(); // takeHandled takes it
     if (!found)
         throw IndexError();
 
     const ArchiveEntry& entry = s.entryItems[index];
+    if (handledSize)
+        *handledSize = -1;
     if (taken.status == SlotStatus::Missing)
         throw WinError(ERROR_FILE_NOT_FOUND, s.names.ref(index).text());
     LastEntryTime = entry.time;
@@ -289,22 +284,12 @@ ByteArray EntryPipeline::next()
         CharBuffer large;
         throw CrcError(Str(RecordNameUnits(entry.record, small, large), entry.nameLength).text());
     }
+    if (taken.status == SlotStatus::Handled) {
+        if (!handledSize)
+            throw InternalError(); // the caller set a handler and must ask for handled entries
+        *handledSize = entry.size;
+    }
     return std::move(taken.bytes);
-}
-
-bool EntryPipeline::takeHandled(int64_t& size)
-{
-    PipelineState& s = *state;
-    Slot taken;
-    int64_t index = 0;
-    EnterCriticalSection(&s.lock);
-    bool found = TakeNext(s, true, taken, index);
-    LeaveCriticalSection(&s.lock);
-    if (!found)
-        return false;
-    LastEntryTime = s.entryItems[index].time;
-    size = s.entryItems[index].size;
-    return true;
 }
 
 void EntryPipeline::handleAhead(const EntryHandler* handler)
@@ -319,14 +304,19 @@ bool EntryPipeline::waitReady(uint32_t milliseconds)
     PipelineState& s = *state;
     EnterCriticalSection(&s.lock);
     bool ready = true;
-    if (!s.stopping && s.taken < s.count && s.claimed > s.taken) {
+    if (!s.stopping && s.taken < s.count && (s.claimed > s.taken || s.threadCount > 0)) {
         Slot& slot = s.slots[s.taken % MaxWindowEntries];
-        if (slot.status == SlotStatus::Working) {
+        // Unclaimed, with workers about (they are waking up): one of them takes it, so that the
+        // caller's thread, which answers the window, never unpacks a large entry itself.
+        bool unclaimed = s.claimed == s.taken;
+        if (unclaimed)
+            WakeAllConditionVariable(&s.workReady);
+        if (unclaimed || slot.status == SlotStatus::Working) {
             s.callerWaiting = true;
             SleepConditionVariableCS(&s.entryReady, &s.lock, milliseconds);
             s.callerWaiting = false;
         }
-        ready = slot.status != SlotStatus::Working;
+        ready = s.claimed > s.taken && slot.status != SlotStatus::Working;
     }
     LeaveCriticalSection(&s.lock);
     return ready;

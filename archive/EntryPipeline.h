@@ -41,16 +41,15 @@ public:
 
     // The bytes of the next entry of the list, waiting for them when needed; sets LastEntryTime.
     // Raises that entry's error (the list moves past it either way). IndexError after the last.
-    ByteArray next();
+    // When a handler dealt with the entry, handledSize receives its size and the array is empty
+    // (otherwise -1); without handledSize such an entry raises InternalError.
+    ByteArray next(int64_t* handledSize = nullptr);
     // Entries that a worker finishes unpacking from now on go to handler (null: none); the
     // handler must outlive the workers' use of it (stop, or the last entry taken).
     void handleAhead(const EntryHandler* handler);
-    // When the handler dealt with the next entry: moves past it, sets LastEntryTime, gives its size
-    // and returns true. False otherwise, and next gives the entry. Waits for the entry as next does.
-    bool takeHandled(int64_t& size);
 
     // Waits up to milliseconds for the next entry to be unpacked; true when next will not wait for a
-    // worker (also after the last entry, and when no worker has the entry yet: next unpacks it then).
+    // worker (also after the last entry). Without workers, next unpacks the entry itself.
     bool waitReady(uint32_t milliseconds);
     // Index in the list of the entry that next returns.
     int64_t position() const;

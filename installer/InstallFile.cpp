@@ -100,16 +100,22 @@ int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPip
 {
     while (!entries.waitReady(WaitSliceMs))
         HostWaiting(host);
-    int64_t size = 0;
-    if (entries.takeHandled(size)) {
+    int64_t handledSize;
+    ByteArray bytes = entries.next(&handledSize);
+    if (handledSize >= 0) {
         if (host.writeLog)
-            HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination, size));
-        return size;
+            HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination, handledSize));
+        return handledSize;
     }
-    ByteArray bytes = entries.next();
     uint64_t time = LastEntryTime; // kept for every retry
     InstallBytes(host, transaction, bytes, &time, destination, &progress);
     return bytes.length();
+}
+
+void StopEntries(InstallHost& host, EntryPipeline& entries)
+{
+    while (!entries.stopWithin(WaitSliceMs))
+        HostWaiting(host);
 }
 
 static bool WriteEntryAhead(void* context, int64_t index, const uint8_t* bytes, int64_t count, uint64_t time)

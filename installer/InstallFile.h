@@ -34,6 +34,10 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
 int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
                     const Str& destination, const CopyProgress& progress);
 
+// Stops the pipeline's workers, the window answering while they finish the entry in hand (a worker
+// may be writing a file ahead).
+void StopEntries(InstallHost& host, EntryPipeline& entries);
+
 // Files written ahead of the copy loop by the workers that unpack them (EntryPipeline::handleAhead):
 // a new file of a few megabytes at most, where nothing stands, is created in place, flushed and
 // closed on the worker. Anything else (a file to replace, a larger one, a failure of any kind) is

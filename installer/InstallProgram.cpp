@@ -227,7 +227,7 @@ void InstallProgram(InstallHost& host)
             HostProgress(host, done, total);
         }
         StopIfCancelled(host);
-        entries.stop();
+        StopEntries(host, entries);
 
         if (!Script.updateMode) {
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
@@ -248,7 +248,7 @@ void InstallProgram(InstallHost& host)
         StopIfCancelled(host);
         CommitTransaction(transaction);
     } catch (...) {
-        entries.stop();
+        StopEntries(host, entries);
         RollBack(host, transaction);
         throw Abort();
     }

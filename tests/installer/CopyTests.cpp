@@ -37,7 +37,7 @@ std::wstring Numbered(const wchar_t* folder, int i)
 }
 
 // The uninstallers, foo.exe and readme.txt, then count files under each folder given.
-Entries Payload(int version, std::initializer_list<std::pair<const wchar_t*, int>> folders)
+Entries TestPayload(int version, std::initializer_list<std::pair<const wchar_t*, int>> folders)
 {
     Entries entries = {{L"_de_install.exe", "uninstaller " + std::to_string(version)},
                        {L"_de_installu.exe", "per-user uninstaller"},
@@ -100,7 +100,7 @@ TEST_SUITE("copying") {
 TEST_CASE("hundreds of files: each in place with its bytes and time, reported in list order; a large one in steps")
 {
     InstallFixture scene;
-    Entries entries = Payload(1, {{L"many", 400}});
+    Entries entries = TestPayload(1, {{L"many", 400}});
     const int32_t bigSize = 10 << 20;
     entries.push_back({L"big.bin", Content(L"big.bin", 1, bigSize)});
     scene.useArchive(entries, NewTime);
@@ -110,10 +110,7 @@ TEST_CASE("hundreds of files: each in place with its bytes and time, reported in
     std::wstring dir = scene.installDir();
     std::vector<std::wstring> expected = {L"_de_install.exe", L"foo.exe"};
     for (int i = 0; i < 400; i++)
-        expected.push_back(Numbered(L"many", i));
-    std::sort(expected.begin() + 2, expected.end(), [](const std::wstring& a, const std::wstring& b) {
-        return _wcsicmp(a.c_str(), b.c_str()) < 0; // archive order: the names sorted
-    });
+        expected.push_back(Numbered(L"many", i)); // "many\\*" takes the archive's order
     expected.push_back(L"big.bin");
     expected.push_back(L"readme.txt");
     expected.push_back(L"LumivoTestCopyMany.de");
@@ -154,13 +151,13 @@ TEST_CASE("a damaged entry in the middle: the files before it are written in ord
         std::wstring name = upgrade ? L"LumivoTestDamagedUpgrade" : L"LumivoTestDamagedFirst";
         std::string before;
         if (upgrade) {
-            scene.useArchive(Payload(1, {{L"many", 100}}), OldTime);
+            scene.useArchive(TestPayload(1, {{L"many", 100}}), OldTime);
             scene.useProgram(name, L"foo.exe|many\\*|readme.txt", false);
             AnswerAlerts({0});
             REQUIRE(scene.install());
             before = TreeState(scene.installDir());
         }
-        Entries entries = Payload(2, {{L"many", 300}});
+        Entries entries = TestPayload(2, {{L"many", 300}});
         scene.useArchive(entries, NewTime);
         std::wstring damaged = Numbered(L"many", 150);
         Damage(scene, damaged.c_str());
@@ -178,9 +175,6 @@ TEST_CASE("a damaged entry in the middle: the files before it are written in ord
         std::vector<std::wstring> many;
         for (int i = 0; i < 300; i++)
             many.push_back(Numbered(L"many", i));
-        std::sort(many.begin(), many.end(), [](const std::wstring& a, const std::wstring& b) {
-            return _wcsicmp(a.c_str(), b.c_str()) < 0;
-        });
         size_t at = std::find(many.begin(), many.end(), damaged) - many.begin();
         std::vector<std::wstring> expected = {L"_de_install.exe", L"foo.exe"};
         expected.insert(expected.end(), many.begin(), many.begin() + at);
@@ -200,7 +194,7 @@ TEST_CASE("a held file asks while later files are already written ahead: Cancel 
         CAPTURE(answer);
         InstallFixture scene;
         std::wstring name = answer ? L"LumivoTestAheadCancel" : L"LumivoTestAheadRetry";
-        scene.useArchive(Payload(1, {}), OldTime);
+        scene.useArchive(TestPayload(1, {}), OldTime);
         scene.useProgram(name, L"foo.exe|readme.txt", false);
         AnswerAlerts({0});
         REQUIRE(scene.install());
@@ -208,7 +202,7 @@ TEST_CASE("a held file asks while later files are already written ahead: Cancel 
         std::string before = TreeState(dir);
 
         // Version 2: a hundred new files, the held readme.txt, then fifty more new files.
-        Entries entries = Payload(2, {{L"first", 100}, {L"later", 50}});
+        Entries entries = TestPayload(2, {{L"first", 100}, {L"later", 50}});
         scene.useArchive(entries, NewTime);
         scene.useProgram(name, L"foo.exe|first\\*|readme.txt|later\\*", false);
         HeldFile held(dir + L"\\readme.txt");
