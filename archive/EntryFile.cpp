@@ -23,22 +23,36 @@ void CheckPlainNewFile(void* file, const Str& name)
         throw WinError(ErrorReparsePointEncountered, name.text());
 }
 
-static void WriteAll(HANDLE file, const uint8_t* bytes, int64_t count, const Str& name)
+static void WriteAll(HANDLE file, const uint8_t* bytes, int64_t count, const Str& name,
+                     const WriteProgress* progress)
 {
-    const int64_t chunk = 1 << 30;
-    while (count > 0) {
-        DWORD wanted = static_cast<DWORD>(count < chunk ? count : chunk), written = 0;
-        if (!WriteFile(file, bytes, wanted, &written, nullptr))
+    const int64_t piece = progress ? WritePieceSize : 1 << 30;
+    int64_t done = 0;
+    while (done < count) {
+        DWORD wanted = static_cast<DWORD>(count - done < piece ? count - done : piece), written = 0;
+        if (!WriteFile(file, bytes + done, wanted, &written, nullptr))
             ThrowLastError(name.text());
         // A short write is followed by another, which tells why (a full disk fills part of a write).
         if (written == 0)
             throw WinError(ERROR_DISK_FULL, name.text());
-        bytes += written;
-        count -= written;
+        done += written;
+        if (progress && done < count)
+            progress->report(progress->context, done);
     }
 }
 
-void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, const uint64_t* time)
+static void SetLastWriteTime(HANDLE file, const uint64_t* time)
+{
+    if (!time)
+        return;
+    FILETIME lastWrite;
+    lastWrite.dwLowDateTime = static_cast<DWORD>(*time);
+    lastWrite.dwHighDateTime = static_cast<DWORD>(*time >> 32);
+    SetFileTime(file, nullptr, nullptr, &lastWrite);
+}
+
+void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, const uint64_t* time,
+                    const WriteProgress* progress)
 {
     // Not following reparse points: a link under this name is opened (and refused) as itself.
     file.handle.reset(CreateFileW(file.path.text(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
@@ -51,19 +65,42 @@ void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, co
     }
     try {
         CheckPlainNewFile(file.handle.get(), file.path);
-        WriteAll(file.handle.get(), bytes, count, file.path);
-        if (time) {
-            FILETIME lastWrite;
-            lastWrite.dwLowDateTime = static_cast<DWORD>(*time);
-            lastWrite.dwHighDateTime = static_cast<DWORD>(*time >> 32);
-            SetFileTime(file.handle.get(), nullptr, nullptr, &lastWrite);
-        }
+        WriteAll(file.handle.get(), bytes, count, file.path, progress);
+        SetLastWriteTime(file.handle.get(), time);
         if (!FlushFileBuffers(file.handle.get()))
             ThrowLastError(file.path.text());
     } catch (...) {
         DiscardTemporary(file);
         throw;
     }
+}
+
+void CreateInPlace(OwnedFileHandle& file, const Str& path, const uint8_t* bytes, int64_t count,
+                   const uint64_t* time, const WriteProgress* progress)
+{
+    // CREATE_NEW makes a new plain file or fails: a link or anything else under the name is never
+    // opened, so the handle needs no check. DELETE access lets a failure take the file away again.
+    file.reset(CreateFileW(path.text(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file)
+        ThrowLastError(path.text());
+    try {
+        WriteAll(file.get(), bytes, count, path, progress);
+        SetLastWriteTime(file.get(), time);
+    } catch (...) {
+        DeleteOpenFile(file, path);
+        throw;
+    }
+}
+
+void DeleteOpenFile(OwnedFileHandle& file, const Str& path)
+{
+    FILE_DISPOSITION_INFO dispose = {TRUE};
+    bool deleted = file && SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof dispose);
+    bool wasOpen = static_cast<bool>(file);
+    file.reset();
+    if (wasOpen && !deleted)
+        DeleteFileW(path.text());
 }
 
 bool RenameOpenFile(void* file, const Str& destination, bool replaceExisting)
@@ -92,14 +129,7 @@ void RenameTemporary(TemporaryFile& file, const Str& destination, bool replaceEx
 
 void DiscardTemporary(TemporaryFile& file)
 {
-    if (file.handle) {
-        FILE_DISPOSITION_INFO dispose = {TRUE};
-        bool deleted =
-            SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &dispose, sizeof dispose);
-        file.handle.reset();
-        if (!deleted)
-            DeleteFileW(file.path.text());
-    }
+    DeleteOpenFile(file.handle, file.path);
     file.path.release();
 }
 

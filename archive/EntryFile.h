@@ -1,6 +1,8 @@
 // Writing an unpacked entry to disk so that the destination is either left as it was or replaced
 // whole: the bytes go into a new temporary file beside the destination, which is flushed to disk
-// and only then moved over the destination, stamped with the entry's own time.
+// and only then moved over the destination, stamped with the entry's own time. A destination that
+// does not exist yet can instead be created in place, at its own name: nothing stands there to
+// keep whole.
 //
 // A temporary file's name is the destination's, a dot, 16 random hexadecimal digits and "$$": on
 // the destination's volume, recognisable as a leftover, and not guessable before it exists. It
@@ -32,11 +34,30 @@ void CheckPlainNewFile(void* file, const Str& name);
 // destination + "." + 16 random hexadecimal digits + "$$".
 Str TemporaryNameFor(const Str& destination);
 
+// Told how many bytes of a file are written so far, after each piece of a large one.
+struct WriteProgress {
+    void (*report)(void* context, int64_t written);
+    void* context;
+};
+// A file is written in pieces this large when its progress is reported.
+enum : int32_t { WritePieceSize = 4 << 20 };
+
 // Creates file.path anew, checks that the handle is a plain file (no link, reparse point or
 // directory), writes count bytes, sets the last-write time when one is given, and flushes the
 // file to disk. Any failure deletes what was created and raises with file.path as the name (a
 // name that is already taken raises its code and leaves that file alone).
-void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, const uint64_t* time);
+void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, const uint64_t* time,
+                    const WriteProgress* progress = nullptr);
+
+// Creates path anew at its own name (CREATE_NEW: whatever stands there, a file or a link, is never
+// opened), writes count bytes and sets the last-write time when one is given; the file stays open
+// in file, not yet flushed, for whoever makes it durable. A failure deletes what was created and
+// raises with path as the name; a name that is taken raises its code and leaves that file alone.
+void CreateInPlace(OwnedFileHandle& file, const Str& path, const uint8_t* bytes, int64_t count,
+                   const uint64_t* time, const WriteProgress* progress = nullptr);
+
+// Deletes a file through its handle (opened with DELETE access), then closes it; never fails.
+void DeleteOpenFile(OwnedFileHandle& file, const Str& path);
 
 // Renames the open temporary file to destination and closes it. replaceExisting: whether a file
 // standing there is replaced. A failure raises its code with the destination's name and leaves

@@ -11,10 +11,12 @@
 #include <utility>
 
 enum : int32_t { MaxWindowEntries = 64, MaxWorkers = 64 };
+// A worker's stack: the LZMA decoder keeps its probability tables (about 28 KB) there.
+enum : uint32_t { WorkerStackSize = 256 << 10 };
 
 namespace {
 
-enum class SlotStatus { Empty, Working, Good, Missing, Damaged, NoMemory };
+enum class SlotStatus { Empty, Working, Good, Handled, Missing, Damaged, NoMemory };
 
 struct Slot {
     ByteArray bytes;
@@ -43,6 +45,7 @@ struct PipelineState {
     int32_t entriesAhead;
     int64_t peakBytes;
     int32_t peakEntries;
+    EntryHandler handler;  // for the entries unpacked from now on; handle null for none
     int32_t idleWorkers;   // waiting on workReady: only then is a wake-up worth a call
     bool callerWaiting;    // the caller waits on entryReady
     bool stopping;
@@ -118,7 +121,16 @@ static DWORD WINAPI WorkerMain(void* parameter)
         LeaveCriticalSection(&s.lock);
 
         ByteArray bytes;
-        SlotStatus status = Unpack(s.entryItems[index], bytes);
+        const ArchiveEntry& entry = s.entryItems[index];
+        SlotStatus status = Unpack(entry, bytes);
+        EnterCriticalSection(&s.lock);
+        EntryHandler handler = s.handler;
+        LeaveCriticalSection(&s.lock);
+        if (status == SlotStatus::Good && handler.handle &&
+            handler.handle(handler.context, index, bytes.items(), bytes.length(), entry.time)) {
+            bytes.release();
+            status = SlotStatus::Handled;
+        }
 
         EnterCriticalSection(&s.lock);
         Slot& slot = s.slots[index % MaxWindowEntries];
@@ -163,7 +175,8 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
         }
         s->entryItems = s->entries.items();
         for (int32_t i = 0; i < s->limits.workers; i++) {
-            HANDLE thread = CreateThread(nullptr, 0, WorkerMain, s, 0, nullptr);
+            HANDLE thread =
+                CreateThread(nullptr, WorkerStackSize, WorkerMain, s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
             if (!thread)
                 ThrowLastError();
             s->threads[s->threadCount++] = thread;
@@ -188,32 +201,38 @@ EntryPipeline::~EntryPipeline()
 
 void EntryPipeline::stop()
 {
+    while (!stopWithin(INFINITE)) {
+    }
+}
+
+bool EntryPipeline::stopWithin(uint32_t milliseconds)
+{
     PipelineState& s = *state;
     EnterCriticalSection(&s.lock);
     s.stopping = true;
     WakeAllConditionVariable(&s.workReady);
     LeaveCriticalSection(&s.lock);
     // Each worker ends after the entry in hand.
-    for (int32_t i = 0; i < s.threadCount; i++) {
-        WaitForSingleObject(s.threads[i], INFINITE);
+    if (s.threadCount > 0 &&
+        WaitForMultipleObjects(static_cast<DWORD>(s.threadCount), s.threads, TRUE, milliseconds) == WAIT_TIMEOUT)
+        return false;
+    for (int32_t i = 0; i < s.threadCount; i++)
         CloseHandle(s.threads[i]);
-    }
     s.threadCount = 0;
     for (Slot& slot : s.slots) {
         slot.bytes.release();
         slot.status = SlotStatus::Empty;
     }
+    return true;
 }
 
-ByteArray EntryPipeline::next()
+// Waits for the next entry under the lock (unpacking it here when no worker has it) and moves
+// past it; false after the last entry.
+static bool TakeNext(PipelineState& s, Slot& taken, int64_t& index)
 {
-    PipelineState& s = *state;
-    EnterCriticalSection(&s.lock);
-    if (s.stopping || s.taken >= s.count) {
-        LeaveCriticalSection(&s.lock);
-        throw IndexError();
-    }
-    int64_t index = s.taken;
+    if (s.stopping || s.taken >= s.count)
+        return false;
+    index = s.taken;
     Slot& slot = s.slots[index % MaxWindowEntries];
     if (s.claimed == index) {
         // No worker has it yet (all busy, or none scheduled): unpacking it here costs no hand-over.
@@ -230,28 +249,77 @@ ByteArray EntryPipeline::next()
         SleepConditionVariableCS(&s.entryReady, &s.lock, INFINITE);
         s.callerWaiting = false;
     }
-    ByteArray bytes = std::move(slot.bytes);
-    SlotStatus status = slot.status;
+    taken.bytes = std::move(slot.bytes);
+    taken.status = slot.status;
     slot.status = SlotStatus::Empty;
-    const ArchiveEntry& entry = s.entryItems[index];
-    s.bytesAhead -= entry.size;
+    s.bytesAhead -= s.entryItems[index].size;
     s.entriesAhead--;
     s.taken++;
     if (s.idleWorkers > 0 && CanClaim(s))
         WakeAllConditionVariable(&s.workReady);
-    LeaveCriticalSection(&s.lock);
+    return true;
+}
 
-    if (status == SlotStatus::Missing)
+ByteArray EntryPipeline::next(int64_t* handledSize)
+{
+    PipelineState& s = *state;
+    Slot taken;
+    int64_t index = 0;
+    EnterCriticalSection(&s.lock);
+    bool found = TakeNext(s, taken, index);
+    LeaveCriticalSection(&s.lock);
+    if (!found)
+        throw IndexError();
+
+    const ArchiveEntry& entry = s.entryItems[index];
+    if (handledSize)
+        *handledSize = -1;
+    if (taken.status == SlotStatus::Missing)
         throw WinError(ERROR_FILE_NOT_FOUND, s.names.ref(index).text());
     LastEntryTime = entry.time;
-    if (status == SlotStatus::NoMemory)
+    if (taken.status == SlotStatus::NoMemory)
         throw MemoryError();
-    if (status == SlotStatus::Damaged) {
+    if (taken.status == SlotStatus::Damaged) {
         wchar_t small[260];
         CharBuffer large;
         throw CrcError(Str(RecordNameUnits(entry.record, small, large), entry.nameLength).text());
     }
-    return bytes;
+    if (taken.status == SlotStatus::Handled) {
+        if (!handledSize)
+            throw InternalError(); // the caller set a handler and must ask for handled entries
+        *handledSize = entry.size;
+    }
+    return std::move(taken.bytes);
+}
+
+void EntryPipeline::handleAhead(const EntryHandler* handler)
+{
+    EnterCriticalSection(&state->lock);
+    state->handler = handler ? *handler : EntryHandler{nullptr, nullptr};
+    LeaveCriticalSection(&state->lock);
+}
+
+bool EntryPipeline::waitReady(uint32_t milliseconds)
+{
+    PipelineState& s = *state;
+    EnterCriticalSection(&s.lock);
+    bool ready = true;
+    if (!s.stopping && s.taken < s.count && (s.claimed > s.taken || s.threadCount > 0)) {
+        Slot& slot = s.slots[s.taken % MaxWindowEntries];
+        // Unclaimed, with workers about (they are waking up): one of them takes it, so that the
+        // caller's thread, which answers the window, never unpacks a large entry itself.
+        bool unclaimed = s.claimed == s.taken;
+        if (unclaimed)
+            WakeAllConditionVariable(&s.workReady);
+        if (unclaimed || slot.status == SlotStatus::Working) {
+            s.callerWaiting = true;
+            SleepConditionVariableCS(&s.entryReady, &s.lock, milliseconds);
+            s.callerWaiting = false;
+        }
+        ready = s.claimed > s.taken && slot.status != SlotStatus::Working;
+    }
+    LeaveCriticalSection(&s.lock);
+    return ready;
 }
 
 int64_t EntryPipeline::position() const

@@ -19,6 +19,15 @@ struct PipelineLimits {
 };
 PipelineLimits DefaultPipelineLimits();
 
+// Something done with an entry on the worker that unpacked it, before the caller takes it (writing
+// it out ahead, say): called with the entry's index in the list, its verified bytes and its time,
+// in no particular order and on several threads at once. True when it dealt with the entry: its
+// bytes are dropped then, and the caller takes it with takeHandled.
+struct EntryHandler {
+    bool (*handle)(void* context, int64_t index, const uint8_t* bytes, int64_t count, uint64_t time);
+    void* context;
+};
+
 struct PipelineState;
 
 // Reads the entries named by names (in the archive in use, which must outlive the pipeline).
@@ -32,11 +41,22 @@ public:
 
     // The bytes of the next entry of the list, waiting for them when needed; sets LastEntryTime.
     // Raises that entry's error (the list moves past it either way). IndexError after the last.
-    ByteArray next();
+    // When a handler dealt with the entry, handledSize receives its size and the array is empty
+    // (otherwise -1); without handledSize such an entry raises InternalError.
+    ByteArray next(int64_t* handledSize = nullptr);
+    // Entries that a worker finishes unpacking from now on go to handler (null: none); the
+    // handler must outlive the workers' use of it (stop, or the last entry taken).
+    void handleAhead(const EntryHandler* handler);
+
+    // Waits up to milliseconds for the next entry to be unpacked; true when next will not wait for a
+    // worker (also after the last entry). Without workers, next unpacks the entry itself.
+    bool waitReady(uint32_t milliseconds);
     // Index in the list of the entry that next returns.
     int64_t position() const;
     // Stops the workers and frees what they unpacked ahead (also done by the destructor).
     void stop();
+    // stop, waiting up to milliseconds for the workers; false when one is still at work (ask again).
+    bool stopWithin(uint32_t milliseconds);
 
     // The most bytes that were ever unpacked ahead at once, and the most entries (for tests and
     // the benchmark).

@@ -2,7 +2,9 @@
 
 #include "archive/ArchiveReader.h"
 #include "archive/EntryFile.h"
+#include "archive/EntryPipeline.h"
 #include "core/AppContext.h"
+#include "core/CharCase.h"
 #include "core/Error.h"
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
@@ -38,17 +40,39 @@ static int AskRetry(InstallHost& host, const Error& error, const Str& destinatio
 // A silent run has no one to free the file or the disk: a few tries a second apart, then failure.
 enum { SilentAttempts = 5, SilentWaitMs = 1000 };
 
-void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
-                  const uint64_t* time, const Str& destination)
+namespace {
+
+struct PieceProgress {
+    InstallHost* host;
+    CopyProgress copy;
+};
+
+void ReportPiece(void* context, int64_t written)
 {
+    PieceProgress& piece = *static_cast<PieceProgress*>(context);
+    HostProgress(*piece.host, piece.copy.done + written, piece.copy.total);
+}
+
+} // namespace
+
+void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
+                  const uint64_t* time, const Str& destination, const CopyProgress* progress)
+{
+    PieceProgress piece = {&host, progress ? *progress : CopyProgress{0, 0}};
+    WriteProgress pieces = {ReportPiece, &piece};
+    const WriteProgress* report = progress ? &pieces : nullptr;
     PutStep step;
     try {
         for (int attempt = 1;; attempt++) {
             try {
                 // After a failed move the staged file is complete: only the move is tried again.
-                if (!step.staged.handle)
-                    StageFile(transaction, step, destination, bytes.items(), bytes.length(), time);
-                CommitFile(transaction, step);
+                bool created = !step.staged.handle &&
+                               CreateNewFile(transaction, destination, bytes.items(), bytes.length(), time, report);
+                if (!created) {
+                    if (!step.staged.handle)
+                        StageFile(transaction, step, destination, bytes.items(), bytes.length(), time, report);
+                    CommitFile(transaction, step);
+                }
                 if (host.writeLog)
                     HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination,
                                             bytes.length()));
@@ -69,11 +93,84 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
     }
 }
 
-int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, const Str& entryName,
-                    const Str& destination)
+enum : uint32_t { WaitSliceMs = 50 };
+
+int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
+                    const Str& destination, const CopyProgress& progress)
 {
-    ByteArray bytes = ReadEntry(entryName.text(), entryName.length());
-    uint64_t time = LastEntryTime; // kept for every retry: nothing else is read in between
-    InstallBytes(host, transaction, bytes, &time, destination);
+    while (!entries.waitReady(WaitSliceMs))
+        HostWaiting(host);
+    int64_t handledSize;
+    ByteArray bytes = entries.next(&handledSize);
+    if (handledSize >= 0) {
+        if (host.writeLog)
+            HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination, handledSize));
+        return handledSize;
+    }
+    uint64_t time = LastEntryTime; // kept for every retry
+    InstallBytes(host, transaction, bytes, &time, destination, &progress);
     return bytes.length();
+}
+
+void StopEntries(InstallHost& host, EntryPipeline& entries)
+{
+    while (!entries.stopWithin(WaitSliceMs))
+        HostWaiting(host);
+}
+
+static bool WriteEntryAhead(void* context, int64_t index, const uint8_t* bytes, int64_t count, uint64_t time)
+{
+    WriteAhead& ahead = *static_cast<WriteAhead*>(context);
+    // A large file is written by the loop, which reports its progress piece by piece.
+    if (ahead.stopped || count > WritePieceSize)
+        return false;
+    const Str& shared = ahead.destinations->ref(index);
+    if (shared.isEmpty())
+        return false;
+    Str path(shared.text(), shared.length()); // this thread's own copy
+    try {
+        return CreateNewFileNow(*ahead.transaction, path, bytes, count, &time);
+    } catch (...) {
+        InterlockedExchange(&ahead.stopped, 1);
+        return false;
+    }
+}
+
+void ClearRepeatedPaths(StrArray& paths)
+{
+    // Open addressing over the indexes, twice as many slots as paths at least.
+    int64_t size = 16;
+    while (size < 2 * paths.length())
+        size *= 2;
+    Array<int64_t, true, 4> slots;
+    slots.makeEmpty();
+    slots.resize(size);
+    for (int64_t i = 0; i < size; i++)
+        slots.ref(i) = -1;
+    Array<uint8_t, true, 128> repeated;
+    repeated.makeEmpty();
+    repeated.resize(paths.length());
+    for (int64_t i = 0; i < paths.length(); i++) {
+        const Str& path = paths.ref(i);
+        for (int64_t slot = HashNoCase(path.text(), path.length()) & (size - 1);; slot = (slot + 1) & (size - 1)) {
+            int64_t first = slots.at(slot);
+            if (first < 0) {
+                slots.ref(slot) = i;
+                break;
+            }
+            if (StrEqualNoCase(paths.ref(first), path)) {
+                repeated.ref(first) = 1;
+                repeated.ref(i) = 1;
+                break;
+            }
+        }
+    }
+    for (int64_t i = 0; i < paths.length(); i++)
+        if (repeated.at(i))
+            paths.ref(i) = Str();
+}
+
+EntryHandler WriteAheadHandler(WriteAhead& ahead)
+{
+    return EntryHandler{WriteEntryAhead, &ahead};
 }

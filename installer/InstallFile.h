@@ -3,6 +3,7 @@
 #ifndef LUMIVO_INSTALLER_INSTALLFILE_H
 #define LUMIVO_INSTALLER_INSTALLFILE_H
 
+#include "archive/EntryPipeline.h"
 #include "core/Array.h"
 #include "core/Str.h"
 
@@ -11,17 +12,47 @@
 struct InstallHost;
 struct InstallTransaction;
 
-// Writes bytes to destination through the transaction (a new temporary file beside it, flushed,
-// then moved into place with the previous file kept aside), stamped with time when given. A full
-// disk, a denied access or a sharing violation asks Retry or Cancel and tries again on Retry, as
-// often as the user asks, without writing the bytes again when only the move failed; Cancel
-// raises Abort. A silent run retries a few times after a short wait, then gives up with Abort.
-// Other errors pass to the caller.
-void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
-                  const uint64_t* time, const Str& destination);
+// Where the copying stands: bytes of all files written before this one, and of all together.
+struct CopyProgress {
+    int64_t done;
+    int64_t total;
+};
 
-// Reads the entry once and installs it with its own time (InstallBytes). The entry's size.
-int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, const Str& entryName,
-                    const Str& destination);
+// Writes bytes to destination through the transaction, stamped with time when given: created in
+// place where nothing stands (made durable in the background), else through a new temporary file
+// beside it, flushed, then moved into place with the previous file kept aside. A full disk, a
+// denied access or a sharing violation asks Retry or Cancel and tries again on Retry, as often as
+// the user asks, with the same bytes, without writing them again when only the move failed; Cancel
+// raises Abort. A silent run retries a few times after a short wait, then gives up with Abort.
+// Other errors pass to the caller. With progress, a large file reports every few megabytes.
+void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
+                  const uint64_t* time, const Str& destination, const CopyProgress* progress = nullptr);
+
+// Takes the next entry of the pipeline (the window answering while it is unpacked; its error, if
+// it is missing or damaged, raised here) and installs it with its own time (InstallBytes), unless
+// it was written ahead. The entry's size.
+int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
+                    const Str& destination, const CopyProgress& progress);
+
+// Stops the pipeline's workers, the window answering while they finish the entry in hand (a worker
+// may be writing a file ahead).
+void StopEntries(InstallHost& host, EntryPipeline& entries);
+
+// Files written ahead of the copy loop by the workers that unpack them (EntryPipeline::handleAhead):
+// a new file of a few megabytes at most, where nothing stands, is created in place, flushed and
+// closed on the worker. Anything else (a file to replace, a larger one, a failure of any kind) is
+// left to the copy loop, which does it in order as if nothing had been tried; after a failure
+// nothing more is written ahead. The loop still reports each file in its turn.
+struct WriteAhead {
+    InstallTransaction* transaction;
+    const StrArray* destinations; // by the pipeline's entry index; unchanged while workers run
+    volatile long stopped;
+};
+EntryHandler WriteAheadHandler(WriteAhead& ahead);
+
+// Empties every path that occurs more than once, without regard to case: which copy stands there
+// at the end depends on the order of the list, so only the loop writes those (an empty path is
+// never written ahead).
+void ClearRepeatedPaths(StrArray& paths);
 
 #endif

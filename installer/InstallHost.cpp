@@ -46,6 +46,12 @@ void HostLog(InstallHost& host, const Str& line)
         host.writeLog(host, line);
 }
 
+void HostWaiting(InstallHost& host)
+{
+    if (host.whileWaiting)
+        host.whileWaiting(host);
+}
+
 void StopIfCancelled(InstallHost& host)
 {
     if (host.cancelRequested)

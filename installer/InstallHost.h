@@ -17,12 +17,16 @@ typedef void (*StatusSetter)(InstallHost& host, const Str& line1, const Str& lin
 typedef void (*ProgressSetter)(InstallHost& host, int64_t done, int64_t total);
 // Records one step of the installation in the log the caller asked for.
 typedef void (*LogWriter)(InstallHost& host, const Str& line);
+// Lets the window repaint and answer while the installation waits (for an entry being unpacked, for
+// files being flushed to disk); the user's request to cancel may arrive here too.
+typedef void (*WaitHandlerOfHost)(InstallHost& host);
 
 struct InstallHost {
     Form* form = nullptr; // owns the alerts; null when nothing may be shown
     StatusSetter setStatus = nullptr;
     ProgressSetter setProgress = nullptr;
     LogWriter writeLog = nullptr;
+    WaitHandlerOfHost whileWaiting = nullptr;
     void* owner = nullptr;        // the caller's own state, for its setters
     bool silent = false;          // no window, no question: every alert takes its safe answer
     bool cancelRequested = false; // honoured at the next file boundary, like Cancel
@@ -41,6 +45,7 @@ void HostProgress(InstallHost& host, int64_t done, int64_t total);
 // moves no byte forward (undoing an installation, deleting kept files).
 void HostKeepAnswering(InstallHost& host);
 void HostLog(InstallHost& host, const Str& line);
+void HostWaiting(InstallHost& host);
 // Raises Abort when the user asked to cancel.
 void StopIfCancelled(InstallHost& host);
 // The owner window of shell calls: the form's, or none.

@@ -8,6 +8,8 @@
 
 const wchar_t* const JournalMarker = L"Lumivo installation journal 1";
 
+static void AppendEscaped(Str& record, const Str& field);
+
 static void WriteRecords(InstallJournal& journal, const Str& records)
 {
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(records.text());
@@ -36,6 +38,7 @@ void CreateJournal(InstallJournal& journal, const Str& path, const Str& records)
 
 void AppendJournal(InstallJournal& journal, const Str& records)
 {
+    LockGuard guard(journal.lock);
     try {
         WriteRecords(journal, records);
     } catch (...) {
@@ -48,6 +51,23 @@ void AppendJournal(InstallJournal& journal, const Str& records)
     }
     journal.length += records.length() * 2;
     journal.records.appendText(records.text(), records.length());
+}
+
+int64_t AppendStep(InstallJournal& journal, const wchar_t* kind, std::initializer_list<Str> fields)
+{
+    LockGuard guard(journal.lock);
+    int64_t number = journal.steps;
+    Str record(kind);
+    record.append(L"\t", 1);
+    record.append(IntToStr(number));
+    for (const Str& field : fields) {
+        record.append(L"\t", 1);
+        AppendEscaped(record, field);
+    }
+    record.append(L"\n", 1);
+    AppendJournal(journal, record);
+    journal.steps++;
+    return number;
 }
 
 void FlushJournal(InstallJournal& journal)

@@ -6,6 +6,7 @@
 #define LUMIVO_INSTALLER_INSTALLJOURNAL_H
 
 #include "core/Array.h"
+#include "core/CriticalSection.h"
 #include "core/Owned.h"
 #include "core/Str.h"
 
@@ -20,6 +21,10 @@ struct InstallJournal {
     OwnedFileHandle file;
     int64_t length = 0; // bytes on disk that hold whole records
     CharBuffer records; // every record written so far, in order
+    int64_t steps = 0;  // numbered steps written down so far
+    // Records come from the copy loop and from the workers that write files ahead of it: each is
+    // written whole under this lock (and a step's number taken with its record).
+    CriticalSection lock;
 };
 
 // Creates the journal (CREATE_NEW, a plain file) with the marker line and the given records,
@@ -30,6 +35,9 @@ void CreateJournal(InstallJournal& journal, const Str& path, const Str& records)
 // to its whole records and the error raised with the journal's name: the change it announces
 // must not be made.
 void AppendJournal(InstallJournal& journal, const Str& records);
+
+// Adds a record of kind whose first field is the next step's number, then fields; that number.
+int64_t AppendStep(InstallJournal& journal, const wchar_t* kind, std::initializer_list<Str> fields);
 
 // Flushes the records to disk.
 void FlushJournal(InstallJournal& journal);

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveReader.h"
+#include "archive/EntryPipeline.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
 #include "core/Owned.h"
@@ -131,6 +132,16 @@ void LogRegistryValues(InstallHost& host, const InstallPlan& plan)
                             plan.keyPath, values.ref(i)));
 }
 
+// Workers that unpack the entries and write the small new files ahead: writing waits for the
+// system more than for a processor, so a few more than the processors.
+int32_t WriteAheadWorkers()
+{
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    int32_t processors = info.dwNumberOfProcessors > 0 ? static_cast<int32_t>(info.dwNumberOfProcessors) : 1;
+    return processors + 2;
+}
+
 // The unpacked size of the entries, as their records declare it (entries missing from the
 // archive count nothing: they fail when they are copied).
 int64_t UnpackedSize(const InstallPlan& plan)
@@ -168,6 +179,23 @@ void InstallProgram(InstallHost& host)
         throw Abort();
     }
 
+    // The entries in the order they are written, unpacked ahead by the workers from here on.
+    StrArray entryNames;
+    entryNames.makeEmpty();
+    entryNames.append(plan.uninstallerName);
+    for (int64_t i = 0; i < plan.files.length(); i++)
+        entryNames.append(plan.files.ref(i));
+    // The workers write the new files ahead once their directories exist; these outlive them.
+    StrArray entryPaths;
+    entryPaths.makeEmpty();
+    entryPaths.append(plan.uninstallerPath);
+    for (int64_t i = 0; i < plan.destinations.length(); i++)
+        entryPaths.append(plan.destinations.ref(i));
+    ClearRepeatedPaths(entryPaths);
+    PipelineLimits limits = DefaultPipelineLimits();
+    limits.workers = WriteAheadWorkers();
+    EntryPipeline entries(entryNames, limits);
+
     RecoverInterruptedInstall(host, Script.installDir, Script.programName);
 
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
@@ -181,21 +209,25 @@ void InstallProgram(InstallHost& host)
     // From here on every change is written down first, and every failure undone before it is
     // reported; the data file goes last, so that it always describes a complete installation.
     InstallTransaction transaction;
+    WriteAhead ahead = {&transaction, &entryPaths, 0};
+    EntryHandler writeAhead = WriteAheadHandler(ahead);
     try {
         HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
         BeginTransaction(transaction, host, Script.installDir, Script.programName, createdDirectories);
         int64_t total = UnpackedSize(plan), done = 0;
         HostProgress(host, done, total);
-        done += InstallFile(host, transaction, plan.uninstallerName, plan.uninstallerPath);
+        done += InstallFile(host, transaction, entries, plan.uninstallerPath, CopyProgress{done, total});
         HostProgress(host, done, total);
         for (int64_t i = 0; i < plan.absoluteDirectories.length(); i++)
             MakeDirectory(transaction, plan.absoluteDirectories.ref(i));
+        entries.handleAhead(&writeAhead);
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);
-            done += InstallFile(host, transaction, plan.files.ref(i), plan.destinations.ref(i));
+            done += InstallFile(host, transaction, entries, plan.destinations.ref(i), CopyProgress{done, total});
             HostProgress(host, done, total);
         }
         StopIfCancelled(host);
+        StopEntries(host, entries);
 
         if (!Script.updateMode) {
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
@@ -210,10 +242,13 @@ void InstallProgram(InstallHost& host)
                                 ScriptValues.valueOf(L"url"));
             LogRegistryValues(host, plan);
         }
+        // The data file says that the installation is complete: every file is on disk before it.
+        AwaitDurable(transaction);
         InstallBytes(host, transaction, UninstallDataBytes(dataText), nullptr, plan.dataPath);
         StopIfCancelled(host);
         CommitTransaction(transaction);
     } catch (...) {
+        StopEntries(host, entries);
         RollBack(host, transaction);
         throw Abort();
     }

@@ -63,10 +63,7 @@ void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const 
 static void WriteDown(InstallTransaction& transaction, PutStep& step, const Str& path, const Str& aside,
                       const Str& temporary)
 {
-    int64_t number = transaction.steps;
-    AppendJournal(transaction.journal, JournalRecord(L"put", {IntToStr(number), path, aside, temporary}));
-    transaction.steps++;
-    step.number = number;
+    step.number = AppendStep(transaction.journal, L"put", {path, aside, temporary});
     step.path = path;
     step.aside = aside;
     step.settled = false;
@@ -80,15 +77,96 @@ static void Skip(InstallTransaction& transaction, PutStep& step)
     step.settled = false;
 }
 
+// Writes down that a step was undone at once: nothing of it is left at its path, and whatever comes
+// to stand there is not this run's.
+static void SkipNumber(InstallTransaction& transaction, int64_t number)
+{
+    try {
+        AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(number)}));
+    } catch (const Error&) {
+        // a full disk: the record names a file that is gone, and the undo finds nothing there
+    }
+}
+
+static void CallHostWaiting(void* host)
+{
+    HostWaiting(*static_cast<InstallHost*>(host));
+}
+
+void AwaitDurable(InstallTransaction& transaction)
+{
+    WaitHandler waiting = {CallHostWaiting, transaction.host};
+    transaction.flusher.await(transaction.host ? &waiting : nullptr);
+}
+
+static bool Absent(const Str& path)
+{
+    if (GetFileAttributesW(path.text()) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    DWORD code = GetLastError();
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+}
+
+// Creates path in place, written down first (its step's number in number); the open file in file.
+// False, with nothing changed, when something stands at path.
+static bool CreateWrittenDown(InstallTransaction& transaction, const Str& path, const uint8_t* bytes,
+                              int64_t count, const uint64_t* time, const WriteProgress* progress,
+                              OwnedFileHandle& file, int64_t& number)
+{
+    // Looked at before it is written down, so that the journal never claims a file that stood
+    // there: only one that another program puts there between the look and the creation could be.
+    if (!Absent(path))
+        return false;
+    number = AppendStep(transaction.journal, L"create", {path});
+    try {
+        CreateInPlace(file, path, bytes, count, time, progress);
+    } catch (const Error& error) {
+        SkipNumber(transaction, number);
+        if (error.code == ERROR_FILE_EXISTS || error.code == ERROR_ALREADY_EXISTS)
+            return false; // it appeared meanwhile: kept aside and replaced instead
+        throw;
+    }
+    return true;
+}
+
+bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
+                   const uint64_t* time, const WriteProgress* progress)
+{
+    OwnedFileHandle file;
+    int64_t number;
+    if (!CreateWrittenDown(transaction, path, bytes, count, time, progress, file, number))
+        return false;
+    WaitHandler waiting = {CallHostWaiting, transaction.host};
+    transaction.flusher.add(file, path, transaction.host ? &waiting : nullptr);
+    return true;
+}
+
+bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
+                      const uint64_t* time)
+{
+    OwnedFileHandle file;
+    int64_t number;
+    if (!CreateWrittenDown(transaction, path, bytes, count, time, nullptr, file, number))
+        return false;
+    if (!FlushFileBuffers(file.get())) {
+        DWORD code = GetLastError();
+        DeleteOpenFile(file, path);
+        SkipNumber(transaction, number);
+        ThrowWinError(code, path.text());
+    }
+    file.reset();
+    return true;
+}
+
 void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
-               int64_t count, const uint64_t* time)
+               int64_t count, const uint64_t* time, const WriteProgress* progress)
 {
     DiscardTemporary(step.staged);
     Str temporary = TemporaryNameFor(path);
     WriteDown(transaction, step, path, TemporaryNameFor(path), temporary);
     step.staged.path = temporary;
     try {
-        WriteTemporary(step.staged, bytes, count, time);
+        WriteTemporary(step.staged, bytes, count, time, progress);
     } catch (const Error& error) {
         if (error.code == ERROR_FILE_EXISTS || error.code == ERROR_ALREADY_EXISTS)
             Skip(transaction, step); // whatever stands under that name is not this run's
@@ -102,10 +180,18 @@ static void SettlePrevious(InstallTransaction& transaction, PutStep& step)
 {
     if (step.settled)
         return;
-    OwnedFileHandle previous(CreateFileW(step.path.text(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0,
-                                         nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    OwnedFileHandle previous;
+    DWORD code = 0;
+    for (int attempt = 0;; attempt++) {
+        previous.reset(CreateFileW(step.path.text(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        code = previous ? 0 : GetLastError();
+        // A file this run created (the same name listed twice) may still be open for its flush.
+        if (previous || attempt > 0 || code != ERROR_SHARING_VIOLATION || transaction.flusher.inFlight() == 0)
+            break;
+        AwaitDurable(transaction);
+    }
     if (!previous) {
-        DWORD code = GetLastError();
         if (code != ERROR_FILE_NOT_FOUND)
             ThrowWinError(code, step.path.text());
         AppendJournal(transaction.journal, JournalRecord(L"new", {IntToStr(step.number)}));
@@ -177,6 +263,7 @@ static StrArray LinesOf(InstallTransaction& transaction)
 
 void CommitTransaction(InstallTransaction& transaction)
 {
+    AwaitDurable(transaction);
     AppendJournal(transaction.journal, JournalRecord(L"commit"));
     FlushJournal(transaction.journal);
     transaction.journal.file.reset();
@@ -186,6 +273,7 @@ void CommitTransaction(InstallTransaction& transaction)
 
 bool RollBackTransaction(InstallTransaction& transaction)
 {
+    transaction.flusher.drain(); // nothing can be deleted while it is still open
     if (!transaction.begun)
         return true;
     transaction.journal.file.reset();

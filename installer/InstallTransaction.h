@@ -4,14 +4,17 @@
 // by the next run, after a kill) and made final on success by deleting what was kept.
 //
 // A replaced file or link is kept beside itself under a temporary name (the name, a dot, 16 random
-// hexadecimal digits, "$$"): keeping it is a rename within its own folder. The journal lives in a
-// hidden folder inside the installation directory.
+// hexadecimal digits, "$$"): keeping it is a rename within its own folder. A file where nothing
+// stood is created in place and made durable in the background; every file is on disk before the
+// installation is made final. The journal lives in a hidden folder inside the installation
+// directory.
 #ifndef LUMIVO_INSTALLER_INSTALLTRANSACTION_H
 #define LUMIVO_INSTALLER_INSTALLTRANSACTION_H
 
 #include "archive/EntryFile.h"
 #include "core/Array.h"
 #include "core/Str.h"
+#include "installer/FileFlusher.h"
 #include "installer/InstallJournal.h"
 
 #include <stdint.h>
@@ -29,8 +32,8 @@ struct InstallTransaction {
     Str programName;
     Str backupDir;
     InstallJournal journal;
-    int64_t steps = 0; // puts numbered so far
     bool begun = false;
+    FileFlusher flusher; // files created in place, on their way to the disk
 };
 
 // One path that the transaction puts something at.
@@ -50,11 +53,29 @@ struct PutStep {
 void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const Str& installDir,
                       const Str& programName, const StrArray& createdDirectories);
 
+// Puts a new file at path when nothing stands there: written down first, then created in place at
+// its own name (no temporary file, no move), stamped with the last-write time when given, and
+// handed to the flusher. False, with nothing changed, when something stands at path: that is kept
+// aside and replaced instead (StageFile, CommitFile). A failure deletes what was created and raises
+// with the path (a full disk: 112).
+bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
+                   const uint64_t* time, const WriteProgress* progress = nullptr);
+
+// CreateNewFile for the workers that write files ahead of the copy loop, on several threads at
+// once: the file is flushed and closed before it returns (a failed flush deletes it again and
+// raises). path must be the thread's own text (texts are counted without locks).
+bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
+                      const uint64_t* time);
+
+// Waits until every file created in place is on disk (the window answering meanwhile); raises the
+// first one that could not be flushed.
+void AwaitDurable(InstallTransaction& transaction);
+
 // Writes the new content of path to a new temporary file beside it (written down first), with
 // the last-write time when given, flushed to disk. A failure deletes the temporary file and
 // raises (a full disk: 112 with the temporary file's name); the step can be staged again.
 void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
-               int64_t count, const uint64_t* time);
+               int64_t count, const uint64_t* time, const WriteProgress* progress = nullptr);
 
 // Keeps the file at step.path aside (or writes down that there was none), then moves the staged
 // file into place. A file that another program holds open raises its code with the path and
@@ -75,11 +96,12 @@ void MakeDirectory(InstallTransaction& transaction, const Str& path);
 // Writes down every value that the key holds before the installation writes it.
 void SaveKey(InstallTransaction& transaction, HKEY root, const Str& keyPath);
 
-// Makes the installation final: written down (and flushed) as such, then the kept files, the
-// journal and the backup folder are deleted. What cannot be deleted now is left for the next run.
+// Makes the installation final once every file is on disk: written down (and flushed) as such,
+// then the kept files, the journal and the backup folder are deleted. What cannot be deleted now is left for the next run.
 void CommitTransaction(InstallTransaction& transaction);
 
-// Undoes every change, last first, then deletes the journal and the folders. False when
+// Undoes every change, last first (files still being flushed are closed first), then deletes the
+// journal and the folders. False when
 // something could not be put back: the journal then stays, and the next run finishes the work.
 bool RollBackTransaction(InstallTransaction& transaction);
 

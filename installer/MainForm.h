@@ -56,6 +56,7 @@ public:
     static void SetStatusOf(InstallHost& host, const Str& line1, const Str& line2);
     // Its progress setter.
     static void SetProgressOf(InstallHost& host, int64_t done, int64_t total);
+    static void AnswerWhileWaiting(InstallHost& host);
 
     GdiObj headlineFont;
     GdiObj copyrightFont;
@@ -75,10 +76,12 @@ public:
     TaskbarProgress taskbarProgress;
     bool installing = false;            // the installation runs: only the cancel question is answered
     InstallHost* runningHost = nullptr; // the running installation's host, where Cancel goes
+    uint64_t lastPumpTick = 0;          // when the installation last let the window answer
 
     // Shows done out of total on the progress bar and the taskbar button, then handles the waiting
     // messages, so that the window repaints and answers.
     void setProgress(int64_t done, int64_t total);
+    void answerNowAndThen();
 
 private:
     // The banner's fonts and logo at the form's DPI; the Install button gets the new headline font.

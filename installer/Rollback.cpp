@@ -110,6 +110,12 @@ bool PutIsOwned(const StrArray& fields, const JournalOwner& owner)
     return InsideDirectory(path, owner.installDir) || IsProgramLink(path, owner.programName);
 }
 
+// A "create" record: a file that the run made in place, where nothing stood, inside the directory.
+bool CreateIsOwned(const StrArray& fields, const JournalOwner& owner)
+{
+    return fields.length() == 3 && StepNumber(fields.ref(1)) >= 0 && InsideDirectory(fields.ref(2), owner.installDir);
+}
+
 bool DirectoryIsOwned(const Str& path, const JournalOwner& owner)
 {
     return StrEqualNoCase(AddTrailingSlash(path), AddTrailingSlash(owner.installDir)) ||
@@ -195,6 +201,19 @@ bool UndoPut(InstallHost& host, const StrArray& fields, const StepFlags& flags, 
     return undone;
 }
 
+bool UndoCreate(InstallHost& host, const StrArray& fields, const StepFlags& flags, UndoFailure& failure)
+{
+    const Str& path = fields.ref(2);
+    if (Marked(flags.skipped, StepNumber(fields.ref(1))) || !Exists(path))
+        return true;
+    if (DeleteFileW(path.text())) {
+        Log(host, L"Usunięto []", L"Deleted []", path);
+        return true;
+    }
+    Log(host, L"Nie można usunąć []", L"Could not delete []", path);
+    return Failed(failure, path);
+}
+
 // The "key" record at index, with the "value" records that follow it up to "key-saved"; a
 // snapshot cut short by a kill was never followed by a change of the key.
 bool UndoKey(InstallHost& host, const StrArray& lines, int64_t index, const JournalOwner& owner,
@@ -253,6 +272,8 @@ bool UndoJournal(InstallHost& host, const StrArray& lines, const JournalOwner& o
         const Str& kind = fields.ref(0);
         if (kind == L"put" && PutIsOwned(fields, owner))
             complete = UndoPut(host, fields, flags, failure) && complete;
+        else if (kind == L"create" && CreateIsOwned(fields, owner))
+            complete = UndoCreate(host, fields, flags, failure) && complete;
         else if (kind == L"key")
             complete = UndoKey(host, lines, i, owner, failure) && complete;
         else if (kind == L"mkdir" && fields.length() == 2 && DirectoryIsOwned(fields.ref(1), owner))

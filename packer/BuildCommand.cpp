@@ -239,7 +239,7 @@ int RunBuild(const std::vector<std::string>& args)
     options.codec = CodecOption(line);
     if (options.codec == EntryCodec::Lzma && line.has("--level"))
         Refuse("--level sets the deflate level; --codec lzma always packs at liblzma's preset 9 extreme");
-    options.level = IntegerOption(line, "--level", 12, 1, 12);
+    options.level = line.has("--level") ? IntegerOption(line, "--level", 12, 1, 12) : LevelBySize;
     int cores = static_cast<int>(std::thread::hardware_concurrency());
     options.jobs = IntegerOption(line, "--jobs", cores > 0 ? cores : 1, 1, 1024);
     options.quiet = line.has("--quiet");

@@ -21,7 +21,7 @@ struct BuildOptions {
     std::filesystem::path icon; // replaces the stub's icon group 101 when given
     bool appended = false;      // the archive behind the image instead of in resource 103
     EntryCodec codec = EntryCodec::Deflate;
-    int level = 12; // deflate's
+    int level = LevelBySize; // deflate's
     int jobs = 1;
     bool quiet = false;
     bool followLinks = false; // pack links to files inside the folders instead of refusing them

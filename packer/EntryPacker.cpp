@@ -112,9 +112,16 @@ std::vector<uint8_t> ReadFile(const PayloadFile& file)
 
 } // namespace
 
+int DeflateLevelFor(int level, uint64_t size)
+{
+    if (level != LevelBySize)
+        return level;
+    return size >= 64 * 1024 ? 12 : 9;
+}
+
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec)
 {
-    Compressor compressor = NewCompressor(level, codec);
+    Compressor compressor = NewCompressor(DeflateLevelFor(level, size), codec);
     return Pack(compressor.get(), codec, bytes, size);
 }
 
@@ -137,11 +144,16 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
 
     auto work = [&] {
         try {
-            Compressor compressor = NewCompressor(level, codec);
+            // One compressor of each level in use for each worker, made when first needed.
+            Compressor compressors[13];
             for (size_t i; !stop && (i = next++) < order.size();) {
                 size_t index = order[i];
                 try {
                     std::vector<uint8_t> bytes = ReadFile(files[index]);
+                    int fileLevel = DeflateLevelFor(level, bytes.size());
+                    Compressor& compressor = compressors[fileLevel];
+                    if (!compressor && codec == EntryCodec::Deflate)
+                        compressor = NewCompressor(fileLevel);
                     entries[index] = Pack(compressor.get(), codec, bytes.data(), bytes.size());
                     progress.fileDone(bytes.size());
                 } catch (...) {

@@ -66,8 +66,10 @@ Options:
   --codec deflate|lzma    deflate (the default): zlib streams made with libdeflate (kind 1);
                           lzma: LZMA streams made with liblzma at preset 9 extreme (kind 2),
                           about a quarter smaller on programs, several times slower to pack
-  --level N               deflate's compression level from 1 (fastest) to 12 (smallest, the
-                          default); not with --codec lzma
+  --level N               deflate's compression level from 1 (fastest) to 12 (smallest) for
+                          every file; by default 12 for files of 64 KiB and more and 9 for
+                          smaller ones, where 12 takes five times as long for about 4 % less;
+                          not with --codec lzma
   --jobs N                files compressed at the same time (default: one per core)
   --follow-links          pack a symbolic link to a file inside APPDIR as that file, under the
                           link's name (links are refused otherwise; links to folders and links

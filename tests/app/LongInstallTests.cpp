@@ -10,6 +10,7 @@
 #include "support/AlertAnswers.h"
 #include "support/ArchiveBuilder.h"
 #include "support/ModalHelper.h"
+#include "support/StackSampler.h"
 #include "support/TestFiles.h"
 #include "tests/app/AppScene.h"
 
@@ -57,6 +58,7 @@ std::string LargeArchive(const std::string& bytes)
 struct Watch {
     HWND form = nullptr;
     HWND bar = nullptr;
+    StackSampler* sampler = nullptr; // where the window's thread is during a slow probe
     int32_t cancelAt = -1; // a progress position, or -1 for never
     HANDLE finished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
@@ -82,8 +84,10 @@ struct Watch {
             DWORD start = GetTickCount();
             DWORD_PTR answer = 0;
             probes++;
+            sampler->arm();
             if (!SendMessageTimeoutW(form, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer))
                 unanswered++;
+            sampler->disarm();
             DWORD took = GetTickCount() - start;
             if (took > slowest)
                 slowest = took;
@@ -106,6 +110,8 @@ void InstallWatched(MainForm& form, Watch& watch)
 {
     watch.form = form.handle();
     watch.bar = form.progressBar->hwnd;
+    StackSampler sampler(GetCurrentThread(), 50, 300);
+    watch.sampler = &sampler;
     HANDLE thread = CreateThread(nullptr, 0, Watch::Run, &watch, 0, nullptr);
     REQUIRE(thread != nullptr);
     RunInModalLoop([&form] { PostMessageW(form.handle(), WM_COMMAND, CommandInstall, 0); });
@@ -114,6 +120,9 @@ void InstallWatched(MainForm& form, Watch& watch)
     bool ended = WaitForSingleObject(thread, 10000) == WAIT_OBJECT_0;
     CloseHandle(thread);
     REQUIRE_MESSAGE(ended, "the watching thread did not end within 10 s of the installation");
+    for (const std::string& sample : sampler.samples())
+        MESSAGE("the window's thread during a slow probe: " << sample);
+    watch.sampler = nullptr;
 }
 
 bool OnlyGrows(const std::vector<int32_t>& positions)

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <map>
+#include <set>
 #include <string>
 
 namespace {
@@ -249,6 +251,79 @@ TEST_CASE("one entry larger than the window still comes through, alone")
     CHECK(Text(bytes) == huge);
     CHECK(pipeline.peakBytes() == hugeSize); // nothing was unpacked beside it
     CHECK(Text(pipeline.next()) == "after");
+}
+
+TEST_CASE("a handler deals with entries ahead, on the workers; damaged and missing ones fail where the caller is")
+{
+    std::string archive;
+    StrArray names;
+    names.makeEmpty();
+    for (int i = 0; i < 200; i++) {
+        std::string name = "f" + std::to_string(i);
+        std::string record = ZlibRecord(U16(name), Content(i, 3000 + i), 5000 + i);
+        if (i == 120)
+            record[record.size() - 7] ^= 0x10; // damaged
+        archive += record;
+        names.append(StrOf(name));
+    }
+    Str absent(L"absent");
+    names.insert(150, &absent, 1);
+    ArchiveInUse use(archive + EndRecord());
+
+    // What the handler saw, by index: the bytes and time it was given, and the thread.
+    struct Seen {
+        CRITICAL_SECTION lock;
+        std::map<int64_t, std::pair<std::string, uint64_t>> entries;
+        std::set<DWORD> threads;
+    } seen;
+    InitializeCriticalSection(&seen.lock);
+    // Odd entries are refused: they come out of next as if there were no handler.
+    EntryHandler handler = {[](void* context, int64_t index, const uint8_t* bytes, int64_t count, uint64_t time) {
+                                Seen& seen = *static_cast<Seen*>(context);
+                                EnterCriticalSection(&seen.lock);
+                                seen.entries[index] = {std::string(reinterpret_cast<const char*>(bytes), count), time};
+                                seen.threads.insert(GetCurrentThreadId());
+                                LeaveCriticalSection(&seen.lock);
+                                return index % 2 == 0;
+                            },
+                            &seen};
+    {
+        EntryPipeline pipeline(names, Limits(3, 8, 1 << 20));
+        CHECK(Text(pipeline.next()) == Content(0, 3000)); // before the handler
+        pipeline.handleAhead(&handler);
+        for (int64_t i = 1; i < names.length(); i++) {
+            CAPTURE(i);
+            int file = static_cast<int>(i < 150 ? i : i - 1);
+            REQUIRE(pipeline.waitReady(20000));
+            int64_t size = 0;
+            if (i == 120 || i == 150) {
+                CHECK_THROWS_AS(pipeline.next(&size), Error);
+                continue;
+            }
+            ByteArray bytes = pipeline.next(&size);
+            CHECK(LastEntryTime == static_cast<uint64_t>(5000 + file));
+            if (size >= 0) {
+                CHECK(size == 3000 + file);
+                CHECK(bytes.length() == 0);
+                CHECK(i % 2 == 0);
+            } else {
+                CHECK(Text(bytes) == Content(file, 3000 + file));
+            }
+        }
+        CHECK_THROWS_AS(pipeline.next(), IndexError);
+    }
+    // Every even entry that reached the handler was handled there, with its own bytes and time, on
+    // the workers; the damaged and the missing one never reached it.
+    CHECK(seen.entries.count(120) == 0);
+    CHECK(seen.entries.count(150) == 0);
+    CHECK(seen.threads.count(GetCurrentThreadId()) == 0);
+    CHECK(seen.entries.size() > 150);
+    for (const auto& entry : seen.entries) {
+        int file = static_cast<int>(entry.first < 150 ? entry.first : entry.first - 1);
+        CHECK(entry.second.first == Content(file, 3000 + file));
+        CHECK(entry.second.second == static_cast<uint64_t>(5000 + file));
+    }
+    DeleteCriticalSection(&seen.lock);
 }
 
 } // TEST_SUITE

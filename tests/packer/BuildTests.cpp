@@ -246,6 +246,35 @@ TEST_CASE("the same folder gives the same bytes, whatever the number of jobs")
     CHECK(Entries(dir.path("fast.exe"))["docs\\readme.txt"].good);
 }
 
+TEST_CASE("by default files of 64 KiB and more are packed at level 12, smaller ones at level 9")
+{
+    TempDir dir;
+    MakeApp(dir);
+    std::string text;
+    for (int i = 0; text.size() < 70000; i++)
+        text += "line " + std::to_string(i * 7919 % 1000) + " of a larger text\n";
+    Put(dir.path("app/large.txt"), text);
+    BuildSetup(Options(dir));
+    std::map<std::string, ReadEntry> entries = Entries(dir.path("setup.exe"));
+    auto packedAt = [](const std::string& bytes, int level) {
+        std::vector<uint8_t> data =
+            PackBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), level).data;
+        return std::string(data.begin(), data.end());
+    };
+    auto stored = [&](const std::string& name) {
+        const ArchiveEntry& record = entries[name].record;
+        return std::string(reinterpret_cast<const char*>(record.data), static_cast<size_t>(record.packedSize));
+    };
+    CHECK(stored("large.txt") == packedAt(text, 12));
+    CHECK(stored("large.txt") != packedAt(text, 9));
+    std::string readme = entries["docs\\readme.txt"].bytes;
+    REQUIRE(readme.size() < 64 * 1024);
+    CHECK(stored("docs\\readme.txt") == packedAt(readme, 9));
+    CHECK(DeflateLevelFor(LevelBySize, 65535) == 9);
+    CHECK(DeflateLevelFor(LevelBySize, 65536) == 12);
+    CHECK(DeflateLevelFor(5, 65536) == 5);
+}
+
 TEST_CASE("extra folders join the archive under their own relative names")
 {
     TempDir dir;
