@@ -136,7 +136,8 @@ static DWORD WINAPI WorkerMain(void* parameter)
         Slot& slot = s.slots[index % MaxWindowEntries];
         slot.bytes = std::move(bytes);
         slot.status = status;
-        if (s.callerWaiting)
+        // Only the entry the caller waits for is worth waking it (thousands of small ones finish).
+        if (s.callerWaiting && index == s.taken)
             WakeConditionVariable(&s.entryReady);
     }
     LeaveCriticalSection(&s.lock);
@@ -256,7 +257,7 @@ static bool TakeNext(PipelineState& s, Slot& taken, int64_t& index)
     s.entriesAhead--;
     s.taken++;
     if (s.idleWorkers > 0 && CanClaim(s))
-        WakeAllConditionVariable(&s.workReady);
+        WakeConditionVariable(&s.workReady); // one place came free: one worker takes it
     return true;
 }
 

@@ -6,6 +6,11 @@ add_compile_options(-municode -Wall -Wextra -Wno-unused-parameter -Wno-missing-f
 add_link_options(-municode -static -static-libgcc -static-libstdc++ -Wl,--gc-sections)
 if(NOT CMAKE_BUILD_TYPE OR CMAKE_BUILD_TYPE STREQUAL "Release" OR CMAKE_BUILD_TYPE STREQUAL "MinSizeRel")
     add_link_options(-s)
+    # Optimised as one program at link time: what no caller reaches goes, small functions merge into
+    # their callers (a tenth of the installer, a quarter of the uninstaller). In one partition:
+    # GCC 12 fails with an internal error when it splits these programs into several.
+    set(CMAKE_INTERPROCEDURAL_OPTIMIZATION ON)
+    add_link_options(-flto-partition=one)
 endif()
 
 # The one place where test programs are declared: a doctest executable whose test suites each

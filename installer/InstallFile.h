@@ -46,6 +46,7 @@ void StopEntries(InstallHost& host, EntryPipeline& entries);
 struct WriteAhead {
     InstallTransaction* transaction;
     const StrArray* destinations; // by the pipeline's entry index; unchanged while workers run
+    ByteArray inNewDirectory;     // by entry index: 1 when its directory was made by this run
     volatile long stopped;
 };
 EntryHandler WriteAheadHandler(WriteAhead& ahead);
@@ -54,5 +55,9 @@ EntryHandler WriteAheadHandler(WriteAhead& ahead);
 // at the end depends on the order of the list, so only the loop writes those (an empty path is
 // never written ahead).
 void ClearRepeatedPaths(StrArray& paths);
+
+// Marks the destinations whose directory is one of newDirectories (made by this run): nothing can
+// have stood at them, so they are created without looking first.
+void MarkNewDirectories(WriteAhead& ahead, const StrArray& newDirectories);
 
 #endif

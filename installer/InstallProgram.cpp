@@ -209,7 +209,7 @@ void InstallProgram(InstallHost& host)
     // From here on every change is written down first, and every failure undone before it is
     // reported; the data file goes last, so that it always describes a complete installation.
     InstallTransaction transaction;
-    WriteAhead ahead = {&transaction, &entryPaths, 0};
+    WriteAhead ahead = {&transaction, &entryPaths, ByteArray(), 0};
     EntryHandler writeAhead = WriteAheadHandler(ahead);
     try {
         HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
@@ -218,8 +218,14 @@ void InstallProgram(InstallHost& host)
         HostProgress(host, done, total);
         done += InstallFile(host, transaction, entries, plan.uninstallerPath, CopyProgress{done, total});
         HostProgress(host, done, total);
+        StrArray newDirectories; // an array of its own: copies share their items
+        newDirectories.makeEmpty();
+        for (int64_t i = 0; i < createdDirectories.length(); i++)
+            newDirectories.append(createdDirectories.ref(i));
         for (int64_t i = 0; i < plan.absoluteDirectories.length(); i++)
-            MakeDirectory(transaction, plan.absoluteDirectories.ref(i));
+            if (MakeDirectory(transaction, plan.absoluteDirectories.ref(i)))
+                newDirectories.append(plan.absoluteDirectories.ref(i));
+        MarkNewDirectories(ahead, newDirectories);
         entries.handleAhead(&writeAhead);
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);

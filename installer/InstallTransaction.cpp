@@ -111,11 +111,12 @@ static bool Absent(const Str& path)
 // False, with nothing changed, when something stands at path.
 static bool CreateWrittenDown(InstallTransaction& transaction, const Str& path, const uint8_t* bytes,
                               int64_t count, const uint64_t* time, const WriteProgress* progress,
-                              OwnedFileHandle& file, int64_t& number)
+                              OwnedFileHandle& file, int64_t& number, bool inNewDirectory = false)
 {
     // Looked at before it is written down, so that the journal never claims a file that stood
     // there: only one that another program puts there between the look and the creation could be.
-    if (!Absent(path))
+    // Nothing stood in a directory that this run made, and the look costs a directory scan.
+    if (!inNewDirectory && !Absent(path))
         return false;
     number = AppendStep(transaction.journal, L"create", {path});
     try {
@@ -142,11 +143,11 @@ bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8
 }
 
 bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
-                      const uint64_t* time)
+                      const uint64_t* time, bool inNewDirectory)
 {
     OwnedFileHandle file;
     int64_t number;
-    if (!CreateWrittenDown(transaction, path, bytes, count, time, nullptr, file, number))
+    if (!CreateWrittenDown(transaction, path, bytes, count, time, nullptr, file, number, inNewDirectory))
         return false;
     if (!FlushFileBuffers(file.get())) {
         DWORD code = GetLastError();
@@ -239,13 +240,15 @@ void UndoStep(InstallTransaction& transaction, PutStep& step)
     step.settled = false;
 }
 
-void MakeDirectory(InstallTransaction& transaction, const Str& path)
+bool MakeDirectory(InstallTransaction& transaction, const Str& path)
 {
     if (GetFileAttributesW(path.text()) != INVALID_FILE_ATTRIBUTES)
-        return;
+        return false;
     AppendJournal(transaction.journal, JournalRecord(L"mkdir", {path}));
-    if (CreateDirectoryW(path.text(), nullptr))
-        Log(transaction, L"Utworzono katalog []", L"Created directory []", path);
+    if (!CreateDirectoryW(path.text(), nullptr))
+        return false;
+    Log(transaction, L"Utworzono katalog []", L"Created directory []", path);
+    return true;
 }
 
 void SaveKey(InstallTransaction& transaction, HKEY root, const Str& keyPath)

@@ -64,8 +64,9 @@ bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8
 // CreateNewFile for the workers that write files ahead of the copy loop, on several threads at
 // once: the file is flushed and closed before it returns (a failed flush deletes it again and
 // raises). path must be the thread's own text (texts are counted without locks).
+// inNewDirectory: path lies in a directory that this run created, so nothing stood there before.
 bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
-                      const uint64_t* time);
+                      const uint64_t* time, bool inNewDirectory);
 
 // Waits until every file created in place is on disk (the window answering meanwhile); raises the
 // first one that could not be flushed.
@@ -89,9 +90,9 @@ void ClearPath(InstallTransaction& transaction, PutStep& step, const Str& path);
 // Undoes one step at once: the previous file goes back, or the new one is deleted.
 void UndoStep(InstallTransaction& transaction, PutStep& step);
 
-// Creates a directory that does not exist yet, written down first. Failures are left to show up
-// when the first file is put in it.
-void MakeDirectory(InstallTransaction& transaction, const Str& path);
+// Creates a directory that does not exist yet, written down first; true when this call made it.
+// Failures are left to show up when the first file is put in it.
+bool MakeDirectory(InstallTransaction& transaction, const Str& path);
 
 // Writes down every value that the key holds before the installation writes it.
 void SaveKey(InstallTransaction& transaction, HKEY root, const Str& keyPath);

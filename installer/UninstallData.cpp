@@ -5,27 +5,42 @@
 
 #include <windows.h>
 
-static void AppendReversed(Str& text, const StrArray& items)
+// The text is built in a growing buffer: appending to a Str copies all of it each time, which
+// for thousands of files costs time in the square of their number.
+static void AppendText(CharBuffer& text, const Str& piece)
+{
+    text.appendText(piece.text(), piece.length());
+}
+
+static void AppendText(CharBuffer& text, const wchar_t* piece)
+{
+    text.appendText(piece, static_cast<int64_t>(wcslen(piece)));
+}
+
+static void AppendReversed(CharBuffer& text, const StrArray& items)
 {
     for (int64_t i = items.length() - 1; i >= 0; i--) {
-        text.append(items.ref(i));
+        AppendText(text, items.ref(i));
         if (i > 0)
-            text.append(L"|", 1);
+            AppendText(text, L"|");
     }
 }
 
-static void AppendLine(Str& text, const wchar_t* key, const Str& value)
+static void AppendLine(CharBuffer& text, const wchar_t* key, const Str& value)
 {
-    text.append(Str(key));
-    text.append(value);
+    AppendText(text, key);
+    AppendText(text, value);
 }
 
 Str BuildUninstallData(const UninstallData& data)
 {
-    Str text = Concat(Str(L"path="), data.installDir);
-    text.append(Str(L"\nauto-delete-files="));
+    CharBuffer text;
+    text.makeEmpty();
+    AppendText(text, L"path=");
+    AppendText(text, data.installDir);
+    AppendText(text, L"\nauto-delete-files=");
     AppendReversed(text, data.files);
-    text.append(Str(L"\nauto-delete-directories="));
+    AppendText(text, L"\nauto-delete-directories=");
     AppendReversed(text, data.directories);
     if (!data.deleteFiles.isEmpty())
         AppendLine(text, L"\ndelete-files=", data.deleteFiles);
@@ -36,29 +51,30 @@ Str BuildUninstallData(const UninstallData& data)
     AppendLine(text, L"\nexe-file=", data.exeFile);
     AppendLine(text, L"\nname=", data.programName);
     if (data.perUserInstall)
-        text.append(Str(L"\nprivate-install=1"));
+        AppendText(text, L"\nprivate-install=1");
     if (data.createdDirectories.length() > 0) {
-        text.append(Str(L"\ncreated-directories="));
+        AppendText(text, L"\ncreated-directories=");
         AppendReversed(text, data.createdDirectories);
     }
-    return text;
+    return Str(text.text(), text.length());
 }
 
 ByteArray UninstallDataBytes(const Str& text)
 {
-    Str lines;
+    CharBuffer lines;
+    lines.makeEmpty();
     int64_t start = 0;
     for (int64_t i = 0; i < text.length(); i++) {
-        if (text.at(i) == L'\n') {
-            lines.append(text.text() + start, i - start);
-            lines.append(L"\r\n", 2);
+        if (text.text()[i] == L'\n') {
+            lines.appendText(text.text() + start, i - start);
+            lines.appendText(L"\r\n", 2);
             start = i + 1;
         }
     }
-    lines.append(text.text() + start, text.length() - start);
+    lines.appendText(text.text() + start, text.length() - start);
     ByteArray bytes;
     bytes.makeEmpty();
-    if (lines.isEmpty())
+    if (lines.length() == 0)
         return bytes;
     int units = CheckInt(lines.length());
     int size = WideCharToMultiByte(CP_UTF8, 0, lines.text(), units, nullptr, 0, nullptr, nullptr);

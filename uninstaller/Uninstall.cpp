@@ -45,13 +45,16 @@ bool Ask(const Session& session, const Str& text)
 
 Str Joined(const StrArray& items, const wchar_t* separator)
 {
-    Str text;
+    // A growing buffer: appending to a Str would copy the whole text for every item.
+    CharBuffer text;
+    text.makeEmpty();
+    int64_t separatorLength = static_cast<int64_t>(wcslen(separator));
     for (int64_t i = 0; i < items.length(); i++) {
         if (i)
-            text.append(Str(separator));
-        text.append(items.ref(i));
+            text.appendText(separator, separatorLength);
+        text.appendText(items.ref(i).text(), items.ref(i).length());
     }
-    return text;
+    return Str(text.text(), text.length());
 }
 
 void RemoveFiles(Session& session)

@@ -11,6 +11,12 @@
 
 #include <windows.h>
 
+// Counts the destructors that an unwinding error runs on its way out of a handler.
+struct ReleaseCounter {
+    int* released;
+    ~ReleaseCounter() { (*released)++; }
+};
+
 // A form whose painting fails, and which counts the errors reported to it.
 class FailingForm : public Form {
 public:
@@ -20,7 +26,12 @@ public:
         paints++;
         throw Error(1234);
     }
-    void onCommand(MessageRecord& record) override { throw Error(99); }
+    void onCommand(MessageRecord& record) override
+    {
+        ReleaseCounter held{&released};
+        Str text(L"held while the error passes");
+        throw Error(99);
+    }
     bool reportError(const Error& error) override
     {
         reports.push_back(error.code);
@@ -29,8 +40,27 @@ public:
         return true;
     }
     int paints = 0;
+    int released = 0;
     std::vector<int32_t> reports;
     bool sendWhileReporting = false;
+};
+
+// A form whose command handler sends a command to another window from inside its own handler.
+class RelayForm : public Form {
+public:
+    explicit RelayForm(GuiBase* target)
+        : Form(FormMain | FormNoTooltip, L"Relay Form", nullptr, 1), target(target)
+    {
+    }
+    void onCommand(MessageRecord& record) override
+    {
+        ReleaseCounter held{&released};
+        target->sendCommand(1, 0);
+        continued = true;
+    }
+    GuiBase* target;
+    int released = 0;
+    bool continued = false;
 };
 
 // A child of a toolkit class whose painting throws.
@@ -170,6 +200,25 @@ TEST_CASE("an error in onPaint validates the window and is reported once")
     REQUIRE(form.reports.size() == 3);
     CHECK(form.reports[2] == 555);
     CHECK(!GetUpdateRect(child->hwnd, nullptr, FALSE));
+}
+
+TEST_CASE("an error unwinds its handler's frames and stops at the window procedure, also nested in another")
+{
+    GuiContext context;
+    FailingForm failing;
+    failing.sendCommand(1, 0);
+    CHECK(failing.released == 1);
+    REQUIRE(failing.reports.size() == 1);
+    CHECK(failing.reports[0] == 99);
+
+    // The outer handler waits in SendMessageW (a system frame) while the inner one throws: the error
+    // ends at the inner window procedure, and the outer handler goes on.
+    RelayForm relay(&failing);
+    relay.sendCommand(1, 0);
+    CHECK(failing.released == 2);
+    REQUIRE(failing.reports.size() == 2);
+    CHECK(relay.continued);
+    CHECK(relay.released == 1);
 }
 
 TEST_CASE("one window class per label")

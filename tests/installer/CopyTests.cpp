@@ -5,6 +5,7 @@
 #include "archive/ArchiveReader.h"
 #include "core/Error.h"
 #include "installer/FileFlusher.h"
+#include "installer/InstallFile.h"
 #include "installer/InstallFixture.h"
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
@@ -271,6 +272,33 @@ TEST_CASE("the flusher closes every file it was given; one that cannot be flushe
         }
         flusher.await(); // the failure was reported once
     }
+}
+
+TEST_CASE("what the workers may write ahead: a path named once, and without a look only in a new directory")
+{
+    StrArray paths;
+    paths.makeEmpty();
+    for (const wchar_t* path : {L"C:\\App\\a.txt", L"C:\\App\\New\\b.txt", L"C:\\App\\NEW\\SUB\\c.txt",
+                                L"C:\\App\\new\\sub\\C.TXT", L"C:\\App\\Old\\d.txt", L"C:\\App\\new\\e.txt"})
+        paths.append(Str(path));
+    ClearRepeatedPaths(paths);
+    CHECK(paths.ref(0) == L"C:\\App\\a.txt");
+    CHECK(paths.ref(2).isEmpty()); // the same file twice, in two cases: only the loop writes it
+    CHECK(paths.ref(3).isEmpty());
+    CHECK(paths.ref(5) == L"C:\\App\\new\\e.txt");
+
+    StrArray made;
+    made.makeEmpty();
+    made.append(Str(L"C:\\app\\new\\")); // with its final backslash, in another case
+    made.append(Str(L"C:\\App\\New\\Sub"));
+    WriteAhead ahead = {nullptr, &paths, ByteArray(), 0};
+    MarkNewDirectories(ahead, made);
+    REQUIRE(ahead.inNewDirectory.length() == 6);
+    std::vector<int> marks;
+    for (int64_t i = 0; i < 6; i++)
+        marks.push_back(ahead.inNewDirectory.at(i));
+    // C:\App itself and Old stood before this run; a.txt and d.txt are looked at first.
+    CHECK(marks == std::vector<int>{0, 1, 0, 0, 0, 1});
 }
 
 } // TEST_SUITE
