@@ -1,22 +1,24 @@
-// Install benchmark: Lumivo against NSIS side by side in one run, on the same payloads, under
-// one persistent Wine server, runs alternated. For each payload: pack time, installer size,
-// install time (median), CPU time, peak memory and stub size, with each contender's ratio to the
-// one it is measured against. One table, printed and written to WORK-DIR/results.md.
+// Install benchmark: Lumivo (deflate and LZMA) against NSIS (zlib and solid LZMA) side by side in
+// one run, on the same payloads, under one persistent Wine server, runs alternated. For each
+// payload: pack time, installer size, install time (median), CPU time, peak memory and stub size,
+// with each contender's ratios to the ones it is measured against. One table per payload, printed
+// and written to WORK-DIR/results.md.
 //
 // Usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR
 //                          [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]
 //                          [--baseline-stub STUB.exe]
 // --baseline-stub adds "Lumivo baseline": the same payload behind another build's stub (an
 // earlier commit's, say), measured in the same run.
-// "--only large" measures a third payload, 1 GB that does not compress, which no default run makes.
+// "--only large" measures a third payload, 1 GB that does not compress, which no default run makes
+// (deflate and zlib only).
 // With --win-bench, the Windows benchmarks in BIN-DIR add two sections: the read-ahead pipeline
 // alone against ReadEntry in order, and the cost of each file system call.
-// Each contender is one row of Contenders() below: a new codec is one more row.
+// Each contender is one entry of Contenders() (BenchContenders.cpp): a new codec is one more.
+#include "BenchContenders.h"
 #include "BenchPayload.h"
 #include "BenchRun.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,26 +41,6 @@ struct Settings {
     std::string only;
 };
 
-struct Contender {
-    std::string name;
-    std::string reference;   // the contender its ratios divide by; empty for none
-    fs::path stub;           // the installer without its payload
-    std::string installDir;  // Windows path the installer writes into
-    // The command that packs payload into setup.
-    std::function<std::vector<std::string>(const BenchPayload& payload, const fs::path& setup)> pack;
-    // The command that installs setup silently into installDir.
-    std::function<std::vector<std::string>(const fs::path& setup)> install;
-};
-
-// "NSIS zlib" as "nsis-zlib".
-std::string FileNameOf(const std::string& name)
-{
-    std::string file = name;
-    for (char& c : file)
-        c = c == ' ' ? '-' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return file;
-}
-
 fs::path WinePrefix(const Settings& settings)
 {
     return settings.work / "wineprefix";
@@ -70,72 +52,6 @@ fs::path UnixPathOf(const Settings& settings, const std::string& windowsPath)
     std::string rest = windowsPath.substr(3);
     std::replace(rest.begin(), rest.end(), '\\', '/');
     return WinePrefix(settings) / "drive_c" / rest;
-}
-
-// An NSIS script for one payload: one section that copies the folder recursively.
-fs::path WriteNsisScript(const fs::path& folder, const std::string& compressor, const BenchPayload& payload,
-                         const fs::path& setup)
-{
-    fs::path script = folder / (setup.stem().string() + ".nsi");
-    std::ofstream out(script);
-    out << "Unicode true\n"
-        << "Target amd64-unicode\n"
-        << "SetCompressor " << compressor << "\n"
-        << "Name \"Benchmark\"\n"
-        << "OutFile \"" << setup.string() << "\"\n"
-        << "InstallDir \"$PROGRAMFILES64\\Benchmark\"\n"
-        << "RequestExecutionLevel user\n"
-        << "Section\n"
-        << "  SetOutPath \"$INSTDIR\"\n"
-        << "  File /r /x install.script \"" << payload.files.string() << "/*.*\"\n"
-        << "SectionEnd\n";
-    return script;
-}
-
-std::vector<Contender> Contenders(const Settings& settings)
-{
-    auto lumivo = [&settings](const std::string& name, const std::string& reference,
-                              const std::vector<std::string>& options, const fs::path& stub) {
-        Contender c;
-        c.name = name;
-        c.reference = reference;
-        c.stub = stub;
-        c.installDir = "C:\\bench\\" + FileNameOf(name);
-        c.pack = [&settings, options, stub](const BenchPayload& payload, const fs::path& setup) {
-            std::vector<std::string> command = {settings.pack.string(), "build", payload.files.string(), "-o",
-                                                setup.string(), "--stub", stub.string(), "-q"};
-            command.insert(command.end(), options.begin(), options.end());
-            return command;
-        };
-        std::string dir = c.installDir;
-        // Update mode installs the files and nothing else, without a window or a question.
-        c.install = [dir](const fs::path& setup) {
-            return std::vector<std::string>{"wine", setup.string(), "--UPDATE", dir};
-        };
-        return c;
-    };
-    auto nsis = [&settings](const std::string& name, const std::string& compressor, const std::string& stubName) {
-        Contender c;
-        c.name = name;
-        c.stub = fs::path("/usr/share/nsis/Stubs") / stubName;
-        c.installDir = "C:\\bench\\" + FileNameOf(name);
-        c.pack = [compressor](const BenchPayload& payload, const fs::path& setup) {
-            fs::path script = WriteNsisScript(setup.parent_path(), compressor, payload, setup);
-            return std::vector<std::string>{"makensis", "-V1", script.string()};
-        };
-        std::string dir = c.installDir;
-        c.install = [dir](const fs::path& setup) {
-            return std::vector<std::string>{"wine", setup.string(), "/S", "/D=" + dir};
-        };
-        return c;
-    };
-    std::vector<Contender> contenders = {
-        lumivo("Lumivo", "NSIS zlib", {}, settings.stub),
-        nsis("NSIS zlib", "/FINAL zlib", "zlib-amd64-unicode"),
-    };
-    if (!settings.baselineStub.empty())
-        contenders.push_back(lumivo("Lumivo baseline", "NSIS zlib", {}, settings.baselineStub));
-    return contenders;
 }
 
 struct Results {
@@ -153,8 +69,7 @@ double Median(std::vector<double> values)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-template <class Field>
-double MedianOf(const std::vector<RunMeasure>& runs, Field field)
+template<class Field> double MedianOf(const std::vector<RunMeasure>& runs, Field field)
 {
     std::vector<double> values;
     for (const RunMeasure& run : runs)
@@ -168,8 +83,8 @@ double MedianOf(const std::vector<RunMeasure>& runs, Field field)
     std::exit(1);
 }
 
-// Every payload file is in place with its size.
-std::string CheckInstalled(const BenchPayload& payload, const fs::path& target)
+// Every payload file is in place with its size, and with its bytes when compareBytes.
+std::string CheckInstalled(const BenchPayload& payload, const fs::path& target, bool compareBytes)
 {
     uint64_t found = 0;
     for (const fs::directory_entry& item : fs::recursive_directory_iterator(payload.files)) {
@@ -179,13 +94,16 @@ std::string CheckInstalled(const BenchPayload& payload, const fs::path& target)
         std::error_code error;
         if (fs::file_size(installed, error) != item.file_size() || error)
             return "missing or wrong size: " + installed.string();
+        if (compareBytes && ReadFileBytes(installed) != ReadFileBytes(item.path()))
+            return "wrong bytes: " + installed.string();
         found++;
     }
     return found == payload.fileCount ? "" : "not every file was installed";
 }
 
+// compareBytes checks every installed byte (the first run of each installer); later runs check sizes.
 RunMeasure Install(const Settings& settings, const Contender& contender, const BenchPayload& payload,
-                   const fs::path& setup)
+                   const fs::path& setup, bool compareBytes = false)
 {
     fs::path target = UnixPathOf(settings, contender.installDir);
     fs::remove_all(target);
@@ -193,7 +111,7 @@ RunMeasure Install(const Settings& settings, const Contender& contender, const B
     RunMeasure run = RunMeasured(contender.install(setup));
     if (run.exitCode != 0)
         Fail(contender.name + " installer exited with " + std::to_string(run.exitCode), run.output);
-    std::string problem = CheckInstalled(payload, target);
+    std::string problem = CheckInstalled(payload, target, compareBytes);
     if (!problem.empty())
         Fail(contender.name + ": " + problem);
     fs::remove_all(target);
@@ -228,10 +146,15 @@ std::vector<Row> Rows(int runs)
     auto wall = [](const Results& r, const Contender&) {
         return MedianOf(r.installs, [](const RunMeasure& m) { return m.wallSeconds; });
     };
-    auto user = [](const Results& r) { return MedianOf(r.installs, [](const RunMeasure& m) { return m.userSeconds; }); };
-    auto sys = [](const Results& r) { return MedianOf(r.installs, [](const RunMeasure& m) { return m.systemSeconds; }); };
+    auto user = [](const Results& r) {
+        return MedianOf(r.installs, [](const RunMeasure& m) { return m.userSeconds; });
+    };
+    auto sys = [](const Results& r) {
+        return MedianOf(r.installs, [](const RunMeasure& m) { return m.systemSeconds; });
+    };
     auto privateBytes = [](const Results& r, const Contender&) {
-        return MedianOf(r.installs, [](const RunMeasure& m) { return static_cast<double>(m.peakPrivateBytes); });
+        return MedianOf(r.installs,
+                        [](const RunMeasure& m) { return static_cast<double>(m.peakPrivateBytes); });
     };
     auto rss = [](const Results& r, const Contender&) {
         return MedianOf(r.installs, [](const RunMeasure& m) { return static_cast<double>(m.peakRssBytes); });
@@ -243,7 +166,8 @@ std::vector<Row> Rows(int runs)
     return {
         {"install, wall (median of " + std::to_string(runs) + ")", wall,
          [wall](const Results& r, const Contender& c) { return Format("%.2f s", wall(r, c)); }},
-        {"install, user + sys CPU", [user, sys](const Results& r, const Contender&) { return user(r) + sys(r); },
+        {"install, user + sys CPU",
+         [user, sys](const Results& r, const Contender&) { return user(r) + sys(r); },
          [user, sys](const Results& r, const Contender&) {
              return Format("%.2f", user(r)) + " + " + Format("%.2f s", sys(r));
          }},
@@ -253,7 +177,8 @@ std::vector<Row> Rows(int runs)
          }},
         {"peak resident memory", rss,
          [rss](const Results& r, const Contender& c) { return Megabytes(static_cast<uint64_t>(rss(r, c))); }},
-        {"installer size", [](const Results& r, const Contender&) { return static_cast<double>(r.setupBytes); },
+        {"installer size",
+         [](const Results& r, const Contender&) { return static_cast<double>(r.setupBytes); },
          [](const Results& r, const Contender&) { return Megabytes(r.setupBytes); }},
         {"pack time", [](const Results& r, const Contender&) { return r.packSeconds; },
          [](const Results& r, const Contender&) { return Format("%.2f s", r.packSeconds); }},
@@ -267,35 +192,101 @@ std::vector<Row> Rows(int runs)
 std::string Table(const BenchPayload& payload, const std::vector<Contender>& contenders,
                   const std::map<std::string, Results>& results, int runs)
 {
-    std::ostringstream out;
-    out << "| " << payload.title << Format(" (%.0f files, ", static_cast<double>(payload.fileCount))
-        << Megabytes(payload.bytes) << ") |";
-    for (const Contender& c : contenders)
-        out << " " << c.name << " |";
-    for (const Contender& c : contenders)
-        if (!c.reference.empty())
-            out << " " << c.name << " / " << c.reference << " |";
-    out << "\n|---|";
-    for (const Contender& c : contenders)
-        out << (c.reference.empty() ? "---|" : "---|---|");
-    out << "\n";
     std::map<std::string, const Contender*> byName;
     for (const Contender& c : contenders)
         byName[c.name] = &c;
+    std::ostringstream out;
+    out << "| " << payload.title << Format(" (%.0f files, ", static_cast<double>(payload.fileCount))
+        << Megabytes(payload.bytes) << ") |";
+    size_t columns = contenders.size();
+    for (const Contender& c : contenders)
+        out << " " << c.name << " |";
+    for (const Contender& c : contenders)
+        for (const std::string& reference : c.references) {
+            out << " " << c.name << " / " << reference << " |";
+            columns++;
+        }
+    out << "\n|---|";
+    for (size_t i = 0; i < columns; i++)
+        out << "---|";
+    out << "\n";
     for (const Row& row : Rows(runs)) {
         out << "| " << row.label << " |";
         for (const Contender& c : contenders)
             out << " " << row.text(results.at(c.name), c) << " |";
-        for (const Contender& c : contenders) {
-            if (c.reference.empty())
-                continue;
-            const Contender& ref = *byName.at(c.reference);
-            double base = row.value(results.at(ref.name), ref);
-            out << " " << (base > 0 ? Format("%.2f", row.value(results.at(c.name), c) / base) : "-") << " |";
-        }
+        for (const Contender& c : contenders)
+            for (const std::string& reference : c.references) {
+                const Contender& ref = *byName.at(reference);
+                double base = row.value(results.at(ref.name), ref);
+                out << " " << (base > 0 ? Format("%.2f", row.value(results.at(c.name), c) / base) : "-")
+                    << " |";
+            }
         out << "\n";
     }
     return out.str();
+}
+
+// The ratios the codec decisions rest on, each with its threshold and whether this run meets it.
+std::string Verdicts(const std::vector<Contender>& contenders, const std::map<std::string, Results>& results,
+                     int runs)
+{
+    auto has = [&](const char* name) { return results.count(name) != 0; };
+    if (!has("Lumivo LZMA") || !has("Lumivo deflate") || !has("NSIS LZMA"))
+        return "";
+    std::map<std::string, const Contender*> byName;
+    for (const Contender& c : contenders)
+        byName[c.name] = &c;
+    std::vector<Row> rows = Rows(runs);
+    const Row& wall = rows[0];
+    auto value = [&](const Row& row, const char* name) {
+        return row.value(results.at(name), *byName.at(name));
+    };
+    auto verdict = [](double ratio, double limit, bool inclusive) {
+        bool met = inclusive ? ratio <= limit : ratio < limit;
+        return Format("%.2f", ratio) + " (" + (inclusive ? "at most " : "below ") + Format("%.2f", limit) +
+               (met ? ": met)" : ": not met)");
+    };
+    double sizeLzma = static_cast<double>(results.at("Lumivo LZMA").setupBytes);
+    double sizeNsis = static_cast<double>(results.at("NSIS LZMA").setupBytes);
+    std::ostringstream out;
+    out << "- Default codec: Lumivo LZMA installs in "
+        << verdict(value(wall, "Lumivo LZMA") / value(wall, "Lumivo deflate"), 1.2, true)
+        << " of Lumivo deflate's time; LZMA becomes the default when this is met.\n"
+        << "- Lumivo LZMA against NSIS LZMA: installer size " << verdict(sizeLzma / sizeNsis, 1.0, true)
+        << ", install time " << verdict(value(wall, "Lumivo LZMA") / value(wall, "NSIS LZMA"), 1.0, false)
+        << ".\n";
+    return out.str();
+}
+
+// Packs payload into setup with contender; for one that promises the same bytes from the same
+// files, packs it once more under the same name in another folder and compares.
+double Pack(const Contender& contender, const BenchPayload& payload, const fs::path& setup)
+{
+    fs::remove(setup);
+    std::fprintf(stderr, "  packing with %s\n", contender.name.c_str());
+    RunMeasure pack = RunMeasured(contender.pack(payload, setup));
+    if (pack.exitCode != 0)
+        Fail("packing with " + contender.name + " failed (exit " + std::to_string(pack.exitCode) + ")",
+             pack.output);
+    std::error_code error;
+    if (!fs::is_regular_file(setup, error) || fs::file_size(setup, error) == 0)
+        Fail("packing with " + contender.name + " reported success but wrote no " + setup.string(),
+             pack.output);
+    if (contender.deterministic) {
+        // The installer's name is in its version information: the same name, another folder.
+        fs::path again = setup.parent_path() / "again" / setup.filename();
+        fs::create_directories(again.parent_path());
+        fs::remove(again);
+        std::fprintf(stderr, "  packing with %s again, for the same bytes\n", contender.name.c_str());
+        RunMeasure repeat = RunMeasured(contender.pack(payload, again));
+        if (repeat.exitCode != 0)
+            Fail("packing with " + contender.name + " a second time failed", repeat.output);
+        if (ReadFileBytes(again) != ReadFileBytes(setup))
+            Fail("packing the same payload twice with " + contender.name +
+                 " gave different bytes: " + setup.string() + " and " + again.string());
+        fs::remove(again);
+    }
+    return pack.wallSeconds;
 }
 
 std::map<std::string, Results> Measure(const Settings& settings, const std::vector<Contender>& contenders,
@@ -305,18 +296,14 @@ std::map<std::string, Results> Measure(const Settings& settings, const std::vect
     std::map<std::string, fs::path> setups;
     for (const Contender& c : contenders) {
         fs::path setup = folder / (FileNameOf(c.name) + "-setup.exe");
-        fs::remove(setup);
-        std::fprintf(stderr, "  packing with %s\n", c.name.c_str());
-        RunMeasure pack = RunMeasured(c.pack(payload, setup));
-        if (pack.exitCode != 0)
-            Fail("packing with " + c.name + " failed", pack.output);
-        results[c.name].packSeconds = pack.wallSeconds;
+        results[c.name].packSeconds = Pack(c, payload, setup);
         results[c.name].setupBytes = fs::file_size(setup);
         setups[c.name] = setup;
     }
-    // One run of each first: Wine maps its own DLLs and the page cache takes the installers.
+    // One run of each first, checking every byte: Wine maps its own DLLs and the page cache takes
+    // the installers.
     for (const Contender& c : contenders)
-        Install(settings, c, payload, setups[c.name]);
+        Install(settings, c, payload, setups[c.name], true);
     for (int run = 0; run < settings.runs; run++) {
         std::fprintf(stderr, "  install run %d of %d\n", run + 1, settings.runs);
         for (size_t i = 0; i < contenders.size(); i++) {
@@ -355,14 +342,18 @@ Settings ParseArguments(int argc, char** argv)
     for (int i = 1; i < argc; i++) {
         std::string arg = argv[i];
         if (arg == "--help") {
-            std::printf("usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR\n"
-                        "                         [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]\n"
-                        "                         [--baseline-stub STUB.exe]\n"
-                        "Packs each payload with lumivo-pack and makensis, installs each installer N times (5)\n"
-                        "under Wine, alternating, and writes the table to WORK-DIR/results.md. With --win-bench,\n"
-                        "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n"
-                        "--only large measures 1 GB that does not compress instead (about 4 GB of disk).\n"
-                        "--baseline-stub adds the same installers behind another build's stub, in the same run.\n");
+            std::printf(
+                "usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools "
+                "TOOLS-DIR\n"
+                "                         [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]\n"
+                "                         [--baseline-stub STUB.exe]\n"
+                "Packs each payload with lumivo-pack (--codec deflate and --codec lzma, each twice to\n"
+                "check that it gives the same bytes) and with makensis (zlib and solid LZMA), installs\n"
+                "each installer N times (5) under Wine, alternating, and writes one table per payload\n"
+                "to WORK-DIR/results.md, with the ratios the codec decisions rest on. With --win-bench,\n"
+                "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n"
+                "--only large measures 1 GB that does not compress instead (about 4 GB of disk).\n"
+                "--baseline-stub adds the same installers behind another build's stub, in the same run.\n");
             std::exit(0);
         }
         if (i + 1 >= argc)
@@ -389,7 +380,8 @@ Settings ParseArguments(int argc, char** argv)
     }
     if (settings.pack.empty() || settings.stub.empty() || settings.work.empty() || settings.tools.empty())
         Fail("--pack, --stub, --work and --tools are required (see --help)");
-    if (!settings.only.empty() && settings.only != "dlls" && settings.only != "small" && settings.only != "large")
+    if (!settings.only.empty() && settings.only != "dlls" && settings.only != "small" &&
+        settings.only != "large")
         Fail("--only takes dlls, small or large");
     return settings;
 }
@@ -404,12 +396,27 @@ int main(int argc, char** argv)
     setenv("WINEDEBUG", "-all", 1);
     setenv("WINEDLLOVERRIDES", "mscoree,mshtml=;winemenubuilder.exe=d", 1);
     setenv("LUMIVO_WINE_DESKTOP", "LumivoBench", 1);
+    // 1 GB that does not compress is about memory, not size: LZMA at its strongest would spend
+    // many minutes finding that out.
+    std::vector<Contender> contenders =
+        Contenders({settings.pack, settings.stub, settings.baselineStub, settings.only != "large"});
+    // Everything is looked for before the first payload is made: a missing tool fails here, by
+    // name, rather than as an empty cell after minutes of packing.
+    std::string missing = MissingTools(contenders);
+    if (!settings.winBench.empty())
+        for (const char* program : {"lumivo-pipeline-bench.exe", "lumivo-file-calls-bench.exe"})
+            if (!fs::is_regular_file(settings.winBench / program))
+                missing += "  --win-bench needs " + (settings.winBench / program).string() +
+                           ", which does not exist\n";
+    if (!missing.empty())
+        Fail("cannot measure every contender (tools/bootstrap installs the Debian packages, make builds the "
+             "rest):",
+             missing);
     if (RunShell("'" + (settings.tools / "wine-prefix").string() + "'") != 0)
         Fail("the Wine prefix could not be made");
     // One server for the whole run, so that no run pays for starting it.
     RunShell("wineserver -p </dev/null >/dev/null 2>&1");
 
-    std::vector<Contender> contenders = Contenders(settings);
     std::vector<BenchPayload> payloads;
     std::fprintf(stderr, "install-benchmark: making the payloads under %s\n", settings.work.c_str());
     if (settings.only.empty() || settings.only == "dlls")
@@ -425,19 +432,25 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "install-benchmark: %s\n", payload.title.c_str());
         fs::path folder = settings.work / ("setups-" + payload.files.filename().string());
         fs::create_directories(folder);
+        std::string load = LoadAverage();
         std::map<std::string, Results> results = Measure(settings, contenders, payload, folder);
-        tables += Table(payload, contenders, results, settings.runs) + "\n";
+        tables += Table(payload, contenders, results, settings.runs) + "\nLoad average (1 / 5 min) " + load +
+                  " before this payload and " + LoadAverage() + " after.\n" +
+                  Verdicts(contenders, results, settings.runs) + "\n";
         if (!settings.winBench.empty() && settings.only != "large")
-            pipelineRows += RunWindowsBench(settings, "lumivo-pipeline-bench.exe",
-                                            {(folder / (FileNameOf(contenders[0].name) + "-setup.exe")).string(),
-                                             payload.title});
+            for (const char* codec : {"deflate", "LZMA"})
+                pipelineRows += RunWindowsBench(
+                    settings, "lumivo-pipeline-bench.exe",
+                    {(folder / (FileNameOf(std::string("Lumivo ") + codec) + "-setup.exe")).string(),
+                     payload.title + ", " + codec});
     }
     if (!settings.winBench.empty() && settings.only != "large") {
-        tables += "Reading every entry without writing it: ReadEntry in order against the read-ahead pipeline "
-                  "(medians of 3; the last column is the pipeline's time over ReadEntry's).\n\n"
-                  "| payload | ReadEntry in order | pipeline, 1 worker | pipeline, one worker per core | ratio |\n"
-                  "|---|---|---|---|---|\n" +
-                  pipelineRows + "\n";
+        tables +=
+            "Reading every entry without writing it: ReadEntry in order against the read-ahead pipeline "
+            "(medians of 3; the last column is the pipeline's time over ReadEntry's).\n\n"
+            "| payload | ReadEntry in order | pipeline, 1 worker | pipeline, one worker per core | ratio |\n"
+            "|---|---|---|---|---|\n" +
+            pipelineRows + "\n";
         fs::remove_all(UnixPathOf(settings, "C:\\bench\\calls"));
         tables += "What each file system call costs under Wine:\n\n" +
                   RunWindowsBench(settings, "lumivo-file-calls-bench.exe", {"C:\\bench\\calls"});
@@ -449,13 +462,14 @@ int main(int argc, char** argv)
     char date[64];
     std::strftime(date, sizeof date, "%Y-%m-%d %H:%M", std::localtime(&now));
     std::ostringstream report;
-    report << "# Install benchmark, " << date << "\n\n"
-           << std::thread::hardware_concurrency() << " cores, load average (1 / 5 min) " << loadBefore
-           << " before and " << LoadAverage() << " after. Installs under Wine into an empty folder, "
-           << "one persistent wine server, runs alternated; Lumivo in update mode (files only), NSIS with /S. "
-           << "Private memory is anonymous resident memory sampled every 2 ms; resident memory is the "
-           << "kernel's high-water mark. Ratios below 1 favour the first.\n\n"
-           << tables;
+    report
+        << "# Install benchmark, " << date << "\n\n"
+        << std::thread::hardware_concurrency() << " cores, load average (1 / 5 min) " << loadBefore
+        << " before and " << LoadAverage() << " after. Installs under Wine into an empty folder, "
+        << "one persistent wine server, runs alternated; Lumivo in update mode (files only), NSIS with /S. "
+        << "Private memory is anonymous resident memory sampled every 2 ms; resident memory is the "
+        << "kernel's high-water mark. Ratios below 1 favour the first.\n\n"
+        << tables;
     std::fputs(report.str().c_str(), stdout);
     std::ofstream(settings.work / "results.md") << report.str();
     return 0;
