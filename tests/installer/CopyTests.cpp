@@ -85,15 +85,6 @@ void WaitFor(const char* what, Condition condition)
     }
 }
 
-std::vector<std::wstring> Leftovers(InstallFixture& scene)
-{
-    std::vector<std::wstring> found;
-    for (const std::wstring& name : FolderContents(scene.installDir()))
-        if (name.find(L"$$") != std::wstring::npos)
-            found.push_back(name);
-    return found;
-}
-
 } // namespace
 
 TEST_SUITE("copying") {

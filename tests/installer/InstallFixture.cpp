@@ -11,6 +11,7 @@
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
 #include "support/ArchiveBuilder.h"
+#include "support/TestFiles.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -232,4 +233,13 @@ std::wstring LinkPath(int csidl, const std::wstring& programName)
     if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, 0, folder)))
         return L"";
     return std::wstring(folder) + L"\\" + programName + L".lnk";
+}
+
+std::vector<std::wstring> Leftovers(InstallFixture& scene)
+{
+    std::vector<std::wstring> found;
+    for (const std::wstring& name : FolderContents(scene.installDir()))
+        if (name.find(L"$$") != std::wstring::npos)
+            found.push_back(name);
+    return found;
 }

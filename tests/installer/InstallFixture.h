@@ -48,6 +48,9 @@ struct HeldFile {
 // Answers the alerts (AnswerAlerts), letting go of the held file just before the first answer.
 void AnswerAlertsReleasing(const std::vector<int>& answers, HeldFile& held);
 
+// The "$$" temporaries left in the scene's installation directory.
+std::vector<std::wstring> Leftovers(InstallFixture& scene);
+
 uint64_t LastWriteTime(const std::wstring& path);
 // The value of a registry text, or "<absent>".
 std::wstring RegistryText(bool perUser, const std::wstring& programName, const wchar_t* value);

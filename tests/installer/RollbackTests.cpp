@@ -113,15 +113,6 @@ void InstallVersion1(InstallFixture& scene, const std::wstring& name)
     WriteWholeFile(LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, name), "a link the user made");
 }
 
-std::vector<std::wstring> Leftovers(InstallFixture& scene)
-{
-    std::vector<std::wstring> found;
-    for (const std::wstring& name : FolderContents(scene.installDir()))
-        if (name.find(L"$$") != std::wstring::npos)
-            found.push_back(name);
-    return found;
-}
-
 bool LogHas(const InstallFixture& scene, const std::wstring& start)
 {
     for (const std::wstring& line : scene.logLines)
