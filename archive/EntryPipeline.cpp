@@ -202,8 +202,7 @@ EntryPipeline::~EntryPipeline()
 
 void EntryPipeline::stop()
 {
-    while (!stopWithin(INFINITE)) {
-    }
+    stopWithin(INFINITE);
 }
 
 bool EntryPipeline::stopWithin(uint32_t milliseconds)

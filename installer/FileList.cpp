@@ -2,11 +2,11 @@
 
 #include "archive/ArchiveReader.h"
 #include "core/CharCase.h"
+#include "core/NoCaseSet.h"
 #include "core/Path.h"
 #include "installer/ListItem.h"
 
 #include <stdint.h>
-#include <string.h>
 
 static bool ContainsNoCase(const StrArray& list, const Str& name)
 {
@@ -24,42 +24,6 @@ static bool IsInstallerEntry(const Str& name)
            StrEqualNoCase(name, L"_de_installu.exe");
 }
 
-namespace {
-
-// A list without a name twice (without regard to case): the names' positions are hashed, so a
-// name is checked in one probe instead of a pass over the list.
-struct UniqueNames {
-    StrArray list;
-    PtrArray slots; // position in list + 1, or null; at most half full
-};
-
-UniqueNames MakeUniqueNames(int64_t capacity)
-{
-    UniqueNames names;
-    names.list.makeEmpty();
-    int64_t size = 16;
-    while (size < 2 * capacity)
-        size *= 2;
-    names.slots.makeEmpty();
-    names.slots.insertUninitialized(0, size);
-    memset(names.slots.items(), 0, static_cast<size_t>(size) * sizeof(void*));
-    return names;
-}
-
-void AddUnique(UniqueNames& names, const Str& name)
-{
-    void** slots = names.slots.items();
-    int64_t mask = names.slots.length() - 1;
-    int64_t slot = HashNoCase(name.text(), name.length()) & mask;
-    for (; slots[slot]; slot = (slot + 1) & mask)
-        if (StrEqualNoCase(names.list.ref(reinterpret_cast<intptr_t>(slots[slot]) - 1), name))
-            return;
-    names.list.append(name);
-    slots[slot] = reinterpret_cast<void*>(static_cast<intptr_t>(names.list.length()));
-}
-
-} // namespace
-
 StrArray ExpandFileList(const Str& copyList)
 {
     StrArray items = SplitList(copyList);
@@ -67,17 +31,17 @@ StrArray ExpandFileList(const Str& copyList)
     for (int64_t i = 0; i < items.length() && entries.isNull(); i++)
         if (HasWildcard(items.ref(i)))
             entries = ListEntryNames();
-    UniqueNames files = MakeUniqueNames(items.length() + entries.length());
+    NoCaseSet files = MakeNoCaseSet(items.length() + entries.length());
     for (int64_t i = 0; i < items.length(); i++) {
         const Str& item = items.ref(i);
         if (!HasWildcard(item)) {
-            AddUnique(files, item);
+            AddNoCase(files, item);
             continue;
         }
         for (int64_t e = 0; e < entries.length(); e++) {
             const Str& name = entries.ref(e);
             if (MatchPattern(name, item) && !IsInstallerEntry(name))
-                AddUnique(files, name);
+                AddNoCase(files, name);
         }
     }
     return files.list;

@@ -4,7 +4,7 @@
 #include "archive/EntryFile.h"
 #include "archive/EntryPipeline.h"
 #include "core/AppContext.h"
-#include "core/CharCase.h"
+#include "core/NoCaseSet.h"
 #include "core/Error.h"
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
@@ -137,57 +137,20 @@ static bool WriteEntryAhead(void* context, int64_t index, const uint8_t* bytes, 
     }
 }
 
-namespace {
-
-// Texts without regard to case, by open addressing over their indexes in a StrArray.
-struct TextSet {
-    const StrArray* texts;
-    Array<int64_t, true, 4> slots; // an index into texts, or -1; a power of two long
-};
-
-TextSet MakeTextSet(const StrArray& texts)
-{
-    TextSet set = {&texts, {}};
-    int64_t size = 16;
-    while (size < 2 * texts.length())
-        size *= 2;
-    set.slots.makeEmpty();
-    set.slots.resize(size);
-    for (int64_t i = 0; i < size; i++)
-        set.slots.ref(i) = -1;
-    return set;
-}
-
-// The index of the first text added that equals units (without regard to case), or -1; adds index
-// when none does and index is not -1.
-int64_t FindOrAdd(TextSet& set, const wchar_t* units, int64_t length, int64_t index)
-{
-    int64_t mask = set.slots.length() - 1;
-    for (int64_t slot = HashNoCase(units, length) & mask;; slot = (slot + 1) & mask) {
-        int64_t first = set.slots.at(slot);
-        if (first < 0) {
-            if (index >= 0)
-                set.slots.ref(slot) = index;
-            return -1;
-        }
-        const Str& text = set.texts->ref(first);
-        if (StrEqualNoCase(text.text(), text.length(), units, length))
-            return first;
-    }
-}
-
-} // namespace
-
 void ClearRepeatedPaths(StrArray& paths)
 {
-    TextSet seen = MakeTextSet(paths);
+    NoCaseSet seen = MakeNoCaseSet(paths.length());
+    Array<int64_t, true, 4> firstAt; // by position in seen: where that path first stands in paths
+    firstAt.makeEmpty();
     ByteArray repeated;
     repeated.makeEmpty();
     repeated.resize(paths.length());
     for (int64_t i = 0; i < paths.length(); i++) {
-        int64_t first = FindOrAdd(seen, paths.ref(i).text(), paths.ref(i).length(), i);
-        if (first >= 0)
-            repeated.ref(first) = repeated.ref(i) = 1;
+        int64_t first = AddNoCase(seen, paths.ref(i));
+        if (first < 0)
+            firstAt.append(i);
+        else
+            repeated.ref(firstAt.at(first)) = repeated.ref(i) = 1;
     }
     for (int64_t i = 0; i < paths.length(); i++)
         if (repeated.at(i))
@@ -197,25 +160,21 @@ void ClearRepeatedPaths(StrArray& paths)
 void MarkNewDirectories(WriteAhead& ahead, const StrArray& newDirectories)
 {
     // Without a final backslash, as a destination's directory is compared.
-    StrArray trimmed;
-    trimmed.makeEmpty();
+    NoCaseSet directories = MakeNoCaseSet(newDirectories.length());
     for (int64_t i = 0; i < newDirectories.length(); i++) {
         const Str& directory = newDirectories.ref(i);
         int64_t length = directory.length();
         while (length > 0 && directory.text()[length - 1] == L'\\')
             length--;
-        trimmed.append(Str(directory.text(), length));
+        AddNoCase(directories, Str(directory.text(), length));
     }
-    TextSet directories = MakeTextSet(trimmed);
-    for (int64_t i = 0; i < trimmed.length(); i++)
-        FindOrAdd(directories, trimmed.ref(i).text(), trimmed.ref(i).length(), i);
     const StrArray& paths = *ahead.destinations;
     ahead.inNewDirectory.makeEmpty();
     ahead.inNewDirectory.resize(paths.length());
     for (int64_t i = 0; i < paths.length(); i++) {
         const wchar_t* units = paths.ref(i).text();
         const wchar_t* slash = wcsrchr(units, L'\\');
-        if (slash && FindOrAdd(directories, units, slash - units, -1) >= 0)
+        if (slash && FindNoCase(directories, units, slash - units) >= 0)
             ahead.inNewDirectory.ref(i) = 1;
     }
 }

@@ -4,6 +4,7 @@
 #include "archive/EntryPipeline.h"
 #include "core/Error.h"
 #include "support/ArchiveBuilder.h"
+#include "support/WaitFor.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -80,18 +81,6 @@ int ThreadCount()
             count++;
     CloseHandle(snapshot);
     return count;
-}
-
-// Waits for a condition that another thread brings about, failing with what it waited for.
-template <class Condition>
-void WaitFor(const char* what, Condition condition)
-{
-    ULONGLONG deadline = GetTickCount64() + 20000;
-    while (!condition()) {
-        if (GetTickCount64() > deadline)
-            FAIL("timed out waiting for ", what);
-        Sleep(1);
-    }
 }
 
 } // namespace

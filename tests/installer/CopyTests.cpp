@@ -9,6 +9,7 @@
 #include "installer/InstallFixture.h"
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
+#include "support/WaitFor.h"
 
 #include <windows.h>
 
@@ -71,18 +72,6 @@ void Damage(InstallFixture& scene, const wchar_t* name)
     size_t offset = static_cast<size_t>(record - reinterpret_cast<const uint8_t*>(scene.archive.data()));
     uint32_t nameLength = record[24] | record[25] << 8;
     scene.archive[offset + 28 + 2 * nameLength] ^= 0x10;
-}
-
-// Waits for a condition that another thread brings about, failing with what it waited for.
-template <class Condition>
-void WaitFor(const char* what, Condition condition)
-{
-    ULONGLONG deadline = GetTickCount64() + 30000;
-    while (!condition()) {
-        if (GetTickCount64() > deadline)
-            FAIL("timed out waiting for ", what);
-        Sleep(5);
-    }
 }
 
 } // namespace
