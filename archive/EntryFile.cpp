@@ -31,7 +31,7 @@ static void WriteAll(HANDLE file, const uint8_t* bytes, int64_t count, const Str
     while (done < count) {
         DWORD wanted = static_cast<DWORD>(count - done < piece ? count - done : piece), written = 0;
         if (!WriteFile(file, bytes + done, wanted, &written, nullptr))
-            ThrowLastError(name.text());
+            ThrowLastError(name.text(), L"WriteFile");
         // A short write is followed by another, which tells why (a full disk fills part of a write).
         if (written == 0)
             throw WinError(ERROR_DISK_FULL, name.text());
@@ -61,14 +61,14 @@ void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, co
         DWORD code = GetLastError();
         Str name = file.path;
         file.path.release(); // whatever holds the name is not ours to delete
-        ThrowWinError(code, name.text());
+        ThrowWinError(code, name.text(), L"CreateFileW");
     }
     try {
         CheckPlainNewFile(file.handle.get(), file.path);
         WriteAll(file.handle.get(), bytes, count, file.path, progress);
         SetLastWriteTime(file.handle.get(), time);
         if (!FlushFileBuffers(file.handle.get()))
-            ThrowLastError(file.path.text());
+            ThrowLastError(file.path.text(), L"FlushFileBuffers");
     } catch (...) {
         DiscardTemporary(file);
         throw;
@@ -83,7 +83,7 @@ void CreateInPlace(OwnedFileHandle& file, const Str& path, const uint8_t* bytes,
     file.reset(CreateFileW(path.text(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
-        ThrowLastError(path.text());
+        ThrowLastError(path.text(), L"CreateFileW");
     try {
         WriteAll(file.get(), bytes, count, path, progress);
         SetLastWriteTime(file.get(), time);
@@ -122,7 +122,7 @@ bool RenameOpenFile(void* file, const Str& destination, bool replaceExisting)
 void RenameTemporary(TemporaryFile& file, const Str& destination, bool replaceExisting)
 {
     if (!RenameOpenFile(file.handle.get(), destination, replaceExisting))
-        ThrowLastError(destination.text());
+        ThrowLastError(destination.text(), L"SetFileInformationByHandle");
     file.handle.reset();
     file.path.release();
 }

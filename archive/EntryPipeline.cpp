@@ -179,7 +179,7 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
             HANDLE thread =
                 CreateThread(nullptr, WorkerStackSize, WorkerMain, s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
             if (!thread)
-                ThrowLastError();
+                ThrowLastError(nullptr, L"CreateThread");
             s->threads[s->threadCount++] = thread;
         }
     } catch (...) {

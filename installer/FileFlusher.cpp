@@ -178,7 +178,7 @@ void FileFlusher::await(const WaitHandler* whileWaiting)
     StrArray names = paths;
     paths.makeEmpty();
     if (failed >= 0)
-        ThrowWinError(code, names.ref(failed).text());
+        ThrowWinError(code, names.ref(failed).text(), L"FlushFileBuffers");
 }
 
 void FileFlusher::drain()
