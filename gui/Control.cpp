@@ -83,6 +83,8 @@ void Control::destroyWindow()
     }
     // Unregistered first: WM_DESTROY and what follows no longer reach the object.
     UnregisterWindow(hwnd);
+    if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
+        vanish(); // no hide step: the window is gone at once, the process free to end
     DestroyWindow(hwnd);
     hwnd = nullptr;
 }
