@@ -12,10 +12,15 @@
 
 #include <windows.h>
 
-// The question for a failed write, or -1 when the failure is not one to retry.
+// The question for a failed write, or -1 when the failure is not one to retry (the caller's log
+// names that one). The log names the failure before the question.
 static int AskRetry(InstallHost& host, const Error& error, const Str& destination)
 {
     const wchar_t* buttons = Tr(L"+Ponów|-Anuluj", L"+Retry|-Cancel");
+    bool retryable = error.code == ERROR_DISK_FULL || error.code == ERROR_ACCESS_DENIED ||
+                     error.code == ERROR_SHARING_VIOLATION;
+    if (retryable)
+        HostLogFailure(host, error);
     if (error.code == ERROR_DISK_FULL)
         return HostAlert(
             host,
