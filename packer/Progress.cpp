@@ -47,8 +47,10 @@ void Progress::show()
 
 void Progress::finish()
 {
-    if (!quiet)
-        print(true, files.load(), bytes.load());
+    uint64_t fileCount = files.load(), byteCount = bytes.load();
+    // A log has the last line already when it said this; a terminal's line still needs its end.
+    if (!quiet && (terminal || fileCount != shownFiles || byteCount != shownBytes))
+        print(true, fileCount, byteCount);
 }
 
 void Progress::print(bool last, uint64_t fileCount, uint64_t byteCount)

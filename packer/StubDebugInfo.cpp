@@ -5,6 +5,8 @@
 #include "packer/PeImage.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
 #include <utility>
 
 namespace {
@@ -12,13 +14,26 @@ namespace {
 const uint32_t Discardable = 0x02000000;     // IMAGE_SCN_MEM_DISCARDABLE
 const uint32_t InitializedData = 0x00000040; // IMAGE_SCN_CNT_INITIALIZED_DATA
 
-// A section for debuggers: discardable, behind the resources, not the base relocations, and no
-// directory points into it.
-bool IsDebugSection(const PeLayout& layout, size_t index, int resources)
+// The section's name; a long one ("/4") is read from the string table at strings.
+std::string FullName(const std::vector<uint8_t>& stub, const PeSection& section, uint64_t strings)
+{
+    if (!strings || section.name.size() < 2 || section.name[0] != '/')
+        return section.name;
+    uint64_t at = strings + std::strtoull(section.name.c_str() + 1, nullptr, 10);
+    std::string name;
+    for (; at < stub.size() && stub[at] && name.size() < 256; at++)
+        name += static_cast<char>(stub[at]);
+    return name;
+}
+
+// A section for debuggers: named .debug_* (or .zdebug_*), discardable, behind the resources, not
+// the base relocations, and no directory points into it.
+bool IsDebugSection(const PeLayout& layout, size_t index, int resources, const std::string& name)
 {
     const PeSection& section = layout.sections[index];
     if (static_cast<int>(index) <= resources || !(section.characteristics & Discardable) ||
-        section.virtualAddress == layout.directory(DirectoryRelocations).address)
+        section.virtualAddress == layout.directory(DirectoryRelocations).address ||
+        (name.rfind(".debug", 0) != 0 && name.rfind(".zdebug", 0) != 0))
         return false;
     for (uint32_t d = 0; d < layout.directories.size(); d++) {
         const PeDirectory& directory = layout.directories[d];
@@ -58,9 +73,9 @@ std::vector<uint8_t> WithoutDebugInfo(std::vector<uint8_t> stub)
 
     // The symbol table and the string table that follows it (its first 4 bytes give its length).
     uint64_t symbols = ReadU32(stub.data() + layout.fileHeader + 8);
-    uint64_t symbolsEnd = symbols;
+    uint64_t symbolsEnd = symbols, strings = 0;
     if (symbols) {
-        uint64_t strings = symbols + 18ull * ReadU32(stub.data() + layout.fileHeader + 12);
+        strings = symbols + 18ull * ReadU32(stub.data() + layout.fileHeader + 12);
         if (strings + 4 > stub.size())
             return stub;
         symbolsEnd = strings + ReadU32(stub.data() + strings);
@@ -74,7 +89,7 @@ std::vector<uint8_t> WithoutDebugInfo(std::vector<uint8_t> stub)
     uint32_t droppedInitialized = 0;
     for (size_t i = 0; i < layout.sections.size(); i++) {
         const PeSection& section = layout.sections[i];
-        if (IsDebugSection(layout, i, resources)) {
+        if (IsDebugSection(layout, i, resources, FullName(stub, section, strings))) {
             dropped.emplace_back(section.rawOffset, uint64_t(section.rawOffset) + section.rawSize);
             if (section.characteristics & InitializedData)
                 droppedInitialized += section.rawSize;

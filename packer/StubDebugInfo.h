@@ -1,6 +1,6 @@
 // Debugging information in an installer stub. An unstripped build carries sections for debuggers
-// (discardable, behind the resources and the base relocations) and a COFF symbol table behind its
-// last section. The loader reads neither, so the packer leaves both out: such a stub then carries
+// (.debug_*, discardable, behind the resources and the base relocations) and a COFF symbol table
+// with their long names behind its last section. The loader reads neither, so the packer leaves both out: such a stub then carries
 // an archive in either layout, as its stripped build would.
 #ifndef LUMIVO_PACKER_STUBDEBUGINFO_H
 #define LUMIVO_PACKER_STUBDEBUGINFO_H

@@ -14,7 +14,7 @@
 std::vector<uint8_t> MinimalPe(const std::string* resource103 = nullptr);
 
 // The image as an unstripped build has it: a discardable section for debuggers behind the base
-// relocations (named "/4" through the string table), then the symbol table and its strings.
+// relocations (".debug_info", named "/4" through the string table), then the symbol table and its strings.
 std::vector<uint8_t> WithDebugInfo(const std::vector<uint8_t>& image);
 
 // Where MinimalPe puts things.
