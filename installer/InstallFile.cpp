@@ -86,6 +86,8 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
                 int answer = AskRetry(host, error, destination);
                 if (answer < 0)
                     throw;
+                if (answer == 0 && host.silent && attempt >= SilentAttempts && host.writeLog)
+                    HostLog(host, StrFormat(Tr(L"Zaniechano po [] próbach", L"Given up after [] attempts"), attempt));
                 if (answer != 0 || (host.silent && attempt >= SilentAttempts))
                     throw Abort();
                 if (host.silent)
