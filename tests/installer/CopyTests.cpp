@@ -4,7 +4,6 @@
 
 #include "archive/ArchiveReader.h"
 #include "core/Error.h"
-#include "installer/FileFlusher.h"
 #include "installer/InstallFile.h"
 #include "installer/InstallFixture.h"
 #include "script/InstallScript.h"
@@ -211,46 +210,6 @@ TEST_CASE("a held file asks while later files are already written ahead: Cancel 
             CHECK(Leftovers(scene).empty());
             CHECK(SeenAlerts()[1].text == L"Installation completed successfully.");
         }
-    }
-}
-
-TEST_CASE("the flusher closes every file it was given; one that cannot be flushed is named")
-{
-    ScratchDir scratch;
-    std::vector<std::wstring> paths;
-    for (int i = 0; i < 100; i++)
-        paths.push_back(scratch.path(L"f" + std::to_wstring(i) + L".txt"));
-    {
-        FileFlusher flusher;
-        for (int i = 0; i < 100; i++) {
-            // File 37 is opened without write access: flushing it fails, as on a broken disk.
-            bool readOnly = i == 37 || i == 80;
-            if (readOnly)
-                WriteWholeFile(paths[i], "x");
-            OwnedFileHandle file(CreateFileW(paths[i].c_str(), readOnly ? GENERIC_READ : GENERIC_WRITE, 0,
-                                             nullptr, readOnly ? OPEN_EXISTING : CREATE_NEW, 0, nullptr));
-            REQUIRE(file);
-            DWORD written = 0;
-            if (!readOnly)
-                WriteFile(file.get(), "bytes", 5, &written, nullptr);
-            flusher.add(file, Str(paths[i].c_str()));
-            CHECK_FALSE(file);
-        }
-        try {
-            flusher.await();
-            FAIL("no error");
-        } catch (const WinError& e) {
-            CHECK(e.code == ERROR_ACCESS_DENIED);
-            CHECK(std::wstring(e.text) == paths[37]); // the first in the order given
-        }
-        CHECK(flusher.inFlight() == 0);
-        // Every file is closed: each can be opened without sharing.
-        for (const std::wstring& path : paths) {
-            HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            CHECK(file != INVALID_HANDLE_VALUE);
-            CloseHandle(file);
-        }
-        flusher.await(); // the failure was reported once
     }
 }
 
