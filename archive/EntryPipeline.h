@@ -22,7 +22,7 @@
 
 enum : int32_t {
     SliceSize = 256 << 10,   // one recycled buffer: small enough to stay in the processor's cache
-    EntryQueueLimit = 4 << 20, // how far a worker unpacks ahead of the caller within one entry
+    EntryQueueLimit = 2 << 20, // how far a worker unpacks ahead of the caller within one entry
 };
 
 // How far the workers may run ahead of the caller.
