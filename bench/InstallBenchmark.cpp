@@ -172,6 +172,17 @@ std::vector<Row> Rows(int runs)
          [user, sys](const Results& r, const Contender&) {
              return Format("%.2f", user(r)) + " + " + Format("%.2f s", sys(r));
          }},
+        {"install, system CPU", [sys](const Results& r, const Contender&) { return sys(r); },
+         [sys](const Results& r, const Contender&) { return Format("%.2f s", sys(r)); }},
+        {"install, minor page faults",
+         [](const Results& r, const Contender&) {
+             return MedianOf(r.installs, [](const RunMeasure& m) { return static_cast<double>(m.minorFaults); });
+         },
+         [](const Results& r, const Contender&) {
+             return Format("%.0f", MedianOf(r.installs, [](const RunMeasure& m) {
+                               return static_cast<double>(m.minorFaults);
+                           }));
+         }},
         {"peak private memory", privateBytes,
          [privateBytes](const Results& r, const Contender& c) {
              return Megabytes(static_cast<uint64_t>(privateBytes(r, c)));
