@@ -1,5 +1,6 @@
 #include "doctest.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/ArchiveReader.h"
 #include "archive/EntryPipeline.h"
 #include "core/Error.h"
@@ -322,6 +323,47 @@ TEST_CASE("a handler deals with entries ahead, on the workers; damaged and missi
         CHECK(entry.second.second == static_cast<uint64_t>(5000 + file));
     }
     DeleteCriticalSection(&seen.lock);
+}
+
+TEST_CASE("a stream that goes wrong after its first slices fails where the caller reaches it, also when written ahead")
+{
+    // Right CRCs over streams that end before their declared size, or run past it: only the
+    // unpacking shows it, slices after the first.
+    std::string data = Content(7, 3 * SliceSize + 100);
+    std::string stream = ZlibOf(data);
+    int32_t size = static_cast<int32_t>(data.size());
+    ArchiveInUse use(ZlibRecord(u"before.txt", "before") + Record(u"Short.bin", EntryKindZlib, stream, size + 5000, 21) +
+                     Record(u"Long.bin", EntryKindZlib, stream, size - 5000, 22) + ZlibRecord(u"after.txt", "after") +
+                     EndRecord());
+    EntryHandler reader = {[](void*, int64_t, int64_t, uint64_t, const ByteSource& bytes) {
+                               const uint8_t* piece;
+                               int64_t count;
+                               while (bytes.next(bytes.context, &piece, &count)) {
+                               }
+                               return true;
+                           },
+                           nullptr};
+    for (bool ahead : {false, true}) {
+        CAPTURE(ahead);
+        // One entry ahead at most: the first may be begun before the handler is set, the rest not.
+        EntryPipeline pipeline(Names({L"before.txt", L"short.bin", L"long.bin", L"after.txt"}), Limits(2, 1, 64 << 20));
+        if (ahead)
+            pipeline.handleAhead(&reader);
+        int64_t handled = 0;
+        std::string first = Text(pipeline.next(&handled));
+        CHECK(first == (handled == 6 ? "" : "before"));
+        for (const wchar_t* name : {L"Short.bin", L"Long.bin"}) {
+            try {
+                pipeline.next(&handled);
+                FAIL("no error");
+            } catch (const CrcError& e) {
+                CHECK(std::wstring(e.text) == name); // the record's own name
+                CHECK(LastEntryTime == (name[0] == L'S' ? 21u : 22u));
+            }
+        }
+        CHECK(Text(pipeline.next(&handled)) == (ahead ? "" : "after"));
+        CHECK(handled == (ahead ? 5 : -1));
+    }
 }
 
 } // TEST_SUITE
