@@ -22,9 +22,10 @@ static const GUID PersistFileInterface = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x0
 // A failed COM or shell call: its Windows code where the result carries one, else the result.
 static void Check(HRESULT result, const wchar_t* call, const Str& path)
 {
-    if (FAILED(result))
-        ThrowWinError(HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : static_cast<uint32_t>(result),
-                      path.text(), call);
+    if (!FAILED(result))
+        return;
+    uint32_t code = HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : static_cast<uint32_t>(result);
+    ThrowWinError(code, path.text(), call);
 }
 
 int StartMenuFolder(bool perUser)
