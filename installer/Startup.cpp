@@ -135,6 +135,7 @@ void InstallSilently()
 void RunMainForm()
 {
     MainForm* form = new MainForm();
+    StartStep = Tr(L"obsługa okna instalatora", L"answering the installer's window");
     try {
         if (form->isShown())
             form->runLoop();
@@ -205,7 +206,8 @@ void RunInstaller(const InstallerSwitches& switches)
     }
     try {
         LogPlace();
-        StartStep = Tr(L"otwieranie okna instalatora", L"opening the installer's window");
+        StartStep = switches.silent ? Tr(L"instalacja", L"installing")
+                                    : Tr(L"otwieranie okna instalatora", L"opening the installer's window");
         if (switches.silent)
             InstallSilently();
         else
