@@ -13,6 +13,7 @@
 #include "packer/SetupImage.h"
 #include "packer/SetupReader.h"
 #include "packer/SetupWriter.h"
+#include "packer/StubDebugInfo.h"
 #include "packer/VersionInfo.h"
 
 #include <cstdio>
@@ -52,6 +53,7 @@ static std::vector<uint8_t> ReadStub(const fs::path& stub)
         Refuse(error.message);
     }
     try {
+        bytes = WithoutDebugInfo(std::move(bytes));
         PeLayout layout = ReadPeLayout(bytes.data(), bytes.size());
         CheckRebuildable(layout, bytes.size());
         ReadResources(bytes.data(), bytes.size(), layout);
