@@ -8,7 +8,7 @@
 #include "core/Error.h"
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
-#include "installer/InstallTransaction.h"
+#include "installer/transaction/InstallTransaction.h"
 
 #include <windows.h>
 

@@ -11,13 +11,13 @@
 #include "installer/FileList.h"
 #include "installer/InstallDirectory.h"
 #include "installer/InstallFile.h"
-#include "installer/InstallTransaction.h"
 #include "installer/ListItem.h"
-#include "installer/RegistrySnapshot.h"
-#include "installer/Rollback.h"
 #include "installer/Shortcut.h"
 #include "installer/UninstallData.h"
 #include "installer/UninstallRegistration.h"
+#include "installer/transaction/InstallTransaction.h"
+#include "installer/transaction/RegistrySnapshot.h"
+#include "installer/transaction/Rollback.h"
 #include "script/InstallScript.h"
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "installer/InstallJournal.h"
+#include "installer/transaction/InstallJournal.h"
 
 #include "archive/EntryFile.h"
 #include "core/Error.h"

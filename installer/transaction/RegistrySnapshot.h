@@ -1,7 +1,7 @@
 // The values a registry key held before an installation wrote it, as journal records, and
 // putting them back: whichever values they were, of whatever type.
-#ifndef LUMIVO_INSTALLER_REGISTRYSNAPSHOT_H
-#define LUMIVO_INSTALLER_REGISTRYSNAPSHOT_H
+#ifndef LUMIVO_INSTALLER_TRANSACTION_REGISTRYSNAPSHOT_H
+#define LUMIVO_INSTALLER_TRANSACTION_REGISTRYSNAPSHOT_H
 
 #include "core/Array.h"
 #include "core/Str.h"

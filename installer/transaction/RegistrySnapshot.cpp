@@ -1,10 +1,10 @@
-#include "installer/RegistrySnapshot.h"
+#include "installer/transaction/RegistrySnapshot.h"
 
 #include "core/CharCase.h"
 #include "core/Error.h"
 #include "core/Owned.h"
 #include "core/StrFormat.h"
-#include "installer/InstallJournal.h"
+#include "installer/transaction/InstallJournal.h"
 
 const wchar_t* RootName(HKEY root)
 {

@@ -1,7 +1,7 @@
 // Undoing what an installation journal records, or finishing what it made final: for a run that
 // failed or was cancelled, and for the leftovers of one that was killed.
-#ifndef LUMIVO_INSTALLER_ROLLBACK_H
-#define LUMIVO_INSTALLER_ROLLBACK_H
+#ifndef LUMIVO_INSTALLER_TRANSACTION_ROLLBACK_H
+#define LUMIVO_INSTALLER_TRANSACTION_ROLLBACK_H
 
 #include "core/Array.h"
 #include "core/Str.h"

@@ -1,4 +1,4 @@
-#include "installer/Rollback.h"
+#include "installer/transaction/Rollback.h"
 
 #include "core/AppContext.h"
 #include "core/CharCase.h"
@@ -7,12 +7,12 @@
 #include "core/Path.h"
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
-#include "installer/InstallJournal.h"
-#include "installer/InstallTransaction.h"
 #include "installer/ListItem.h"
-#include "installer/RegistrySnapshot.h"
 #include "installer/Shortcut.h"
 #include "installer/UninstallRegistration.h"
+#include "installer/transaction/InstallJournal.h"
+#include "installer/transaction/InstallTransaction.h"
+#include "installer/transaction/RegistrySnapshot.h"
 
 #include <windows.h>
 

@@ -8,14 +8,14 @@
 // stood is created in place and made durable in the background; every file is on disk before the
 // installation is made final. The journal lives in a hidden folder inside the installation
 // directory.
-#ifndef LUMIVO_INSTALLER_INSTALLTRANSACTION_H
-#define LUMIVO_INSTALLER_INSTALLTRANSACTION_H
+#ifndef LUMIVO_INSTALLER_TRANSACTION_INSTALLTRANSACTION_H
+#define LUMIVO_INSTALLER_TRANSACTION_INSTALLTRANSACTION_H
 
 #include "archive/EntryFile.h"
 #include "core/Array.h"
 #include "core/Str.h"
 #include "installer/FileFlusher.h"
-#include "installer/InstallJournal.h"
+#include "installer/transaction/InstallJournal.h"
 
 #include <stdint.h>
 #include <windows.h>

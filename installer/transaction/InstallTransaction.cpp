@@ -1,4 +1,4 @@
-#include "installer/InstallTransaction.h"
+#include "installer/transaction/InstallTransaction.h"
 
 #include "core/AppContext.h"
 #include "core/Error.h"
@@ -6,8 +6,8 @@
 #include "core/Path.h"
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
-#include "installer/RegistrySnapshot.h"
-#include "installer/Rollback.h"
+#include "installer/transaction/RegistrySnapshot.h"
+#include "installer/transaction/Rollback.h"
 
 const wchar_t* const BackupFolderName = L"lumivo-rollback$$";
 const wchar_t* const JournalFileName = L"journal";

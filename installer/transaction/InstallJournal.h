@@ -2,8 +2,8 @@
 // that a failed run can undo itself and a killed one can be undone by the next run. One record a
 // line, its fields separated by tabs; UTF-16 text on disk. A last line without its line feed was
 // cut short by a kill and counts as never written.
-#ifndef LUMIVO_INSTALLER_INSTALLJOURNAL_H
-#define LUMIVO_INSTALLER_INSTALLJOURNAL_H
+#ifndef LUMIVO_INSTALLER_TRANSACTION_INSTALLJOURNAL_H
+#define LUMIVO_INSTALLER_TRANSACTION_INSTALLJOURNAL_H
 
 #include "core/Array.h"
 #include "core/CriticalSection.h"
