@@ -68,27 +68,30 @@ NTSTATUS OpenRelative(HANDLE parent, const wchar_t* name, int64_t length, ACCESS
 // The attributes of the entry name (length units) as the directory parent lists it: a link that
 // the file system resolves when it is opened still shows as a reparse point here. Queried through
 // a handle of its own, since a directory handle remembers the first name it was asked for.
-WalkStep ListedAttributes(HANDLE parent, const wchar_t* name, int64_t length, ULONG& attributes)
+WalkStep ListedAttributes(HANDLE parent, const wchar_t* name, int64_t length, ULONG& attributes, NTSTATUS& result)
 {
     OwnedFileHandle listing;
-    if (!NT_SUCCESS(OpenRelative(parent, L"", 0, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE, ShareAll, FILE_OPEN,
-                                 nullptr, listing)))
+    result = OpenRelative(parent, L"", 0, FILE_LIST_DIRECTORY, FILE_DIRECTORY_FILE, ShareAll, FILE_OPEN, nullptr,
+                          listing);
+    if (!NT_SUCCESS(result))
         return WalkStep::Failed;
     alignas(8) BYTE buffer[1024];
     IO_STATUS_BLOCK status = {};
     UNICODE_STRING unicode;
     unicode.Buffer = const_cast<wchar_t*>(name);
     unicode.Length = unicode.MaximumLength = static_cast<USHORT>(2 * length);
-    NTSTATUS result = NtQueryDirectoryFile(listing.get(), nullptr, nullptr, nullptr, &status, buffer,
-                                           sizeof buffer, DirectoryInformation, TRUE, &unicode, TRUE);
+    result = NtQueryDirectoryFile(listing.get(), nullptr, nullptr, nullptr, &status, buffer, sizeof buffer,
+                                  DirectoryInformation, TRUE, &unicode, TRUE);
     if (result == NoSuchFile || result == NoMoreFiles)
         return WalkStep::Missing;
     if (!NT_SUCCESS(result))
         return WalkStep::Failed;
     const DirectoryEntry* entry = reinterpret_cast<const DirectoryEntry*>(buffer);
     // A name with a character that the listing reads as a wildcard could find another entry.
-    if (!StrEqualNoCase(entry->fileName, entry->fileNameLength / 2, name, length))
+    if (!StrEqualNoCase(entry->fileName, entry->fileNameLength / 2, name, length)) {
+        result = static_cast<NTSTATUS>(0xC0000033); // STATUS_OBJECT_NAME_INVALID
         return WalkStep::Failed;
+    }
     attributes = entry->fileAttributes;
     return WalkStep::Opened;
 }
@@ -107,20 +110,25 @@ LONG OpenEntryItself(HANDLE parent, const wchar_t* name, int64_t length, ACCESS_
 }
 
 WalkStep OpenChild(HANDLE parent, const wchar_t* name, int64_t length, ACCESS_MASK access, ULONG options,
-                   OwnedFileHandle& child)
+                   OwnedFileHandle& child, ULONG share, DWORD* code)
 {
     ULONG attributes = 0;
-    WalkStep listed = ListedAttributes(parent, name, length, attributes);
-    if (listed != WalkStep::Opened)
-        return listed;
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return WalkStep::Link;
-    NTSTATUS result = OpenRelative(parent, name, length, access, options, ShareAll, FILE_OPEN, nullptr, child);
-    if (result == NameNotFound || result == PathNotFound || result == NoSuchFile)
-        return WalkStep::Missing;
-    if (!NT_SUCCESS(result))
-        return WalkStep::Failed;
-    return IsReparsePointHandle(child.get()) ? WalkStep::Link : WalkStep::Opened;
+    NTSTATUS result = 0;
+    WalkStep step = ListedAttributes(parent, name, length, attributes, result);
+    if (step == WalkStep::Opened && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        step = WalkStep::Link;
+    if (step == WalkStep::Opened) {
+        result = OpenRelative(parent, name, length, access, options, share, FILE_OPEN, nullptr, child);
+        if (result == NameNotFound || result == PathNotFound || result == NoSuchFile)
+            step = WalkStep::Missing;
+        else if (!NT_SUCCESS(result))
+            step = WalkStep::Failed;
+        else if (IsReparsePointHandle(child.get()))
+            step = WalkStep::Link;
+    }
+    if (step == WalkStep::Failed && code)
+        *code = CodeOfStatus(result);
+    return step;
 }
 
 WalkStep OpenWalkRoot(const Str& dir, OwnedFileHandle& root)
@@ -140,7 +148,7 @@ WalkStep OpenWalkRoot(const Str& dir, OwnedFileHandle& root)
 // Walks root\relative: the folders on the way as plain directories; the last component is opened
 // with access and options, or, when parentOnly is set, left to the caller (its name in last).
 static WalkStep Walk(HANDLE root, const Str& relative, ACCESS_MASK access, ULONG options, bool parentOnly,
-                     OwnedFileHandle& target, Str* last)
+                     OwnedFileHandle& target, Str* last, DWORD* code)
 {
     const wchar_t* text = relative.text();
     int64_t length = relative.length();
@@ -162,7 +170,7 @@ static WalkStep Walk(HANDLE root, const Str& relative, ACCESS_MASK access, ULONG
             bool final = !parentOnly && i == length;
             OwnedFileHandle next;
             step = OpenChild(at, text + start, i - start, final ? access : WalkAccess,
-                             final ? options : FILE_DIRECTORY_FILE, next);
+                             final ? options : FILE_DIRECTORY_FILE, next, ShareAll, code);
             current = static_cast<OwnedFileHandle&&>(next);
             at = current.get();
         }
@@ -174,8 +182,11 @@ static WalkStep Walk(HANDLE root, const Str& relative, ACCESS_MASK access, ULONG
         // The last component's parent is the root itself: a handle of its own, for the caller.
         NTSTATUS result =
             OpenRelative(root, L"", 0, WalkAccess, FILE_DIRECTORY_FILE, ShareAll, FILE_OPEN, nullptr, current);
-        if (!NT_SUCCESS(result))
+        if (!NT_SUCCESS(result)) {
+            if (code)
+                *code = CodeOfStatus(result);
             return WalkStep::Failed;
+        }
     }
     target = static_cast<OwnedFileHandle&&>(current);
     if (last)
@@ -183,9 +194,10 @@ static WalkStep Walk(HANDLE root, const Str& relative, ACCESS_MASK access, ULONG
     return WalkStep::Opened;
 }
 
-WalkStep OpenBelow(HANDLE root, const Str& relative, ACCESS_MASK access, ULONG options, OwnedFileHandle& target)
+WalkStep OpenBelow(HANDLE root, const Str& relative, ACCESS_MASK access, ULONG options, OwnedFileHandle& target,
+                   DWORD* code)
 {
-    return Walk(root, relative, access, options, false, target, nullptr);
+    return Walk(root, relative, access, options, false, target, nullptr, code);
 }
 
 WalkStep OpenBelow(const Str& dir, const Str& relative, ACCESS_MASK access, ULONG options,
@@ -196,9 +208,9 @@ WalkStep OpenBelow(const Str& dir, const Str& relative, ACCESS_MASK access, ULON
     return step == WalkStep::Opened ? OpenBelow(root.get(), relative, access, options, target) : step;
 }
 
-WalkStep OpenParentBelow(HANDLE root, const Str& relative, OwnedFileHandle& parent, Str& name)
+WalkStep OpenParentBelow(HANDLE root, const Str& relative, OwnedFileHandle& parent, Str& name, DWORD* code)
 {
-    return Walk(root, relative, 0, 0, true, parent, &name);
+    return Walk(root, relative, 0, 0, true, parent, &name, code);
 }
 
 LONG CreateChildDirectory(HANDLE parent, const Str& name, void* securityDescriptor, ACCESS_MASK access,

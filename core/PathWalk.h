@@ -30,9 +30,9 @@ WalkStep OpenWalkRoot(const Str& dir, OwnedFileHandle& root);
 
 // Opens name (length units) of the directory parent, refusing a reparse point whether the
 // parent's listing or the opened handle shows it. options: FILE_DIRECTORY_FILE,
-// FILE_NON_DIRECTORY_FILE or 0.
+// FILE_NON_DIRECTORY_FILE or 0. When it fails, code (if given) receives the Windows code.
 WalkStep OpenChild(HANDLE parent, const wchar_t* name, int64_t length, ACCESS_MASK access, ULONG options,
-                   OwnedFileHandle& child);
+                   OwnedFileHandle& child, ULONG share = ShareAll, DWORD* code = nullptr);
 
 // Opens name of the directory parent as the entry itself, a link too (never what a link points
 // to), shared as share says; the system's status. For renaming or deleting a kept link, and for
@@ -44,13 +44,15 @@ LONG OpenEntryItself(HANDLE parent, const wchar_t* name, int64_t length, ACCESS_
 // Opens root\relative ("\" or "/" between components, a final separator ignored): every
 // component but the last as a plain directory, the last with access and options. The empty
 // relative name is refused (Failed): the root itself is never a target.
-WalkStep OpenBelow(HANDLE root, const Str& relative, ACCESS_MASK access, ULONG options, OwnedFileHandle& target);
+WalkStep OpenBelow(HANDLE root, const Str& relative, ACCESS_MASK access, ULONG options, OwnedFileHandle& target,
+                   DWORD* code = nullptr);
 WalkStep OpenBelow(const Str& dir, const Str& relative, ACCESS_MASK access, ULONG options,
                    OwnedFileHandle& target);
 
 // Opens the folder that holds root\relative (the root itself for a single component) and gives
 // the last component's name.
-WalkStep OpenParentBelow(HANDLE root, const Str& relative, OwnedFileHandle& parent, Str& name);
+WalkStep OpenParentBelow(HANDLE root, const Str& relative, OwnedFileHandle& parent, Str& name,
+                         DWORD* code = nullptr);
 
 // Creates the folder name in parent (FILE_CREATE: nothing that stands there is opened) with the
 // security descriptor when one is given, opened with access and share; the system's status

@@ -40,6 +40,18 @@ static int AskRetry(InstallHost& host, const Error& error, const Str& destinatio
 // A silent run has no one to free the file or the disk: a few tries a second apart, then failure.
 enum { SilentAttempts = 5, SilentWaitMs = 1000 };
 
+bool RetryAfter(InstallHost& host, const Error& error, const Str& path, int attempt)
+{
+    int answer = AskRetry(host, error, path);
+    if (answer < 0)
+        return false;
+    if (answer != 0 || (host.silent && attempt >= SilentAttempts))
+        throw Abort();
+    if (host.silent)
+        Sleep(SilentWaitMs);
+    return true;
+}
+
 namespace {
 
 struct PieceProgress {
@@ -78,13 +90,8 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
                                             bytes.length()));
                 return;
             } catch (const Error& error) {
-                int answer = AskRetry(host, error, destination);
-                if (answer < 0)
+                if (!RetryAfter(host, error, destination, attempt))
                     throw;
-                if (answer != 0 || (host.silent && attempt >= SilentAttempts))
-                    throw Abort();
-                if (host.silent)
-                    Sleep(SilentWaitMs);
             }
         }
     } catch (...) {

@@ -9,6 +9,7 @@
 
 #include <stdint.h>
 
+class Error;
 struct InstallHost;
 struct InstallTransaction;
 
@@ -27,6 +28,12 @@ struct CopyProgress {
 // Other errors pass to the caller. With progress, a large file reports every few megabytes.
 void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
                   const uint64_t* time, const Str& destination, const CopyProgress* progress = nullptr);
+
+// After a failed attempt (counting from 1) at path: a full disk, a denied access or a sharing
+// violation asks Retry or Cancel, or in a silent run waits a second, a few times; true to try
+// again, false for an error that is not one to retry. Cancel, or the last silent attempt, raises
+// Abort.
+bool RetryAfter(InstallHost& host, const Error& error, const Str& path, int attempt);
 
 // Takes the next entry of the pipeline (the window answering while it is unpacked; its error, if
 // it is missing or damaged, raised here) and installs it with its own time (InstallBytes), unless

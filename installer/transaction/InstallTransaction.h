@@ -21,6 +21,7 @@
 #include <windows.h>
 
 struct InstallHost;
+struct PreparedDirectory;
 
 // The folder inside the installation directory that holds the journal, and the journal.
 extern const wchar_t* const BackupFolderName;
@@ -28,12 +29,17 @@ extern const wchar_t* const JournalFileName;
 
 struct InstallTransaction {
     InstallHost* host = nullptr;
+    PreparedDirectory* directory = nullptr; // held for the whole run; its made folders go on undo
     Str installDir;
     Str programName;
+    bool perUser = false;
     Str backupDir;
     InstallJournal journal;
     bool begun = false;
-    FileFlusher flusher; // files created in place, on their way to the disk
+    bool committed = false; // the commit record is written: from here on the run is finished, not undone
+    FileFlusher flusher;    // files created in place, on their way to the disk
+    uint32_t flushFailure = 0; // the first file that could not be made durable: no commit after it
+    Str flushFailurePath;
 };
 
 // One path that the transaction puts something at.
@@ -46,12 +52,12 @@ struct PutStep {
     bool absentBefore = false;
 };
 
-// Creates the backup folder and the journal, naming the program and the directory and listing
-// the directories that this run created for it (shortest first: the rollback removes them,
-// deepest first, when they end empty). On failure the folders are removed again, those created
-// directories included.
-void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const Str& installDir,
-                      const Str& programName, const StrArray& createdDirectories);
+// Creates the backup folder and the journal in the prepared directory, naming the program and the
+// directory and listing the folders made for it (shortest first: the rollback removes them,
+// deepest first, when they end empty). On failure the backup folder is removed again; the
+// directory is left to RollBackTransaction.
+void BeginTransaction(InstallTransaction& transaction, InstallHost& host, PreparedDirectory& directory,
+                      const Str& programName, bool perUser);
 
 // Puts a new file at path when nothing stands there: written down first, then created in place at
 // its own name (no temporary file, no move), stamped with the last-write time when given, and
@@ -69,7 +75,8 @@ bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const ui
                       const uint64_t* time, bool inNewDirectory);
 
 // Waits until every file created in place is on disk (the window answering meanwhile); raises the
-// first one that could not be flushed.
+// first one that could not be flushed, then and at every later call: a file that did not reach the
+// disk is lost for the commit, whatever is retried meanwhile.
 void AwaitDurable(InstallTransaction& transaction);
 
 // Writes the new content of path to a new temporary file beside it (written down first), with
@@ -78,32 +85,38 @@ void AwaitDurable(InstallTransaction& transaction);
 void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
                int64_t count, const uint64_t* time, const WriteProgress* progress = nullptr);
 
-// Keeps the file at step.path aside (or writes down that there was none), then moves the staged
-// file into place. A file that another program holds open raises its code with the path and
-// stays where it is, as does the staged file, for another try.
+// Keeps the file at step.path aside (or writes down that there was none; the journal reaches the
+// disk before an existing file is moved), then moves the staged file into place. A file that
+// another program holds open raises its code with the path and stays where it is, as does the
+// staged file, for another try.
 void CommitFile(InstallTransaction& transaction, PutStep& step);
 
 // Makes room at path for a file that something else then creates there (a link): written down,
 // and the file standing there kept aside beside it.
 void ClearPath(InstallTransaction& transaction, PutStep& step, const Str& path);
 
-// Undoes one step at once: the previous file goes back, or the new one is deleted.
+// Undoes one step at once: the previous file goes back, or the new one is deleted. When the
+// previous file cannot go back, that is logged and the kept copy stays where it is (the step is
+// written down as not taken, so that nothing deletes it).
 void UndoStep(InstallTransaction& transaction, PutStep& step);
 
-// Creates a directory that does not exist yet, written down first; true when this call made it.
-// Failures are left to show up when the first file is put in it.
+// Creates a directory that does not exist yet, written down first (for all users with the
+// protected access list); true when this call made it. Failures are left to show up when the
+// first file is put in it.
 bool MakeDirectory(InstallTransaction& transaction, const Str& path);
 
 // Writes down every value that the key holds before the installation writes it.
 void SaveKey(InstallTransaction& transaction, HKEY root, const Str& keyPath);
 
 // Makes the installation final once every file is on disk: written down (and flushed) as such,
-// then the kept files, the journal and the backup folder are deleted. What cannot be deleted now is left for the next run.
+// then the kept files, the journal and the backup folder are deleted. Once the commit record is
+// written nothing raises any more: what cannot be deleted now is left for the next run.
 void CommitTransaction(InstallTransaction& transaction);
 
 // Undoes every change, last first (files still being flushed are closed first), then deletes the
-// journal and the folders. False when
-// something could not be put back: the journal then stays, and the next run finishes the work.
+// journal and the folders, and lets go of the directory (removed when this run made it and it
+// ended empty). A transaction that was committed is finished instead. False when something could
+// not be put back: the journal then stays, and the next run finishes the work.
 bool RollBackTransaction(InstallTransaction& transaction);
 
 #endif

@@ -46,28 +46,38 @@ static bool BytesOfHex(const Str& hex, ByteArray& bytes)
     return true;
 }
 
-// Every value of an open key, by index; false once there are no more.
+// Every value of an open key, by index; false once there are no more. A value that grows
+// between the size query and the read is read again; any other failure raises.
 static bool ValueAt(HKEY key, DWORD index, SavedValue& value)
 {
-    DWORD nameUnits = 0, dataBytes = 0;
-    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &nameUnits,
-                         &dataBytes, nullptr, nullptr) != ERROR_SUCCESS)
-        return false;
-    CharBuffer name;
-    name.reserveZeros(nameUnits + 1);
-    value.data.makeEmpty();
-    value.data.insertUninitialized(0, dataBytes + 1);
-    DWORD nameLength = nameUnits + 1, size = dataBytes + 1;
-    LONG result =
-        RegEnumValueW(key, index, name.text(), &nameLength, nullptr, &value.type, value.data.items(), &size);
-    if (result != ERROR_SUCCESS)
-        return false;
-    value.name = Str(name.text(), nameLength);
-    value.data.resize(size);
-    return true;
+    for (int attempt = 0; attempt < 8; attempt++) {
+        DWORD nameUnits = 0, dataBytes = 0;
+        LONG queried = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                        &nameUnits, &dataBytes, nullptr, nullptr);
+        if (queried != ERROR_SUCCESS)
+            ThrowWinError(queried);
+        // Room for a terminating zero that the system adds to a text stored without one.
+        CharBuffer name;
+        name.reserveZeros(nameUnits + 2);
+        value.data.makeEmpty();
+        value.data.insertUninitialized(0, dataBytes + 4);
+        DWORD nameLength = nameUnits + 2, size = dataBytes + 4;
+        LONG result =
+            RegEnumValueW(key, index, name.text(), &nameLength, nullptr, &value.type, value.data.items(), &size);
+        if (result == ERROR_NO_MORE_ITEMS)
+            return false;
+        if (result == ERROR_MORE_DATA)
+            continue;
+        if (result != ERROR_SUCCESS)
+            ThrowWinError(result);
+        value.name = Str(name.text(), nameLength);
+        value.data.resize(size);
+        return true;
+    }
+    ThrowWinError(ERROR_MORE_DATA);
 }
 
-Str SaveRegistryKey(HKEY root, const Str& keyPath)
+Str SaveRegistryKey(HKEY root, const Str& keyPath, ValueFilter owned)
 {
     OwnedKey key;
     LONG opened = RegOpenKeyExW(root, keyPath.text(), 0, KEY_READ, key.receive());
@@ -79,6 +89,8 @@ Str SaveRegistryKey(HKEY root, const Str& keyPath)
     Str records = JournalRecord(L"key", {Str(RootName(root)), Str(L"1"), keyPath});
     SavedValue value;
     for (DWORD i = 0; ValueAt(key.get(), i, value); i++) {
+        if (!owned(value.name))
+            continue;
         const uint8_t* name = reinterpret_cast<const uint8_t*>(value.name.text());
         records.append(JournalRecord(L"value", {HexOf(name, value.name.length() * 2), IntToStr(value.type),
                                                 HexOf(value.data.items(), value.data.length())}));
@@ -104,57 +116,57 @@ bool ParseSavedValue(const StrArray& fields, SavedValue& value)
     return true;
 }
 
-static bool DeleteEveryValue(HKEY key)
-{
-    SavedValue value;
-    bool deleted = true;
-    while (ValueAt(key, 0, value))
-        if (RegDeleteValueW(key, value.name.text()) != ERROR_SUCCESS) {
-            deleted = false;
-            break;
-        }
-    return deleted;
-}
-
-bool RestoreRegistryKey(HKEY root, const Str& keyPath, bool existed, const StrArray& valueLines)
+bool RestoreRegistryKey(HKEY root, const Str& keyPath, bool existed, const StrArray& valueLines, ValueFilter owned)
 {
     OwnedKey key;
-    if (!existed) {
-        LONG opened = RegOpenKeyExW(root, keyPath.text(), 0, KEY_ALL_ACCESS, key.receive());
-        if (opened == ERROR_FILE_NOT_FOUND)
-            return true;
-        bool emptied = opened == ERROR_SUCCESS && DeleteEveryValue(key.get());
-        key.reset();
-        return emptied && RegDeleteKeyW(root, keyPath.text()) == ERROR_SUCCESS;
-    }
-    if (RegCreateKeyExW(root, keyPath.text(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                        key.receive(), nullptr) != ERROR_SUCCESS)
+    LONG opened = existed ? RegCreateKeyExW(root, keyPath.text(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                            KEY_ALL_ACCESS, nullptr, key.receive(), nullptr)
+                          : RegOpenKeyExW(root, keyPath.text(), 0, KEY_ALL_ACCESS, key.receive());
+    if (!existed && opened == ERROR_FILE_NOT_FOUND)
+        return true;
+    if (opened != ERROR_SUCCESS)
         return false;
     bool restored = true;
-    // Values the installation added go first; then every saved value is written back.
-    SavedValue present;
-    for (DWORD i = 0; ValueAt(key.get(), i, present);) {
-        bool saved = false;
-        for (int64_t j = 0; j < valueLines.length() && !saved; j++) {
+    try {
+        // Owned values that were not there go first; then every saved one is written back.
+        SavedValue present;
+        for (DWORD i = 0; ValueAt(key.get(), i, present);) {
+            bool saved = !owned(present.name);
+            for (int64_t j = 0; j < valueLines.length() && !saved; j++) {
+                SavedValue value;
+                saved = ParseSavedValue(JournalFields(valueLines.ref(j)), value) &&
+                        StrEqualNoCase(value.name, present.name);
+            }
+            if (saved)
+                i++;
+            else if (RegDeleteValueW(key.get(), present.name.text()) != ERROR_SUCCESS) {
+                restored = false;
+                i++;
+            }
+        }
+        for (int64_t j = 0; j < valueLines.length(); j++) {
             SavedValue value;
-            saved = ParseSavedValue(JournalFields(valueLines.ref(j)), value) &&
-                    StrEqualNoCase(value.name, present.name);
+            if (!ParseSavedValue(JournalFields(valueLines.ref(j)), value)) {
+                restored = false;
+                continue;
+            }
+            restored = owned(value.name) &&
+                       RegSetValueExW(key.get(), value.name.text(), 0, value.type, value.data.items(),
+                                      static_cast<DWORD>(value.data.length())) == ERROR_SUCCESS &&
+                       restored;
         }
-        if (saved)
-            i++;
-        else if (RegDeleteValueW(key.get(), present.name.text()) != ERROR_SUCCESS) {
-            restored = false;
-            i++;
-        }
+        if (existed)
+            return restored;
+        // A key that the installation made goes when nothing of anyone else is left in it.
+        DWORD subkeys = 0, values = 0;
+        if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return false;
+        key.reset();
+        return restored && (subkeys || values || RegDeleteKeyW(root, keyPath.text()) == ERROR_SUCCESS);
+    } catch (const Error&) {
+        return false;
     }
-    for (int64_t j = 0; j < valueLines.length(); j++) {
-        SavedValue value;
-        restored = ParseSavedValue(JournalFields(valueLines.ref(j)), value) &&
-                   RegSetValueExW(key.get(), value.name.text(), 0, value.type, value.data.items(),
-                                  static_cast<DWORD>(value.data.length())) == ERROR_SUCCESS &&
-                   restored;
-    }
-    return restored;
 }
 
 StrArray DescribeRegistryValues(HKEY root, const Str& keyPath)
@@ -165,7 +177,13 @@ StrArray DescribeRegistryValues(HKEY root, const Str& keyPath)
     if (RegOpenKeyExW(root, keyPath.text(), 0, KEY_READ, key.receive()) != ERROR_SUCCESS)
         return lines;
     SavedValue value;
-    for (DWORD i = 0; ValueAt(key.get(), i, value); i++) {
+    for (DWORD i = 0;; i++) {
+        try {
+            if (!ValueAt(key.get(), i, value))
+                break;
+        } catch (const Error&) {
+            break; // the log shows what could be read
+        }
         Str data;
         if (value.type == REG_SZ || value.type == REG_EXPAND_SZ) {
             int64_t units = value.data.length() / 2;

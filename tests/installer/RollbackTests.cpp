@@ -1,6 +1,7 @@
 #include "doctest.h"
 
 #include "core/Error.h"
+#include "installer/InstallDirectory.h"
 #include "installer/InstallFixture.h"
 #include "installer/InstallHost.h"
 #include "installer/Shortcut.h"
@@ -111,6 +112,28 @@ void InstallVersion1(InstallFixture& scene, const std::wstring& name)
     SetRegistryValue(name, L"Names", REG_MULTI_SZ, L"a\0b\0", 10);
     SetRegistryValue(name, L"ProductVersion", REG_SZ, L"1.0-patched", 24);
     WriteWholeFile(LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, name), "a link the user made");
+}
+
+// The directory held as an installation holds it, for the steps of a run done by hand.
+struct Held {
+    explicit Held(const std::wstring& dir)
+    {
+        REQUIRE(PrepareDirectory(host, Str(dir.c_str()), false, directory) == DirectoryOutcome::Ready);
+    }
+    InstallHost host;
+    PreparedDirectory directory;
+};
+
+// What the next run does first; the directory it holds afterwards.
+void Recover(Held& held, const std::wstring& programName)
+{
+    RecoverInterruptedInstall(held.host, held.directory, Str(programName.c_str()), false);
+}
+
+void Recover(const std::wstring& dir, const std::wstring& programName)
+{
+    Held held(dir);
+    Recover(held, programName);
 }
 
 bool LogHas(const InstallFixture& scene, const std::wstring& start)
@@ -310,9 +333,9 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
         {
             // What an installation does, step by step; leaving the scope at the stop point closes
             // every handle as a killed process does, and leaves the rest on disk.
-            InstallHost host;
+            Held held(dir);
             InstallTransaction transaction;
-            BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), StrArray());
+            BeginTransaction(transaction, held.host, held.directory, Str(scene.programName.c_str()), false);
             PutStep program, css, startLink, data;
             const char bytes[] = "new bytes";
             for (int step = 0; step < stop; step++) {
@@ -328,7 +351,7 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
                         WriteWholeFile(link, "a new link"); break;
                 case 6: SaveKey(transaction, HKEY_LOCAL_MACHINE, keyPath);
                         SetRegistryValue(scene.programName, L"DisplayName", REG_SZ, L"changed", 16);
-                        SetRegistryValue(scene.programName, L"Added", REG_SZ, L"x", 4); break;
+                        SetRegistryValue(scene.programName, L"URLInfoAbout", REG_SZ, L"x", 4); break;
                 case 7: StageFile(transaction, data, Str((dir + L"\\LumivoTestKilled.de").c_str()),
                                   reinterpret_cast<const uint8_t*>(bytes), 9, nullptr); break;
                 case 8: CommitFile(transaction, data); break;
@@ -337,32 +360,30 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
         }
         if (stop > 0)
             CHECK(StateOf(scene) != before);
-        InstallHost host;
-        RecoverInterruptedInstall(host, Str(dir.c_str()), Str(scene.programName.c_str()));
+        Recover(dir, scene.programName);
         CHECK(StateOf(scene) == before);
     }
 
     // A journal whose run had been made final only loses its kept files.
     {
-        InstallHost host;
+        Held held(dir);
         InstallTransaction transaction;
-        BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), StrArray());
+        BeginTransaction(transaction, held.host, held.directory, Str(scene.programName.c_str()), false);
         PutStep program;
         StageFile(transaction, program, Str((dir + L"\\foo.exe").c_str()),
                   reinterpret_cast<const uint8_t*>("final"), 5, &NewTime);
         CommitFile(transaction, program);
         AppendJournal(transaction.journal, JournalRecord(L"commit"));
     }
-    InstallHost host;
-    RecoverInterruptedInstall(host, Str(dir.c_str()), Str(scene.programName.c_str()));
+    Recover(dir, scene.programName);
     CHECK(ReadWholeFile(dir + L"\\foo.exe") == "final");
     CHECK(Leftovers(scene).empty());
 
     // And an installation that finds leftovers undoes them first, then installs.
     {
-        InstallHost host;
+        Held held(dir);
         InstallTransaction transaction;
-        BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), StrArray());
+        BeginTransaction(transaction, held.host, held.directory, Str(scene.programName.c_str()), false);
         PutStep program;
         StageFile(transaction, program, Str((dir + L"\\foo.exe").c_str()),
                   reinterpret_cast<const uint8_t*>("x"), 1, nullptr);
@@ -372,22 +393,20 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
     REQUIRE(scene.install());
     CHECK(ReadWholeFile(dir + L"\\foo.exe") == "program 2");
     CHECK(Leftovers(scene).empty());
-    CHECK(scene.statusLines[1].first == L"Undoing an interrupted installation...");
+    CHECK(scene.statusLines[2].first == L"Undoing an interrupted installation..."); // after the directory
 }
 
-TEST_CASE("a killed first installation is removed whole by the next run")
+TEST_CASE("a killed first installation is undone by the next run, which takes its folder over")
 {
     InstallFixture scene;
     UseVersion(scene, L"LumivoTestKilledFirst", 2);
     std::wstring dir = scene.installDir();
-    REQUIRE(CreateDirectoryW(dir.c_str(), nullptr));
     {
-        InstallHost host;
+        Held held(dir);
+        REQUIRE(held.directory.created.length() == 1);
+        InstallHost& host = held.host;
         InstallTransaction transaction;
-        StrArray created;
-        created.makeEmpty();
-        created.append(Str(dir.c_str()));
-        BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), created);
+        BeginTransaction(transaction, host, held.directory, Str(scene.programName.c_str()), false);
         MakeDirectory(transaction, Str((dir + L"\\Colors").c_str()));
         PutStep light;
         StageFile(transaction, light, Str((dir + L"\\Colors\\light.txt").c_str()),
@@ -400,10 +419,14 @@ TEST_CASE("a killed first installation is removed whole by the next run")
                             Str(scene.programName.c_str()), Str(L"cmd"), Str(L"icon"), Str(), Str(), Str(dir.c_str()),
                             0, Str());
     }
-    InstallHost host;
-    RecoverInterruptedInstall(host, Str(dir.c_str()), Str(scene.programName.c_str()));
-    CHECK_FALSE(DirectoryExists(dir));
+    Held held(dir);
+    Recover(held, scene.programName);
     CHECK(RegistryState(false, scene.programName) == "<no key>");
+    // The folder the killed run made is this run's now: it goes if this run fails too.
+    REQUIRE(held.directory.created.length() == 1);
+    CHECK(held.directory.created.ref(0) == Str(dir.c_str()));
+    ReleaseDirectory(held.directory);
+    CHECK_FALSE(DirectoryExists(dir));
 }
 
 TEST_CASE("leftovers that are not this program's are left alone, and the installation stops naming them")
