@@ -2,6 +2,7 @@
 
 #include "core/CharCase.h"
 #include "core/FileSecurity.h"
+#include "core/Path.h"
 
 #include <winternl.h>
 
@@ -213,11 +214,23 @@ WalkStep OpenParentBelow(HANDLE root, const Str& relative, OwnedFileHandle& pare
     return Walk(root, relative, 0, 0, true, parent, &name, code);
 }
 
-LONG CreateChildDirectory(HANDLE parent, const Str& name, void* securityDescriptor, ACCESS_MASK access,
-                          ULONG share, OwnedFileHandle& created)
+LONG CreateChild(HANDLE parent, const Str& name, ULONG options, void* securityDescriptor, ACCESS_MASK access,
+                 ULONG share, OwnedFileHandle& created)
 {
-    return OpenRelative(parent, name.text(), name.length(), access, FILE_DIRECTORY_FILE, share, FILE_CREATE,
-                        securityDescriptor, created);
+    return OpenRelative(parent, name.text(), name.length(), access, options, share, FILE_CREATE, securityDescriptor,
+                        created);
+}
+
+WalkStep OpenFolderOfPath(const Str& path, OwnedFileHandle& folder, Str& name)
+{
+    int64_t rootLength = RootLength(path);
+    if (rootLength == 0 || rootLength >= path.length())
+        return WalkStep::Failed;
+    OwnedFileHandle root;
+    WalkStep step = OpenWalkRoot(Str(path.text(), rootLength), root);
+    if (step != WalkStep::Opened)
+        return step;
+    return OpenParentBelow(root.get(), Str(path.text() + rootLength, path.length() - rootLength), folder, name);
 }
 
 DWORD DeleteThroughHandle(HANDLE handle)

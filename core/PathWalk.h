@@ -54,11 +54,16 @@ WalkStep OpenBelow(const Str& dir, const Str& relative, ACCESS_MASK access, ULON
 WalkStep OpenParentBelow(HANDLE root, const Str& relative, OwnedFileHandle& parent, Str& name,
                          DWORD* code = nullptr);
 
-// Creates the folder name in parent (FILE_CREATE: nothing that stands there is opened) with the
-// security descriptor when one is given, opened with access and share; the system's status
+// Creates name in parent (FILE_CREATE: nothing that stands there is opened), a folder with
+// options FILE_DIRECTORY_FILE, a file with FILE_NON_DIRECTORY_FILE, with the security descriptor
+// when one is given, opened with access and share; the system's status
 // (STATUS_OBJECT_NAME_COLLISION when the name is taken).
-LONG CreateChildDirectory(HANDLE parent, const Str& name, void* securityDescriptor, ACCESS_MASK access,
-                          ULONG share, OwnedFileHandle& created);
+LONG CreateChild(HANDLE parent, const Str& name, ULONG options, void* securityDescriptor, ACCESS_MASK access,
+                 ULONG share, OwnedFileHandle& created);
+
+// Opens the folder that holds the last component of a full path ("C:\..." or "\server\share\..."),
+// walked from the path's root, and gives that component's name.
+WalkStep OpenFolderOfPath(const Str& path, OwnedFileHandle& folder, Str& name);
 
 // Marks the object for deletion when its handle closes (a folder only when it is empty); a
 // read-only file is made writable first. The Windows code of the failure, or 0.

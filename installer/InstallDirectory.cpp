@@ -30,21 +30,6 @@ bool Exists(const Str& path)
     return GetFileAttributesW(path.text()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The length of the path's root, "C:\" or "\\server\share\"; 0 when it has neither.
-int64_t RootLength(const Str& path)
-{
-    const wchar_t* text = path.text();
-    if (path.length() >= 3 && text[1] == L':' && text[2] == L'\\')
-        return 3;
-    if (path.length() < 3 || text[0] != L'\\' || text[1] != L'\\' || text[2] == L'?' || text[2] == L'.')
-        return 0;
-    int64_t separators = 0;
-    for (int64_t i = 2; i < path.length(); i++)
-        if (text[i] == L'\\' && ++separators == 2)
-            return i + 1;
-    return 0;
-}
-
 Str WithoutTrailingSeparators(const Str& path)
 {
     int64_t length = path.length();
@@ -125,7 +110,7 @@ DirectoryOutcome PrepareForAllUsers(InstallHost& host, const Str& dir, PreparedD
         WalkStep step = OpenChild(current.get(), name.text(), name.length(), access, FILE_DIRECTORY_FILE, next, share);
         bool madeNow = false;
         if (step == WalkStep::Missing) {
-            LONG status = CreateChildDirectory(current.get(), name, descriptor.get(), access, share, next);
+            LONG status = CreateChild(current.get(), name, FILE_DIRECTORY_FILE, descriptor.get(), access, share, next);
             madeNow = status >= 0;
             if (madeNow) {
                 made.append(folder);

@@ -45,9 +45,10 @@ bool RetryAfter(InstallHost& host, const Error& error, const Str& path, int atte
     int answer = AskRetry(host, error, path);
     if (answer < 0)
         return false;
-    if (answer != 0 || (host.silent && attempt >= SilentAttempts))
+    bool unattended = host.silent || !host.form; // no one to answer: the first button is taken
+    if (answer != 0 || (unattended && attempt >= SilentAttempts))
         throw Abort();
-    if (host.silent)
+    if (unattended)
         Sleep(SilentWaitMs);
     return true;
 }

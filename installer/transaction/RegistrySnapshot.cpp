@@ -150,10 +150,10 @@ bool RestoreRegistryKey(HKEY root, const Str& keyPath, bool existed, const StrAr
                 restored = false;
                 continue;
             }
-            restored = owned(value.name) &&
-                       RegSetValueExW(key.get(), value.name.text(), 0, value.type, value.data.items(),
-                                      static_cast<DWORD>(value.data.length())) == ERROR_SUCCESS &&
-                       restored;
+            if (owned(value.name))
+                restored = RegSetValueExW(key.get(), value.name.text(), 0, value.type, value.data.items(),
+                                          static_cast<DWORD>(value.data.length())) == ERROR_SUCCESS &&
+                           restored;
         }
         if (existed)
             return restored;
