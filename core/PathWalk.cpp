@@ -97,7 +97,43 @@ WalkStep ListedAttributes(HANDLE parent, const wchar_t* name, int64_t length, UL
     return WalkStep::Opened;
 }
 
+Str WithoutTrailingSeparators(const Str& path)
+{
+    int64_t length = path.length();
+    while (length > 0 && path.text()[length - 1] == L'\\')
+        length--;
+    return Str(path.text(), length);
+}
+
+// The path the system finds the handle at, without its "\\?\" prefix ("\\?\UNC\" for a share).
+Str FinalPath(HANDLE handle)
+{
+    CharBuffer buffer;
+    buffer.reserveZeros(32768);
+    DWORD length = GetFinalPathNameByHandleW(handle, buffer.text(), 32767, FILE_NAME_NORMALIZED);
+    if (length == 0 || length >= 32767)
+        return Str();
+    if (length > 8 && StrEqualNoCase(buffer.text(), 8, L"\\\\?\\UNC\\", 8))
+        return Concat(Str(L"\\\\"), Str(buffer.text() + 8, length - 8));
+    if (length > 4 && StrEqualNoCase(buffer.text(), 4, L"\\\\?\\", 4))
+        return Str(buffer.text() + 4, length - 4);
+    return Str(buffer.text(), length);
+}
+
 } // namespace
+
+bool HandleIsAt(HANDLE handle, const Str& path)
+{
+    Str final = WithoutTrailingSeparators(FinalPath(handle));
+    Str expected = WithoutTrailingSeparators(path);
+    if (!final.isEmpty() && StrEqualNoCase(final, expected))
+        return true;
+    CharBuffer longName; // a path given with short names
+    longName.reserveZeros(32768);
+    DWORD length = GetLongPathNameW(expected.text(), longName.text(), 32767);
+    return !final.isEmpty() && length > 0 && length < 32767 &&
+           StrEqualNoCase(final, WithoutTrailingSeparators(Str(longName.text(), length)));
+}
 
 DWORD CodeOfStatus(LONG status)
 {

@@ -73,6 +73,10 @@ DWORD DeleteThroughHandle(HANDLE handle);
 // stands there when replace is set (a folder is never replaced). The Windows code, or 0.
 DWORD RenameThroughHandle(HANDLE entry, HANDLE parent, const Str& name, bool replace);
 
+// Whether the system finds the open handle at path (a full path, compared without regard to case
+// and to trailing backslashes, short names made long): no link or mount point led elsewhere.
+bool HandleIsAt(HANDLE handle, const Str& path);
+
 // The Windows code for a status of the system.
 DWORD CodeOfStatus(LONG status);
 

@@ -38,35 +38,6 @@ Str WithoutTrailingSeparators(const Str& path)
     return Str(path.text(), length);
 }
 
-// The path the system finds the handle at, without its "\\?\" prefix ("\\?\UNC\" for a share).
-Str FinalPath(HANDLE handle)
-{
-    CharBuffer buffer;
-    buffer.reserveZeros(32768);
-    DWORD length = GetFinalPathNameByHandleW(handle, buffer.text(), 32767, FILE_NAME_NORMALIZED);
-    if (length == 0 || length >= 32767)
-        return Str();
-    Str path(buffer.text(), length);
-    if (length > 8 && StrEqualNoCase(buffer.text(), 8, L"\\\\?\\UNC\\", 8))
-        return Concat(Str(L"\\\\"), Str(buffer.text() + 8, length - 8));
-    if (length > 4 && StrEqualNoCase(buffer.text(), 4, L"\\\\?\\", 4))
-        return Str(buffer.text() + 4, length - 4);
-    return path;
-}
-
-// Whether the held handle lies where the path says: no link or mount point led elsewhere.
-bool FoundAt(HANDLE handle, const Str& path)
-{
-    Str final = WithoutTrailingSeparators(FinalPath(handle));
-    if (StrEqualNoCase(final, path))
-        return true;
-    CharBuffer longName; // a path given with short names
-    longName.reserveZeros(32768);
-    DWORD length = GetLongPathNameW(path.text(), longName.text(), 32767);
-    return length > 0 && length < 32767 &&
-           StrEqualNoCase(final, WithoutTrailingSeparators(Str(longName.text(), length)));
-}
-
 void RemoveFolders(const StrArray& folders)
 {
     for (int64_t i = folders.length() - 1; i >= 0; i--)
@@ -130,7 +101,7 @@ DirectoryOutcome PrepareForAllUsers(InstallHost& host, const Str& dir, PreparedD
             outcome = DirectoryOutcome::OthersCanChange;
         current = static_cast<OwnedFileHandle&&>(next);
     }
-    if (outcome == DirectoryOutcome::Ready && !FoundAt(current.get(), path)) {
+    if (outcome == DirectoryOutcome::Ready && !HandleIsAt(current.get(), path)) {
         prepared.culprit = dir;
         outcome = DirectoryOutcome::IsLink;
     }

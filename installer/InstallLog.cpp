@@ -38,7 +38,9 @@ bool OpenInstallLog(const Str& path)
         code = CodeOfStatus(status);
         step = status >= 0 ? WalkStep::Opened : WalkStep::Failed;
     }
-    if (step == WalkStep::Link || (step == WalkStep::Opened && !IsPlainFile(file.get())))
+    // A link that the system followed (as Wine follows a link to a file) ends elsewhere.
+    if (step == WalkStep::Link ||
+        (step == WalkStep::Opened && (!IsPlainFile(file.get()) || !HandleIsAt(file.get(), path))))
         return false;
     if (step != WalkStep::Opened)
         ThrowWinError(code, path.text());
