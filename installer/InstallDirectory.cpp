@@ -20,8 +20,9 @@ const wchar_t* const ProtectedFolder = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;O
 
 const ACCESS_MASK CheckAccess = WalkAccess | READ_CONTROL;
 // The directory itself is held without FILE_SHARE_DELETE: no one can rename or delete it, or
-// (on NTFS) rename a folder above it, while it is open.
-const ACCESS_MASK HoldAccess = WalkAccess | READ_CONTROL | DELETE;
+// (on NTFS) rename a folder above it, while it is open. It asks for no DELETE itself, so that a
+// program whose current folder it is does not stop the installation.
+const ACCESS_MASK HoldAccess = WalkAccess | READ_CONTROL;
 const ULONG ShareNoDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 const LONG NameCollision = static_cast<LONG>(0xC0000035);
 

@@ -18,8 +18,8 @@ enum class DirectoryOutcome {
     OthersCanChange, // standard users can change a folder of the path (for all users)
 };
 
-// The directory as prepared: its handle, held without FILE_SHARE_DELETE (with DELETE access, so
-// that a directory this run made can go again through it), and the folders made for it.
+// The directory as prepared: its handle, held without FILE_SHARE_DELETE, and the folders made for
+// it.
 struct PreparedDirectory {
     Str path;
     OwnedFileHandle handle;
