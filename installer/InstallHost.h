@@ -19,7 +19,7 @@ typedef void (*ProgressSetter)(InstallHost& host, int64_t done, int64_t total);
 // Records one step of the installation in the log the caller asked for.
 typedef void (*LogWriter)(InstallHost& host, const Str& line);
 // Lets the window repaint and answer while the installation waits (for an entry being unpacked, for
-// files being flushed to disk); the user's request to cancel may arrive here too.
+// the workers to stop); the user's request to cancel may arrive here too.
 typedef void (*WaitHandlerOfHost)(InstallHost& host);
 // Whether only administrators can change the file or folder behind handle (opened with
 // READ_CONTROL), which path names. Tests answer it for Wine, where every user is an administrator

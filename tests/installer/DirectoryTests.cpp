@@ -193,6 +193,26 @@ TEST_CASE("for all users every folder on the way is checked, every folder made i
         RemoveTree(dir);
         RemoveTree(dir + L"-moved");
     }
+    // A program whose current folder the directory is (which holds it without sharing its
+    // deletion) does not stop the installation, nor its rollback.
+    for (bool complete : {true, false}) {
+        CAPTURE(complete);
+        InstallFixture scene;
+        scene.useArchive(Entries(), EntryTime);
+        scene.useProgram(L"LumivoTestCurrent", complete ? L"foo.exe" : L"foo.exe|missing.dll", false);
+        std::wstring dir = std::wstring(ProgramFilesDir().text()) + L"LumivoTestCurrent";
+        REQUIRE(CreateDirectoryW(dir.c_str(), nullptr));
+        Script.installDir = dir.c_str();
+        HANDLE current = CreateFileW(dir.c_str(), FILE_TRAVERSE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        REQUIRE(current != INVALID_HANDLE_VALUE);
+        AnswerAlerts({0});
+        CHECK(scene.install() == complete);
+        CloseHandle(current);
+        CHECK(FileExists(dir + L"\\foo.exe") == complete);
+        CHECK(DirectoryExists(dir));
+        RemoveTree(dir);
+    }
 }
 
 } // TEST_SUITE
