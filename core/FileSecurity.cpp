@@ -12,6 +12,21 @@ namespace {
 const ACCESS_MASK ChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
                                    FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
                                    WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+// Rights over a folder on the way to another that let their holder move or replace what lies on
+// that way. Adding entries does not: a drive's root lets every user create folders in it.
+const ACCESS_MASK ReplacingRights = FILE_DELETE_CHILD | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
+
+ACCESS_MASK RightsOf(ChangeScope scope)
+{
+    switch (scope) {
+    case ChangeScope::Entries:
+        return ReplacingRights;
+    case ChangeScope::RootEntries:
+        return ReplacingRights & ~DELETE;
+    default:
+        return ChangingRights;
+    }
+}
 
 const wchar_t* const TrustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
 
@@ -35,7 +50,7 @@ bool ReadRights(HANDLE handle, Rights& rights)
 // Calls visit for every allow entry that applies to the object itself and grants a changing
 // right. False when an entry grants such a right in a form that cannot be read (it counts
 // against the object).
-template <class Visit> bool ForEachChanger(PACL dacl, Visit visit)
+template <class Visit> bool ForEachChanger(PACL dacl, ACCESS_MASK rights, Visit visit)
 {
     ACL_SIZE_INFORMATION size = {};
     if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation))
@@ -54,7 +69,7 @@ template <class Visit> bool ForEachChanger(PACL dacl, Visit visit)
         if (!allows)
             continue; // denials only take rights away
         ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-        if (!(allowed->Mask & ChangingRights))
+        if (!(allowed->Mask & rights))
             continue;
         if (header->AceType != ACCESS_ALLOWED_ACE_TYPE && header->AceType != ACCESS_ALLOWED_CALLBACK_ACE_TYPE)
             return false;
@@ -70,6 +85,7 @@ struct Administrators {
     BYTE system[SECURITY_MAX_SID_SIZE];
     BYTE administrators[SECURITY_MAX_SID_SIZE];
     OwnedLocal trustedInstaller;
+    BYTE elevatedUser[SECURITY_MAX_SID_SIZE]; // the user this process runs as, when it is an administrator
     Rights programFolder;
     bool programFolderRead = false;
 
@@ -81,6 +97,16 @@ struct Administrators {
         size = sizeof administrators;
         if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size))
             administrators[0] = 0;
+        elevatedUser[0] = 0;
+        BOOL member = FALSE;
+        OwnedHandle token;
+        if (administrators[0] && CheckTokenMembership(nullptr, administrators, &member) && member &&
+            OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive())) {
+            alignas(8) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+            DWORD length = 0;
+            if (GetTokenInformation(token.get(), TokenUser, user, sizeof user, &length))
+                CopySid(sizeof elevatedUser, elevatedUser, reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
+        }
         PSID sid = nullptr;
         if (ConvertStringSidToSidW(TrustedInstaller, &sid))
             trustedInstaller.reset(sid);
@@ -97,7 +123,8 @@ struct Administrators {
     {
         return (system[0] && EqualSid(sid, const_cast<BYTE*>(system))) ||
                (administrators[0] && EqualSid(sid, const_cast<BYTE*>(administrators))) ||
-               (trustedInstaller && EqualSid(sid, trustedInstaller.get()));
+               (trustedInstaller && EqualSid(sid, trustedInstaller.get())) ||
+               (elevatedUser[0] && EqualSid(sid, const_cast<BYTE*>(elevatedUser)));
     }
 
     bool contains(PSID sid) const
@@ -109,7 +136,7 @@ struct Administrators {
         if (EqualSid(sid, programFolder.owner))
             return true;
         bool found = false;
-        ForEachChanger(programFolder.dacl, [&](PSID changer) {
+        ForEachChanger(programFolder.dacl, ChangingRights, [&](PSID changer) {
             found = found || EqualSid(sid, changer);
             return true;
         });
@@ -119,7 +146,7 @@ struct Administrators {
 
 } // namespace
 
-bool OnlyAdministratorsCanChange(HANDLE handle)
+bool OnlyAdministratorsCanChange(HANDLE handle, ChangeScope scope)
 {
     Rights rights;
     if (!ReadRights(handle, rights))
@@ -129,7 +156,8 @@ bool OnlyAdministratorsCanChange(HANDLE handle)
     Administrators administrators;
     if (!administrators.contains(rights.owner))
         return false; // an owner may always change the rights
-    return ForEachChanger(rights.dacl, [&](PSID changer) { return administrators.contains(changer); });
+    return ForEachChanger(rights.dacl, RightsOf(scope),
+                          [&](PSID changer) { return administrators.contains(changer); });
 }
 
 bool IsReparsePointHandle(HANDLE handle)

@@ -91,3 +91,17 @@ Str ParentDirectory(const Str& path)
     Str withSlash = AddTrailingSlash(path);
     return NormalizePath(Concat(withSlash.text(), withSlash.length(), L"..\\", 3));
 }
+
+int64_t RootLength(const Str& path)
+{
+    const wchar_t* text = path.text();
+    if (path.length() >= 3 && text[1] == L':' && text[2] == L'\\')
+        return 3;
+    if (path.length() < 3 || text[0] != L'\\' || text[1] != L'\\' || text[2] == L'?' || text[2] == L'.')
+        return 0;
+    int64_t separators = 0;
+    for (int64_t i = 2; i < path.length(); i++)
+        if (text[i] == L'\\' && ++separators == 2)
+            return i + 1;
+    return 0;
+}

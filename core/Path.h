@@ -14,6 +14,9 @@ Str AddTrailingSlash(const Str& path);
 Str DirectoryOf(const Str& path);
 // NormalizePath of AddTrailingSlash (path) followed by "..\".
 Str ParentDirectory(const Str& path);
+// The length of the root of a full path: 3 for "C:\", up to and including the backslash after the
+// share for "\\server\share\"; 0 for any other path.
+int64_t RootLength(const Str& path);
 // The current user's local application-data folder and a backslash; InternalError when the
 // shell cannot tell.
 Str LocalAppDataDir();

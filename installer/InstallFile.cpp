@@ -8,7 +8,7 @@
 #include "core/Error.h"
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
-#include "installer/InstallTransaction.h"
+#include "installer/transaction/InstallTransaction.h"
 
 #include <windows.h>
 
@@ -44,6 +44,21 @@ static int AskRetry(InstallHost& host, const Error& error, const Str& destinatio
 
 // A silent run has no one to free the file or the disk: a few tries a second apart, then failure.
 enum { SilentAttempts = 5, SilentWaitMs = 1000 };
+
+bool RetryAfter(InstallHost& host, const Error& error, const Str& path, int attempt)
+{
+    int answer = AskRetry(host, error, path);
+    if (answer < 0)
+        return false;
+    bool unattended = host.silent || !host.form; // no one to answer: the first button is taken
+    if (answer == 0 && unattended && attempt >= SilentAttempts && host.writeLog)
+        HostLog(host, StrFormat(Tr(L"Zaniechano po [] próbach", L"Given up after [] attempts"), attempt));
+    if (answer != 0 || (unattended && attempt >= SilentAttempts))
+        throw Abort();
+    if (unattended)
+        Sleep(SilentWaitMs);
+    return true;
+}
 
 namespace {
 
@@ -84,15 +99,8 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
                     HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination, size));
                 return;
             } catch (const Error& error) {
-                int answer = AskRetry(host, error, destination);
-                if (answer < 0)
+                if (!RetryAfter(host, error, destination, attempt))
                     throw;
-                if (answer == 0 && host.silent && attempt >= SilentAttempts && host.writeLog)
-                    HostLog(host, StrFormat(Tr(L"Zaniechano po [] próbach", L"Given up after [] attempts"), attempt));
-                if (answer != 0 || (host.silent && attempt >= SilentAttempts))
-                    throw Abort();
-                if (host.silent)
-                    Sleep(SilentWaitMs);
             }
         }
     } catch (...) {

@@ -9,6 +9,7 @@
 
 #include <stdint.h>
 
+class Error;
 struct InstallHost;
 struct InstallTransaction;
 
@@ -29,6 +30,12 @@ struct CopyProgress {
 void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteSource& bytes, int64_t size,
                   const uint64_t* time, const Str& destination, const CopyProgress* progress = nullptr,
                   uint32_t flags = 0);
+
+// After a failed attempt (counting from 1) at path: a full disk, a denied access or a sharing
+// violation asks Retry or Cancel, or in a silent run waits a second, a few times; true to try
+// again, false for an error that is not one to retry. Cancel, or the last silent attempt, raises
+// Abort.
+bool RetryAfter(InstallHost& host, const Error& error, const Str& path, int attempt);
 
 // Takes the next entry of the pipeline (the window answering while it is begun and while its
 // pieces are unpacked; its error, if it is missing or damaged, raised here) and installs it with

@@ -4,6 +4,7 @@
 #include "core/Error.h"
 #include "core/ErrorMessage.h"
 #include "gui/AlertButtons.h"
+#include "core/FileSecurity.h"
 #include "gui/Form.h"
 #include "script/InstallScript.h"
 
@@ -85,6 +86,13 @@ void HostWaiting(InstallHost& host)
 {
     if (host.whileWaiting)
         host.whileWaiting(host);
+}
+
+bool HostOnlyAdministratorsCanChange(InstallHost& host, void* handle, const Str& path, ChangeScope scope)
+{
+    if (host.onlyAdministratorsCanChange)
+        return host.onlyAdministratorsCanChange(host, handle, path, scope);
+    return OnlyAdministratorsCanChange(handle, scope);
 }
 
 void StopIfCancelled(InstallHost& host)

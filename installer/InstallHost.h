@@ -10,6 +10,7 @@
 class Error;
 class Form;
 struct InstallHost;
+enum class ChangeScope : int;
 
 // Shows the two status lines and repaints the window before returning.
 typedef void (*StatusSetter)(InstallHost& host, const Str& line1, const Str& line2);
@@ -21,6 +22,10 @@ typedef void (*LogWriter)(InstallHost& host, const Str& line);
 // Lets the window repaint and answer while the installation waits (for an entry being unpacked, for
 // the workers to stop); the user's request to cancel may arrive here too.
 typedef void (*WaitHandlerOfHost)(InstallHost& host);
+// Whether only administrators can change the file or folder behind handle (opened with
+// READ_CONTROL), which path names. Tests answer it for Wine, where every user is an administrator
+// and access lists are permission bits.
+typedef bool (*RightsCheck)(InstallHost& host, void* handle, const Str& path, ChangeScope scope);
 
 struct InstallHost {
     Form* form = nullptr; // owns the alerts; null when nothing may be shown
@@ -28,6 +33,7 @@ struct InstallHost {
     ProgressSetter setProgress = nullptr;
     LogWriter writeLog = nullptr;
     WaitHandlerOfHost whileWaiting = nullptr;
+    RightsCheck onlyAdministratorsCanChange = nullptr; // null: the system's answer
     void* owner = nullptr;        // the caller's own state, for its setters
     bool silent = false;          // no window, no question: every alert takes its safe answer
     bool cancelRequested = false; // honoured at the next file boundary, like Cancel
@@ -57,6 +63,7 @@ Str HostStepText(const InstallHost& host);
 // failed and the object (file, entry or key) it concerns.
 void HostLogFailure(InstallHost& host, const Error& error);
 void HostWaiting(InstallHost& host);
+bool HostOnlyAdministratorsCanChange(InstallHost& host, void* handle, const Str& path, ChangeScope scope);
 // Raises Abort when the user asked to cancel.
 void StopIfCancelled(InstallHost& host);
 // The owner window of shell calls: the form's, or none.

@@ -2,21 +2,78 @@
 
 #include "core/Array.h"
 #include "core/Error.h"
+#include "core/FileSecurity.h"
 #include "core/Owned.h"
+#include "core/PathWalk.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 static OwnedFileHandle LogFile;
 
-void OpenInstallLog(const Str& path)
+// Appending access: every write lands at the end, also when another process appends too.
+static const ACCESS_MASK LogAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+
+// An ordinary file of one name: no link, no second name through which it could be another file.
+static bool IsPlainFile(HANDLE file)
 {
-    // Appending access: every write lands at the end, also when another process appends too.
-    OwnedFileHandle file(CreateFileW(path.text(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        ThrowLastError(path.text(), L"CreateFileW");
+    BY_HANDLE_FILE_INFORMATION information = {};
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+           !(information.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+           information.nNumberOfLinks == 1 && !IsReparsePointHandle(file);
+}
+
+bool OpenInstallLog(const Str& path)
+{
+    OwnedFileHandle folder, file;
+    Str name;
+    DWORD code = ERROR_PATH_NOT_FOUND;
+    WalkStep step = OpenFolderOfPath(path, folder, name);
+    if (step == WalkStep::Opened)
+        step = OpenChild(folder.get(), name.text(), name.length(), LogAccess, FILE_NON_DIRECTORY_FILE, file, ShareAll,
+                         &code);
+    if (step == WalkStep::Missing && folder) {
+        // Made new, so that nothing planted under the name meanwhile is opened.
+        LONG status = CreateChild(folder.get(), name, FILE_NON_DIRECTORY_FILE, nullptr, LogAccess, ShareAll, file);
+        code = CodeOfStatus(status);
+        step = status >= 0 ? WalkStep::Opened : WalkStep::Failed;
+    }
+    // A link that the system followed (as Wine follows a link to a file) ends elsewhere.
+    if (step == WalkStep::Link ||
+        (step == WalkStep::Opened && (!IsPlainFile(file.get()) || !HandleIsAt(file.get(), path))))
+        return false;
+    if (step != WalkStep::Opened)
+        ThrowWinError(code, path.text(), L"CreateFileW");
     LogFile = static_cast<OwnedFileHandle&&>(file);
+    return true;
+}
+
+uint64_t InstallLogHandle()
+{
+    return LogFile ? reinterpret_cast<uintptr_t>(LogFile.get()) : 0;
+}
+
+void AdoptInstallLog(uint64_t handle, uint32_t processId)
+{
+    OwnedHandle starter(OpenProcess(PROCESS_DUP_HANDLE, FALSE, processId));
+    HANDLE copy = nullptr;
+    if (!starter || !DuplicateHandle(starter.get(), reinterpret_cast<HANDLE>(static_cast<uintptr_t>(handle)),
+                                     GetCurrentProcess(), &copy, LogAccess, FALSE, 0))
+        ThrowLastError();
+    OwnedFileHandle file(copy);
+    if (!IsPlainFile(file.get()))
+        throw WinError(ERROR_INVALID_HANDLE);
+    LogFile = static_cast<OwnedFileHandle&&>(file);
+}
+
+uint32_t ParentProcessId()
+{
+    PROCESS_BASIC_INFORMATION information = {};
+    ULONG length = 0;
+    if (!NT_SUCCESS(NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &information,
+                                              sizeof information, &length)))
+        return 0;
+    return static_cast<uint32_t>(information.InheritedFromUniqueProcessId);
 }
 
 bool InstallLogOpen()

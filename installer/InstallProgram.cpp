@@ -12,13 +12,13 @@
 #include "installer/FileList.h"
 #include "installer/InstallDirectory.h"
 #include "installer/InstallFile.h"
-#include "installer/InstallTransaction.h"
 #include "installer/ListItem.h"
-#include "installer/RegistrySnapshot.h"
-#include "installer/Rollback.h"
 #include "installer/Shortcut.h"
 #include "installer/UninstallData.h"
 #include "installer/UninstallRegistration.h"
+#include "installer/transaction/InstallTransaction.h"
+#include "installer/transaction/RegistrySnapshot.h"
+#include "installer/transaction/Rollback.h"
 #include "script/InstallScript.h"
 
 #include <windows.h>
@@ -212,32 +212,39 @@ void Install(InstallHost& host)
     for (int64_t i = 0; i < plan.destinations.length(); i++)
         entryPaths.append(plan.destinations.ref(i));
     ClearRepeatedPaths(entryPaths);
+    // Declared before the pipeline, so that no worker that writes into them outlives them.
+    PreparedDirectory directory;
+    InstallTransaction transaction;
     PipelineLimits limits = DefaultPipelineLimits();
     limits.workers = WriteAheadWorkers();
     EntryPipeline entries(entryNames, limits);
 
-    HostStep(host, Tr(L"dokończenie przerwanej instalacji w", L"completing an interrupted installation in"),
-             Script.installDir);
-    RecoverInterruptedInstall(host, Script.installDir, Script.programName);
-
     HostStep(host, Tr(L"tworzenie katalogu", L"creating the directory"), Script.installDir);
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
-    StrArray createdDirectories = MakeInstallDirectory(host);
+    MakeInstallDirectory(host, directory);
+    const StrArray& createdDirectories = directory.created;
     for (int64_t i = 0; i < createdDirectories.length(); i++)
         Log(host, StrFormat(Tr(L"Utworzono katalog []", L"Created directory []"), createdDirectories.ref(i)));
+    try {
+        HostStep(host, Tr(L"dokończenie przerwanej instalacji w", L"completing an interrupted installation in"),
+                 Script.installDir);
+        RecoverInterruptedInstall(host, directory, Script.programName, Script.perUserInstall);
+    } catch (...) {
+        ReleaseDirectory(directory);
+        throw;
+    }
     // The uninstaller removes the folders made above the directory when they end empty.
     plan.data.createdDirectories = FoldersAbove(createdDirectories, Script.installDir);
     dataText = BuildUninstallData(plan.data);
 
     // From here on every change is written down first, and every failure undone before it is
     // reported; the data file goes last, so that it always describes a complete installation.
-    InstallTransaction transaction;
     WriteAhead ahead = {&transaction, &entryPaths, ByteArray(), 0};
     EntryHandler writeAhead = WriteAheadHandler(ahead);
     try {
         HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
         HostStep(host, Tr(L"rozpoczęcie dziennika w", L"starting the journal in"), Script.installDir);
-        BeginTransaction(transaction, host, Script.installDir, Script.programName, createdDirectories);
+        BeginTransaction(transaction, host, directory, Script.programName, Script.perUserInstall);
         int64_t total = UnpackedSize(plan), done = 0;
         HostProgress(host, done, total);
         HostStep(host, Tr(L"zapis", L"writing"), plan.uninstallerPath);

@@ -9,10 +9,13 @@
 
 #include <windows.h>
 
+#include <wchar.h>
+
 InstallerSwitches RunSwitches;
 
 static const wchar_t DirectorySwitch[] = L"/D=";
 static const wchar_t LogSwitch[] = L"/LOG=";
+static const wchar_t LogHandleSwitch[] = L"/LOGHANDLE=";
 
 static bool StartsWithNoCase(const Str& text, const wchar_t* prefix)
 {
@@ -124,6 +127,12 @@ static void TakeSwitch(InstallerSwitches& switches, const Str& argument)
         switches.directory = InstallDirectoryOf(Str(argument.text() + 3, argument.length() - 3));
         if (switches.directory.isEmpty())
             Refuse(switches, BadDirectory, argument);
+    } else if (StartsWithNoCase(argument, LogHandleSwitch)) {
+        const wchar_t* digits = argument.text() + TextLength(LogHandleSwitch);
+        wchar_t* end = nullptr;
+        switches.logHandle = wcstoull(digits, &end, 10);
+        if (!*digits || *end || switches.logHandle == 0)
+            Refuse(switches, UnknownSwitch, argument);
     } else if (StartsWithNoCase(argument, LogSwitch)) {
         Str file(argument.text() + 5, argument.length() - 5);
         if (file.isEmpty())
@@ -210,6 +219,12 @@ Str SwitchProblemText(const InstallerSwitches& switches)
                       item);
     case UpdateWithoutDirectory:
         return Concat(Str(Tr(L"Po --UPDATE brakuje katalogu: ", L"--UPDATE needs a folder: ")), item);
+    case LogFileIsLink:
+        return Concat(Str(Tr(L"Plik dziennika z /LOG= jest dowiązaniem albo leży za dowiązaniem, lub ma kilka "
+                             L"nazw; nic nie zostało zainstalowane: ",
+                             L"The /LOG= file is a link or lies behind one, or has several names; nothing has "
+                             L"been installed: ")),
+                      item);
     }
     return Str();
 }
@@ -267,7 +282,9 @@ Str RelaunchParameters(const InstallerSwitches& switches, InstallKind kind)
         AppendArgument(parameters, Str(L"/CURRENTUSER"));
     if (switches.noShortcuts)
         AppendArgument(parameters, Str(L"/NOSHORTCUTS"));
-    if (!switches.logFile.isEmpty())
+    if (switches.logHandle)
+        AppendArgument(parameters, Concat(Str(LogHandleSwitch), DigitsOf(switches.logHandle, 10, 1)));
+    else if (!switches.logFile.isEmpty())
         AppendArgument(parameters, Concat(Str(LogSwitch), switches.logFile));
     if (!switches.directory.isEmpty()) {
         // Unquoted to the end of the line, as every installer's /D= is read.

@@ -20,6 +20,7 @@ enum SwitchProblem : int32_t {
     DirectoryNotLast,       // problemItem: the /D= value, which holds further switches
     DirectoryWithUpdate,    // /D= beside --UPDATE, which names the directory itself
     UpdateWithoutDirectory, // a lone --UPDATE
+    LogFileIsLink,          // problemItem: the /LOG= file, a link or a file of several names
 };
 
 struct InstallerSwitches {
@@ -29,6 +30,9 @@ struct InstallerSwitches {
     InstallKind kind = KindAsDecided;
     Str directory; // /D=, taken to the end of the line, without trailing separators; empty if absent
     Str logFile;   // /LOG=, a full path; empty if absent
+    // /LOGHANDLE=, which an elevated copy gets instead of /LOG=: the number of the log's handle in
+    // the process that started it, which opened the file with the user's own rights; 0 if absent.
+    uint64_t logHandle = 0;
     bool updateRequest = false; // "--UPDATE" or "::UPDATE" and a directory as the first arguments
     Str updateDirectory;        // exactly as given
     SwitchProblem problem = SwitchesFine;
@@ -52,7 +56,8 @@ Str SwitchProblemText(const InstallerSwitches& switches);
 Str SwitchesHelpText(const Str& programFile);
 
 // The parameters of a copy of this program that gives back the same switches with the kind
-// replaced by kind: every argument quoted as the splitting needs, /D= last and unquoted.
+// replaced by kind: every argument quoted as the splitting needs, /D= last and unquoted; the log
+// as /LOGHANDLE= when its handle is known, else as /LOG=.
 Str RelaunchParameters(const InstallerSwitches& switches, InstallKind kind);
 
 // The parameters for the main window's all-users button: this run's switches, for all users when

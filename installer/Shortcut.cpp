@@ -6,7 +6,7 @@
 #include "core/Owned.h"
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
-#include "installer/InstallTransaction.h"
+#include "installer/transaction/InstallTransaction.h"
 #include "script/InstallScript.h"
 
 #include <windows.h>

@@ -168,6 +168,22 @@ void LogPlace()
     WriteInstallLog(ConcatList(pieces));
 }
 
+// The log of /LOG=, or the one the process that started this elevated copy holds open. An elevated
+// copy gets the handle, never the name, so that the file is the one its user could open.
+void OpenLog(InstallerSwitches& switches)
+{
+    if (switches.logHandle) {
+        AdoptInstallLog(switches.logHandle, ParentProcessId());
+    } else if (!switches.logFile.isEmpty()) {
+        if (OpenInstallLog(switches.logFile)) {
+            switches.logHandle = InstallLogHandle();
+        } else if (switches.problem == SwitchesFine) {
+            switches.problem = LogFileIsLink;
+            switches.problemItem = switches.logFile;
+        }
+    }
+}
+
 } // namespace
 
 void RunInstaller(const InstallerSwitches& switches)
@@ -231,8 +247,7 @@ void AppMain()
             silent = RunSwitches.silent;
             isAdmin = ShellSaysAdministrator();
             StartStep = Tr(L"otwieranie dziennika", L"opening the log");
-            if (!RunSwitches.logFile.isEmpty())
-                OpenInstallLog(RunSwitches.logFile);
+            OpenLog(RunSwitches);
             StartStep = Tr(L"odczyt skryptu instalacji", L"reading the install script");
             LoadInstallScript();
             LogStart(RunSwitches);

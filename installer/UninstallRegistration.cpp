@@ -1,6 +1,7 @@
 #include "installer/UninstallRegistration.h"
 
 #include "core/AppContext.h"
+#include "core/CharCase.h"
 #include "core/Error.h"
 #include "core/Owned.h"
 #include "installer/InstallHost.h"
@@ -78,17 +79,26 @@ void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const
     }
 }
 
+static const wchar_t* const UninstallValues[] = {
+    L"DisplayName",    L"UninstallString", L"DisplayIcon",   L"Publisher",
+    L"ProductVersion", L"QuietUninstallString", L"DisplayVersion", L"InstallLocation",
+    L"EstimatedSize",  L"NoModify",        L"NoRepair",      L"URLInfoAbout"};
+
+bool IsUninstallValueName(const Str& name)
+{
+    for (const wchar_t* value : UninstallValues)
+        if (StrEqualNoCase(name, Str(value)))
+            return true;
+    return false;
+}
+
 LONG UnregisterUninstaller(HKEY root, const Str& keyPath)
 {
     OwnedKey key;
     LONG result = RegOpenKeyExW(root, keyPath.text(), 0, KEY_ALL_ACCESS, key.receive());
     if (result != ERROR_SUCCESS)
         return result;
-    const wchar_t* values[] = {L"DisplayName",    L"UninstallString", L"DisplayIcon",
-                               L"Publisher",      L"ProductVersion",  L"QuietUninstallString",
-                               L"DisplayVersion", L"InstallLocation", L"EstimatedSize",
-                               L"NoModify",       L"NoRepair",        L"URLInfoAbout"};
-    for (const wchar_t* value : values)
+    for (const wchar_t* value : UninstallValues)
         RegDeleteValueW(key.get(), value);
     key.reset();
     return RegDeleteKeyW(root, keyPath.text());

@@ -24,6 +24,10 @@ void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const
                          const Str& version, const Str& installLocation, int64_t installedBytes,
                          const Str& url);
 
+// Whether name is one of the values that RegisterUninstaller writes (without regard to case): the
+// only values an installation changes, and so the only ones it may put back.
+bool IsUninstallValueName(const Str& name);
+
 // Deletes the values and the key; the Windows result of the last call.
 LONG UnregisterUninstaller(HKEY root, const Str& keyPath);
 

@@ -5,6 +5,7 @@
 #include "core/CommandLine.h"
 #include "core/Owned.h"
 #include "core/Path.h"
+#include "script/InstallScript.h"
 #include "uninstaller/UninstallPlan.h"
 
 #include <windows.h>
@@ -14,22 +15,27 @@
 
 const wchar_t* const FinishSwitch = L"/lumivo-finish";
 
-// A folder readable and writable by the current user and the system only, under a name that no
-// one could have prepared: nothing can be planted beside the copy before it starts.
+// A folder readable and writable by the current user and the system only (with administrator
+// rights: by administrators and the system, and marked high integrity, so that the user's own
+// programs, which run without those rights, cannot change it), under a name that no one could
+// have prepared: nothing can be planted beside the copy before it starts.
 static Str MakePrivateFolder()
 {
-    OwnedHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()))
-        return Str();
-    BYTE userBuffer[256];
-    DWORD size = 0;
-    if (!GetTokenInformation(token.get(), TokenUser, userBuffer, sizeof userBuffer, &size))
-        return Str();
-    OwnedLocal sidText;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid,
-                                reinterpret_cast<LPWSTR*>(sidText.receive())))
-        return Str();
-    Str sddl = Concat(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;", static_cast<const wchar_t*>(sidText.get()), L")");
+    Str sddl(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)S:(ML;OICI;NW;;;HI)");
+    if (!isAdmin) {
+        OwnedHandle token;
+        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.receive()))
+            return Str();
+        alignas(8) BYTE userBuffer[256];
+        DWORD size = 0;
+        if (!GetTokenInformation(token.get(), TokenUser, userBuffer, sizeof userBuffer, &size))
+            return Str();
+        OwnedLocal sidText;
+        if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid,
+                                    reinterpret_cast<LPWSTR*>(sidText.receive())))
+            return Str();
+        sddl = Concat(L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;", static_cast<const wchar_t*>(sidText.get()), L")");
+    }
     OwnedLocal descriptor;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.text(), SDDL_REVISION_1, descriptor.receive(),
                                                               nullptr))

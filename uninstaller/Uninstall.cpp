@@ -263,8 +263,9 @@ int RunUninstall(const StrArray& arguments)
             RelaunchElevated(nullptr, parameters.text());
         return CurrentAppContext()->exitCode;
     }
-    // With administrator rights, only a data file that no standard user could have written.
-    if (!session.plan.perUser) {
+    // With administrator rights, only a data file that the list of installed programs names, for
+    // this user or for the machine, and that (for the machine) no standard user could have written.
+    if (isAdmin) {
         Str distrusted = DistrustedDataFile(dataFile, data);
         if (!distrusted.isEmpty()) {
             Tell(session,

@@ -44,11 +44,11 @@ DataFile ReadDataFile(const Str& path)
     return data;
 }
 
-Str RegisteredDataFile(const Str& programName)
+Str RegisteredDataFile(const Str& programName, bool perUser)
 {
     OwnedKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallKeyPath(programName).text(), 0, KEY_QUERY_VALUE,
-                      key.receive()) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(perUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, UninstallKeyPath(programName).text(), 0,
+                      KEY_QUERY_VALUE, key.receive()) != ERROR_SUCCESS)
         return Str();
     CharBuffer command;
     command.reserveZeros(4096);
@@ -70,7 +70,7 @@ Str RegisteredDataFile(const Str& programName)
 
 Str DistrustedDataFile(const Str& path, const DataFile& data)
 {
-    Str registered = RegisteredDataFile(data.plan.programName);
+    Str registered = RegisteredDataFile(data.plan.programName, data.plan.perUser);
     if (registered.isEmpty() || !StrEqualNoCase(NormalizePath(registered), NormalizePath(path))) {
         const wchar_t* pieces[] = {
             Tr(L"Plik danych deinstalacji \"", L"The uninstall data file \""),
@@ -81,7 +81,7 @@ Str DistrustedDataFile(const Str& path, const DataFile& data)
             nullptr};
         return ConcatList(pieces);
     }
-    if (!data.onlyAdministratorsCanChange) {
+    if (!data.plan.perUser && !data.onlyAdministratorsCanChange) {
         const wchar_t* pieces[] = {Tr(L"Plik danych deinstalacji \"", L"The uninstall data file \""),
                                    path.text(),
                                    Tr(L"\" może być zmieniany przez użytkowników bez uprawnień "

@@ -16,13 +16,15 @@ struct DataFile {
 // Reads and parses the data file; WinError with the path when it cannot be read.
 DataFile ReadDataFile(const Str& path);
 
-// The data file that the uninstall entry of programName under HKEY_LOCAL_MACHINE names: the second
-// quoted path of its UninstallString. Empty when there is no such entry or command.
-Str RegisteredDataFile(const Str& programName);
+// The data file that the uninstall entry of programName names (under HKEY_CURRENT_USER for a
+// per-user installation, else under HKEY_LOCAL_MACHINE): the second quoted path of its
+// UninstallString. Empty when there is no such entry or command.
+Str RegisteredDataFile(const Str& programName, bool perUser);
 
-// Why an all-users removal with administrator rights must not trust the data file it read from
-// path, or the empty string when it may: the file must be the registered one and only
-// administrators may be able to change it. The text names the file.
+// Why a removal with administrator rights must not trust the data file it read from path, or the
+// empty string when it may: the file must be the one registered for its kind of installation (a
+// per-user one in the running user's own list), and for all users only administrators may be
+// able to change it. The text names the file.
 Str DistrustedDataFile(const Str& path, const DataFile& data);
 
 #endif

@@ -227,6 +227,36 @@ TEST_CASE("the log: UTF-8 lines with their time, each on disk at once, appended"
     CHECK_THROWS_AS(OpenInstallLog(Str(dir.path(L"missing\\log.txt").c_str())), WinError);
 }
 
+TEST_CASE("the log cannot be aimed: a file of two names is refused; an elevated copy takes the handle")
+{
+    ScratchDir dir;
+    std::wstring victim = dir.path(L"victim.bat"), log = dir.path(L"log.txt");
+    WriteWholeFile(victim, "@echo the user's own\r\n");
+    REQUIRE(CreateHardLinkW(dir.path(L"aimed.txt").c_str(), victim.c_str(), nullptr));
+    CHECK_FALSE(OpenInstallLog(Str(dir.path(L"aimed.txt").c_str())));
+    CHECK_FALSE(InstallLogOpen());
+    CHECK(ReadWholeFile(victim) == "@echo the user's own\r\n");
+    InstallerSwitches refused = Parse(L"/S \"/LOG=" + dir.path(L"aimed.txt") + L"\"");
+    CHECK(refused.problem == SwitchesFine); // the file is looked at when it is opened, by the start-up
+
+    // The process that the user started opens the log; its copy gets the handle's number, never
+    // the name, and writes through a duplicate of it.
+    REQUIRE(OpenInstallLog(Str(log.c_str())));
+    InstallerSwitches switches = Parse(L"/S \"/LOG=" + log + L"\"");
+    switches.logHandle = InstallLogHandle();
+    InstallerSwitches copy = Parse(Text(RelaunchParameters(switches, KindAllUsers)));
+    CHECK(copy.logFile.isEmpty());
+    uint64_t starterHandle = InstallLogHandle();
+    REQUIRE(copy.logHandle == starterHandle);
+    AdoptInstallLog(copy.logHandle, GetCurrentProcessId()); // this process stands for the starter
+    CHECK(InstallLogHandle() != starterHandle);
+    WriteInstallLog(Str(L"from the copy"));
+    CloseInstallLog();
+    CHECK(ReadWholeFile(log).find("from the copy\r\n") != std::string::npos);
+    CHECK_THROWS_AS(AdoptInstallLog(0x7ff0, GetCurrentProcessId()), WinError);
+    CHECK(Parse(L"/LOGHANDLE=x").problem == UnknownSwitch);
+}
+
 TEST_CASE("one installation of a program at a time, per program name")
 {
     CHECK(Text(InstallMutexName(Str(L"Żółw\\Pro"), true)) == L"Global\\Lumivo Setup ŻÓŁW/PRO");
@@ -240,6 +270,13 @@ TEST_CASE("one installation of a program at a time, per program name")
     HANDLE again = CreateMutexW(nullptr, FALSE, L"Global\\Lumivo Setup LUMIVOMUTEXTEST");
     CHECK(GetLastError() == ERROR_ALREADY_EXISTS);
     CloseHandle(again);
+    ReleaseInstallMutex();
+
+    // Another kind of object under the name blocks too, rather than switching the guard off.
+    HANDLE event = CreateEventW(nullptr, FALSE, FALSE, L"Global\\Lumivo Setup LUMIVOMUTEXTEST");
+    CHECK_FALSE(TakeInstallMutex(Str(L"LumivoMutexTest"), true));
+    CloseHandle(event);
+    CHECK(TakeInstallMutex(Str(L"LumivoMutexTest"), true));
     ReleaseInstallMutex();
 }
 

@@ -1,5 +1,6 @@
 #include "doctest.h"
 
+#include "core/FileSecurity.h"
 #include "installer/InstallFixture.h"
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
@@ -145,6 +146,74 @@ TEST_CASE("folders that an installation for all users creates outside the progra
     CHECK(ReadWholeFile(dir + L"\\foo.exe") == "MZ program");
     CHECK_FALSE(EveryoneHasEntry(outer));
     CHECK_FALSE(EveryoneHasEntry(dir));
+}
+
+TEST_CASE("for all users every folder on the way is checked, every folder made is protected, the directory held")
+{
+    // A folder above the directory that users could change: refused, naming it, nothing made.
+    {
+        InstallFixture scene;
+        scene.useArchive(Entries(), EntryTime);
+        scene.useProgram(L"LumivoTestWay", L"foo.exe", false);
+        std::wstring above = scene.scratch.path(L"Shared"), dir = above + L"\\Vendor\\LumivoTestWay";
+        REQUIRE(CreateDirectoryW(above.c_str(), nullptr));
+        Script.installDir = dir.c_str();
+        scene.rightsCheck = [](InstallHost&, void*, const Str& path, ChangeScope) {
+            return !(path.length() > 7 && Str(path.text() + path.length() - 7) == L"\\Shared");
+        };
+        AnswerAlerts({0});
+        CHECK_FALSE(scene.install());
+        REQUIRE(SeenAlerts().size() == 1);
+        CHECK(SeenAlerts()[0].text ==
+              L"The folder\n" + above +
+                  L"\non the way to the installation directory can be changed by users without administrator "
+                  L"rights, so a program for all users cannot be installed below it safely: they could move or "
+                  L"replace the installation.\n\nNothing has been installed. Run the installer again and choose "
+                  L"another directory.");
+        CHECK(IsEmptyDirectory(above));
+    }
+    // In the program folder too, the directory and the folders made in it let no one else in, and
+    // while the installation works no one can rename the directory.
+    {
+        InstallFixture scene;
+        scene.useArchive(Entries(), EntryTime);
+        scene.useProgram(L"LumivoTestHeld", L"foo.exe|docs\\readme.txt", false);
+        std::wstring dir = std::wstring(ProgramFilesDir().text()) + L"LumivoTestHeld";
+        Script.installDir = dir.c_str();
+        int renamed = -1;
+        scene.atProgress = [&] {
+            if (renamed < 0)
+                renamed = MoveFileW(dir.c_str(), (dir + L"-moved").c_str()) ? 1 : 0;
+        };
+        AnswerAlerts({0});
+        bool installed = scene.install();
+        CHECK(renamed == 0);
+        CHECK(installed);
+        CHECK_FALSE(EveryoneHasEntry(dir));
+        CHECK_FALSE(EveryoneHasEntry(dir + L"\\docs"));
+        RemoveTree(dir);
+        RemoveTree(dir + L"-moved");
+    }
+    // A program whose current folder the directory is (which holds it without sharing its
+    // deletion) does not stop the installation, nor its rollback.
+    for (bool complete : {true, false}) {
+        CAPTURE(complete);
+        InstallFixture scene;
+        scene.useArchive(Entries(), EntryTime);
+        scene.useProgram(L"LumivoTestCurrent", complete ? L"foo.exe" : L"foo.exe|missing.dll", false);
+        std::wstring dir = std::wstring(ProgramFilesDir().text()) + L"LumivoTestCurrent";
+        REQUIRE(CreateDirectoryW(dir.c_str(), nullptr));
+        Script.installDir = dir.c_str();
+        HANDLE current = CreateFileW(dir.c_str(), FILE_TRAVERSE | SYNCHRONIZE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        REQUIRE(current != INVALID_HANDLE_VALUE);
+        AnswerAlerts({0});
+        CHECK(scene.install() == complete);
+        CloseHandle(current);
+        CHECK(FileExists(dir + L"\\foo.exe") == complete);
+        CHECK(DirectoryExists(dir));
+        RemoveTree(dir);
+    }
 }
 
 } // TEST_SUITE

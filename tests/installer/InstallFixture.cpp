@@ -90,6 +90,8 @@ static void RecordStatus(InstallHost&, const Str& line1, const Str& line2)
 static void RecordProgress(InstallHost& host, int64_t done, int64_t total)
 {
     Current->progress.emplace_back(done, total);
+    if (Current->atProgress)
+        Current->atProgress();
     if (static_cast<int64_t>(Current->progress.size()) == Current->cancelAtProgress)
         host.cancelRequested = true;
 }
@@ -104,7 +106,9 @@ bool InstallFixture::install()
     Current = this;
     try {
         InstallHost host;
-        host.form = form;
+        host.form = silent ? nullptr : form;
+        host.silent = silent;
+        host.onlyAdministratorsCanChange = rightsCheck;
         host.setStatus = RecordStatus;
         host.setProgress = RecordProgress;
         host.writeLog = RecordLog;

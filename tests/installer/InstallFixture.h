@@ -5,8 +5,10 @@
 #define LUMIVO_TESTS_INSTALLFIXTURE_H
 
 #include "core/AppContext.h"
+#include "installer/InstallHost.h"
 #include "support/TestFiles.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,6 +32,9 @@ struct InstallFixture {
     std::vector<std::pair<int64_t, int64_t>> progress;             // every setProgress: done, total
     std::vector<std::wstring> logLines;                            // every line of the log, in order
     int64_t cancelAtProgress = -1; // the progress call at which the user asks to cancel
+    std::function<void()> atProgress; // called at every progress report
+    bool silent = false;              // no form: the alerts go into the log, their first answer taken
+    RightsCheck rightsCheck = nullptr; // who may change a folder, as the host asks it
     ScratchDir scratch;
     std::string archive;
     AppContext context;

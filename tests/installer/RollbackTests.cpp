@@ -1,13 +1,15 @@
 #include "doctest.h"
 
 #include "core/Error.h"
+#include "core/FileSecurity.h"
+#include "installer/InstallDirectory.h"
 #include "installer/InstallFixture.h"
 #include "installer/InstallHost.h"
-#include "installer/InstallJournal.h"
-#include "installer/InstallTransaction.h"
-#include "installer/Rollback.h"
 #include "installer/Shortcut.h"
 #include "installer/UninstallRegistration.h"
+#include "installer/transaction/InstallJournal.h"
+#include "installer/transaction/InstallTransaction.h"
+#include "installer/transaction/Rollback.h"
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
 
@@ -111,6 +113,48 @@ void InstallVersion1(InstallFixture& scene, const std::wstring& name)
     SetRegistryValue(name, L"Names", REG_MULTI_SZ, L"a\0b\0", 10);
     SetRegistryValue(name, L"ProductVersion", REG_SZ, L"1.0-patched", 24);
     WriteWholeFile(LinkPath(CSIDL_COMMON_DESKTOPDIRECTORY, name), "a link the user made");
+}
+
+// The directory held as an installation holds it, for the steps of a run done by hand.
+struct Held {
+    explicit Held(const std::wstring& dir)
+    {
+        REQUIRE(PrepareDirectory(host, Str(dir.c_str()), false, directory) == DirectoryOutcome::Ready);
+    }
+    InstallHost host;
+    PreparedDirectory directory;
+};
+
+// What the next run does first; the directory it holds afterwards.
+void Recover(Held& held, const std::wstring& programName)
+{
+    RecoverInterruptedInstall(held.host, held.directory, Str(programName.c_str()), false);
+}
+
+void Recover(const std::wstring& dir, const std::wstring& programName)
+{
+    Held held(dir);
+    Recover(held, programName);
+}
+
+// A journal as one planted in the directory would be: this program's, then the records.
+std::wstring PlantJournal(const std::wstring& dir, const std::wstring& programName, const std::wstring& records)
+{
+    std::wstring folder = dir + L"\\lumivo-rollback$$";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring text = std::wstring(JournalMarker) + L"\nprogram\t" + programName + L"\ndir\t" + dir + L"\n" + records;
+    WriteWholeFile(folder + L"\\journal", std::string(reinterpret_cast<const char*>(text.data()), text.size() * 2));
+    return folder + L"\\journal";
+}
+
+std::wstring Hex(const void* bytes, size_t count)
+{
+    std::wstring hex;
+    for (size_t i = 0; i < count; i++) {
+        hex += L"0123456789abcdef"[static_cast<const uint8_t*>(bytes)[i] >> 4];
+        hex += L"0123456789abcdef"[static_cast<const uint8_t*>(bytes)[i] & 15];
+    }
+    return hex;
 }
 
 bool LogHas(const InstallFixture& scene, const std::wstring& start)
@@ -310,9 +354,9 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
         {
             // What an installation does, step by step; leaving the scope at the stop point closes
             // every handle as a killed process does, and leaves the rest on disk.
-            InstallHost host;
+            Held held(dir);
             InstallTransaction transaction;
-            BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), StrArray());
+            BeginTransaction(transaction, held.host, held.directory, Str(scene.programName.c_str()), false);
             PutStep program, css, startLink, data;
             const char bytes[] = "new bytes";
             for (int step = 0; step < stop; step++) {
@@ -328,7 +372,7 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
                         WriteWholeFile(link, "a new link"); break;
                 case 6: SaveKey(transaction, HKEY_LOCAL_MACHINE, keyPath);
                         SetRegistryValue(scene.programName, L"DisplayName", REG_SZ, L"changed", 16);
-                        SetRegistryValue(scene.programName, L"Added", REG_SZ, L"x", 4); break;
+                        SetRegistryValue(scene.programName, L"URLInfoAbout", REG_SZ, L"x", 4); break;
                 case 7: StageFile(transaction, data, Str((dir + L"\\LumivoTestKilled.de").c_str()),
                                   reinterpret_cast<const uint8_t*>(bytes), 9, nullptr); break;
                 case 8: CommitFile(transaction, data); break;
@@ -337,32 +381,30 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
         }
         if (stop > 0)
             CHECK(StateOf(scene) != before);
-        InstallHost host;
-        RecoverInterruptedInstall(host, Str(dir.c_str()), Str(scene.programName.c_str()));
+        Recover(dir, scene.programName);
         CHECK(StateOf(scene) == before);
     }
 
     // A journal whose run had been made final only loses its kept files.
     {
-        InstallHost host;
+        Held held(dir);
         InstallTransaction transaction;
-        BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), StrArray());
+        BeginTransaction(transaction, held.host, held.directory, Str(scene.programName.c_str()), false);
         PutStep program;
         StageFile(transaction, program, Str((dir + L"\\foo.exe").c_str()),
                   reinterpret_cast<const uint8_t*>("final"), 5, &NewTime);
         CommitFile(transaction, program);
         AppendJournal(transaction.journal, JournalRecord(L"commit"));
     }
-    InstallHost host;
-    RecoverInterruptedInstall(host, Str(dir.c_str()), Str(scene.programName.c_str()));
+    Recover(dir, scene.programName);
     CHECK(ReadWholeFile(dir + L"\\foo.exe") == "final");
     CHECK(Leftovers(scene).empty());
 
     // And an installation that finds leftovers undoes them first, then installs.
     {
-        InstallHost host;
+        Held held(dir);
         InstallTransaction transaction;
-        BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), StrArray());
+        BeginTransaction(transaction, held.host, held.directory, Str(scene.programName.c_str()), false);
         PutStep program;
         StageFile(transaction, program, Str((dir + L"\\foo.exe").c_str()),
                   reinterpret_cast<const uint8_t*>("x"), 1, nullptr);
@@ -372,22 +414,20 @@ TEST_CASE("a run killed after any step is undone by the next one, which then ins
     REQUIRE(scene.install());
     CHECK(ReadWholeFile(dir + L"\\foo.exe") == "program 2");
     CHECK(Leftovers(scene).empty());
-    CHECK(scene.statusLines[1].first == L"Undoing an interrupted installation...");
+    CHECK(scene.statusLines[2].first == L"Undoing an interrupted installation..."); // after the directory
 }
 
-TEST_CASE("a killed first installation is removed whole by the next run")
+TEST_CASE("a killed first installation is undone by the next run, which takes its folder over")
 {
     InstallFixture scene;
     UseVersion(scene, L"LumivoTestKilledFirst", 2);
     std::wstring dir = scene.installDir();
-    REQUIRE(CreateDirectoryW(dir.c_str(), nullptr));
     {
-        InstallHost host;
+        Held held(dir);
+        REQUIRE(held.directory.created.length() == 1);
+        InstallHost& host = held.host;
         InstallTransaction transaction;
-        StrArray created;
-        created.makeEmpty();
-        created.append(Str(dir.c_str()));
-        BeginTransaction(transaction, host, Str(dir.c_str()), Str(scene.programName.c_str()), created);
+        BeginTransaction(transaction, host, held.directory, Str(scene.programName.c_str()), false);
         MakeDirectory(transaction, Str((dir + L"\\Colors").c_str()));
         PutStep light;
         StageFile(transaction, light, Str((dir + L"\\Colors\\light.txt").c_str()),
@@ -400,10 +440,14 @@ TEST_CASE("a killed first installation is removed whole by the next run")
                             Str(scene.programName.c_str()), Str(L"cmd"), Str(L"icon"), Str(), Str(), Str(dir.c_str()),
                             0, Str());
     }
-    InstallHost host;
-    RecoverInterruptedInstall(host, Str(dir.c_str()), Str(scene.programName.c_str()));
-    CHECK_FALSE(DirectoryExists(dir));
+    Held held(dir);
+    Recover(held, scene.programName);
     CHECK(RegistryState(false, scene.programName) == "<no key>");
+    // The folder the killed run made is this run's now: it goes if this run fails too.
+    REQUIRE(held.directory.created.length() == 1);
+    CHECK(held.directory.created.ref(0) == Str(dir.c_str()));
+    ReleaseDirectory(held.directory);
+    CHECK_FALSE(DirectoryExists(dir));
 }
 
 TEST_CASE("leftovers that are not this program's are left alone, and the installation stops naming them")
@@ -430,6 +474,115 @@ TEST_CASE("leftovers that are not this program's are left alone, and the install
     CHECK(TreeState(dir) == before);
     CHECK(SeenAlerts().empty());
     RemoveTree(dir);
+}
+
+TEST_CASE("a planted journal: one others could change, a huge one or impossible steps are refused; foreign records are ignored")
+{
+    InstallFixture scene;
+    InstallVersion1(scene, L"LumivoTestPlanted");
+    std::wstring dir = scene.installDir(), name = scene.programName, program = dir + L"\\foo.exe";
+    std::wstring deleteProgram = L"create\t0\t" + program + L"\n";
+    std::string tree = TreeState(dir);
+    std::wstring keyPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + name;
+
+    // Elevated, a journal that users without administrator rights could have written is not obeyed.
+    std::wstring journal = PlantJournal(dir, name, deleteProgram);
+    {
+        Held held(dir);
+        held.host.onlyAdministratorsCanChange = [](InstallHost&, void*, const Str& path, ChangeScope) {
+            return !(path.length() > 8 && Str(path.text() + path.length() - 8) == L"\\journal");
+        };
+        try {
+            Recover(held, name);
+            FAIL("obeyed");
+        } catch (const WinError& error) {
+            CHECK(error.code == ERROR_ALREADY_EXISTS);
+            CHECK(std::wstring(error.text) == dir + L"\\lumivo-rollback$$");
+        }
+    }
+    // Neither one that numbers a step no installation could have written, nor one of absurd size.
+    PlantJournal(dir, name, L"create\t999999999999\t" + program + L"\n");
+    CHECK_THROWS_AS(Recover(dir, name), Error);
+    PlantJournal(dir, name, deleteProgram);
+    {
+        HANDLE file = CreateFileW(journal.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        LARGE_INTEGER size;
+        size.QuadPart = LargestJournal + 2;
+        SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
+        SetEndOfFile(file);
+        CloseHandle(file);
+    }
+    CHECK_THROWS_AS(Recover(dir, name), Error);
+    CHECK(ReadWholeFile(program) == "program 1");
+
+    // One that is obeyed touches only this kind of installation's links and key, and only the
+    // values the key's own installation writes.
+    std::wstring userLink = LinkPath(CSIDL_STARTMENU, name), planted = userLink + L".0123456789abcdef$$";
+    WriteWholeFile(userLink, "the user's own link");
+    WriteWholeFile(planted, "planted");
+    HKEY userKey = nullptr;
+    REQUIRE(RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &userKey,
+                            nullptr) == ERROR_SUCCESS);
+    RegCloseKey(userKey);
+    std::wstring valueName = L"AppInit", valueData = L"C:\\evil.dll";
+    std::string startLink = ReadWholeFile(LinkPath(CSIDL_COMMON_STARTMENU, name));
+    PlantJournal(dir, name,
+                 L"put\t0\t" + userLink + L"\t" + planted + L"\t\n" + L"key\tHKCU\t0\t" + keyPath +
+                     L"\nkey-saved\n" + L"key\tHKLM\t1\t" + keyPath + L"\nvalue\t" +
+                     Hex(valueName.data(), valueName.size() * 2) + L"\t1\t" +
+                     Hex(valueData.c_str(), (valueData.size() + 1) * 2) + L"\nkey-saved\n");
+    Recover(dir, name);
+    CHECK(TreeState(dir) == tree);
+    CHECK(ReadWholeFile(LinkPath(CSIDL_COMMON_STARTMENU, name)) == startLink);
+    CHECK(RegistryText(false, name, L"AppInit") == L"<absent>");
+    CHECK(RegistryValueCount(false, name) == 2); // the journal claimed none of the program's: others' stay
+    CHECK(ReadWholeFile(userLink) == "the user's own link");
+    CHECK(ReadWholeFile(planted) == "planted");
+    CHECK(RegistryKeyExists(true, name));
+    CHECK_FALSE(DirectoryExists(dir + L"\\lumivo-rollback$$"));
+    DeleteFileW(planted.c_str());
+}
+
+TEST_CASE("recovery meets a file in use as the copy loop does: asked about, or retried silently")
+{
+    for (int answer : {0, 1, -1}) { // Retry, Cancel, silent
+        CAPTURE(answer);
+        InstallFixture scene;
+        InstallVersion1(scene, L"LumivoTestRecoverHeld");
+        std::wstring dir = scene.installDir(), program = dir + L"\\foo.exe";
+        {
+            Held held(dir); // a run killed after it replaced foo.exe
+            InstallTransaction transaction;
+            BeginTransaction(transaction, held.host, held.directory, Str(scene.programName.c_str()), false);
+            PutStep step;
+            StageFile(transaction, step, Str(program.c_str()), reinterpret_cast<const uint8_t*>("killed"), 6, nullptr);
+            CommitFile(transaction, step);
+        }
+        UseVersion(scene, L"LumivoTestRecoverHeld", 2);
+        HeldFile held(program);
+        if (answer == 0) {
+            AnswerAlertsReleasing({0, 0}, held);
+        } else if (answer == 1) {
+            AnswerAlerts({1});
+        } else {
+            scene.silent = true;
+            scene.atProgress = [&] {
+                for (const std::wstring& line : scene.logLines)
+                    if (line.find(L"is currently in use") != std::wstring::npos)
+                        held.release();
+            };
+        }
+        bool installed = scene.install();
+        held.release();
+        CHECK(installed == (answer != 1));
+        if (answer >= 0) {
+            REQUIRE(!SeenAlerts().empty());
+            CHECK(SeenAlerts()[0].text.find(L"foo.exe\"\nis currently in use") != std::wstring::npos);
+        }
+        // Cancel leaves the interrupted run as it was, for the next one.
+        CHECK(ReadWholeFile(program) == (answer == 1 ? "killed" : "program 2"));
+        CHECK(DirectoryExists(dir + L"\\lumivo-rollback$$") == (answer == 1));
+    }
 }
 
 } // TEST_SUITE

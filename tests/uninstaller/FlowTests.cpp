@@ -234,6 +234,37 @@ TEST_CASE("with administrator rights, only the registered data file that users c
     }
 }
 
+TEST_CASE("with administrator rights, a data file marked per user is obeyed only as the user's own registered one")
+{
+    Installed program;
+    // A copy elsewhere, marked per user, beside files of the same names.
+    ScratchDir elsewhere;
+    std::wstring dir = elsewhere.path(L"Copy"), copy = dir + L"\\LumivoFlowTest.de";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    WriteWholeFile(dir + L"\\app.exe", "someone's program");
+    std::string path(dir.begin(), dir.end());
+    WriteWholeFile(copy, "path=" + path + "\r\nauto-delete-files=app.exe\r\nexe-file=app.exe\r\n"
+                         "name=LumivoFlowTest\r\nprivate-install=1");
+    StrArray arguments;
+    arguments.append(Str(copy.c_str()));
+    arguments.append(Str(L"/S"));
+    CHECK(RunUninstall(arguments) == 1);
+    CHECK(FileExists(dir + L"\\app.exe"));
+    CHECK(FileExists(program.dir + L"\\app.exe"));
+    CHECK(program.registered());
+    // Registered in the running user's own list, it is obeyed.
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, UninstallKeyPath(Str(L"LumivoFlowTest")).text(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                    nullptr, &key, nullptr);
+    std::wstring command = L"\"" + dir + L"\\_de_installu.exe\" \"" + copy + L"\"";
+    RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   static_cast<DWORD>(2 * (command.size() + 1)));
+    RegCloseKey(key);
+    CHECK(RunUninstall(arguments) == 0);
+    CHECK_FALSE(FileExists(dir + L"\\app.exe"));
+    UnregisterUninstaller(HKEY_CURRENT_USER, UninstallKeyPath(Str(L"LumivoFlowTest")));
+}
+
 TEST_CASE("an all-users removal without rights is done by an elevated copy")
 {
     Installed program;

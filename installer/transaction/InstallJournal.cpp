@@ -1,4 +1,4 @@
-#include "installer/InstallJournal.h"
+#include "installer/transaction/InstallJournal.h"
 
 #include "archive/EntryFile.h"
 #include "core/Error.h"
@@ -30,8 +30,8 @@ void CreateJournal(InstallJournal& journal, const Str& path, const Str& records)
     CheckPlainNewFile(journal.file.get(), path);
     Str text = Concat(Str(JournalMarker), Str(L"\n"), records);
     WriteRecords(journal, text);
-    FlushJournal(journal);
     journal.length = text.length() * 2;
+    FlushJournal(journal);
     journal.records.makeEmpty();
     journal.records.appendText(records.text(), records.length());
 }
@@ -72,19 +72,33 @@ int64_t AppendStep(InstallJournal& journal, const wchar_t* kind, std::initialize
 
 void FlushJournal(InstallJournal& journal)
 {
+    LockGuard guard(journal.lock);
+    if (journal.flushed == journal.length)
+        return;
     if (!FlushFileBuffers(journal.file.get()))
         ThrowLastError(journal.path.text(), L"FlushFileBuffers");
+    journal.flushed = journal.length;
 }
 
-Str ReadJournalText(const Str& path)
+Str ReadJournalText(void* file, const Str& path, int64_t limit)
 {
-    File file;
-    file.open(path, FileRead, 0);
-    int64_t size = file.size();
-    Str text = Str::Allocate(size / 2);
-    if (size / 2 > 0 && file.read(text.bufferForFilling(), size / 2 * 2) != size / 2 * 2)
-        throw EofError(path.text());
-    file.close();
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size))
+        ThrowLastError(path.text());
+    if (size.QuadPart > limit)
+        throw Error(ErrCorrupted, path.text());
+    int64_t units = size.QuadPart / 2;
+    Str text = Str::Allocate(units);
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(text.bufferForFilling());
+    for (int64_t done = 0; done < units * 2;) {
+        DWORD got = 0;
+        DWORD wanted = static_cast<DWORD>(units * 2 - done < (1 << 30) ? units * 2 - done : 1 << 30);
+        if (!ReadFile(file, bytes + done, wanted, &got, nullptr))
+            ThrowLastError(path.text());
+        if (got == 0)
+            throw EofError(path.text());
+        done += got;
+    }
     return text;
 }
 

@@ -2,8 +2,8 @@
 // that a failed run can undo itself and a killed one can be undone by the next run. One record a
 // line, its fields separated by tabs; UTF-16 text on disk. A last line without its line feed was
 // cut short by a kill and counts as never written.
-#ifndef LUMIVO_INSTALLER_INSTALLJOURNAL_H
-#define LUMIVO_INSTALLER_INSTALLJOURNAL_H
+#ifndef LUMIVO_INSTALLER_TRANSACTION_INSTALLJOURNAL_H
+#define LUMIVO_INSTALLER_TRANSACTION_INSTALLJOURNAL_H
 
 #include "core/Array.h"
 #include "core/CriticalSection.h"
@@ -19,7 +19,8 @@ extern const wchar_t* const JournalMarker;
 struct InstallJournal {
     Str path;
     OwnedFileHandle file;
-    int64_t length = 0; // bytes on disk that hold whole records
+    int64_t length = 0;  // bytes on disk that hold whole records
+    int64_t flushed = 0; // bytes known to be on disk
     CharBuffer records; // every record written so far, in order
     int64_t steps = 0;  // numbered steps written down so far
     // Records come from the copy loop and from the workers that write files ahead of it: each is
@@ -39,11 +40,12 @@ void AppendJournal(InstallJournal& journal, const Str& records);
 // Adds a record of kind whose first field is the next step's number, then fields; that number.
 int64_t AppendStep(InstallJournal& journal, const wchar_t* kind, std::initializer_list<Str> fields);
 
-// Flushes the records to disk.
+// Flushes the records to disk, unless they are there already.
 void FlushJournal(InstallJournal& journal);
 
-// The text of a journal file; raises when it cannot be read.
-Str ReadJournalText(const Str& path);
+// The text of the journal file open as file (path names it); raises when it cannot be read, and
+// ErrCorrupted when it holds more than limit bytes.
+Str ReadJournalText(void* file, const Str& path, int64_t limit);
 
 // The complete lines of a journal's text, line feeds removed; the marker line included.
 StrArray JournalLines(const Str& text);

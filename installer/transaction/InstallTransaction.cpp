@@ -1,13 +1,15 @@
-#include "installer/InstallTransaction.h"
+#include "installer/transaction/InstallTransaction.h"
 
 #include "core/AppContext.h"
 #include "core/Error.h"
 #include "core/Owned.h"
 #include "core/Path.h"
 #include "core/StrFormat.h"
+#include "installer/InstallDirectory.h"
 #include "installer/InstallHost.h"
-#include "installer/RegistrySnapshot.h"
-#include "installer/Rollback.h"
+#include "installer/UninstallRegistration.h"
+#include "installer/transaction/RegistrySnapshot.h"
+#include "installer/transaction/Rollback.h"
 
 const wchar_t* const BackupFolderName = L"lumivo-rollback$$";
 const wchar_t* const JournalFileName = L"journal";
@@ -25,36 +27,39 @@ static JournalOwner OwnerOf(const InstallTransaction& transaction)
     owner.installDir = transaction.installDir;
     owner.programName = transaction.programName;
     owner.backupDir = transaction.backupDir;
+    owner.perUser = transaction.perUser;
+    owner.directory = transaction.directory->handle.get();
     return owner;
 }
 
-void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const Str& installDir,
-                      const Str& programName, const StrArray& createdDirectories)
+void BeginTransaction(InstallTransaction& transaction, InstallHost& host, PreparedDirectory& directory,
+                      const Str& programName, bool perUser)
 {
     transaction.host = &host;
-    transaction.installDir = installDir;
+    transaction.directory = &directory;
+    transaction.installDir = directory.path;
     transaction.programName = programName;
-    transaction.backupDir = Concat(AddTrailingSlash(installDir), Str(BackupFolderName));
-    Str records = Concat(JournalRecord(L"program", {programName}), JournalRecord(L"dir", {installDir}));
-    for (int64_t i = 0; i < createdDirectories.length(); i++)
-        records.append(JournalRecord(L"mkdir", {createdDirectories.ref(i)}));
+    transaction.perUser = perUser;
+    transaction.backupDir = Concat(AddTrailingSlash(directory.path), Str(BackupFolderName));
+    Str records = Concat(JournalRecord(L"program", {programName}), JournalRecord(L"dir", {directory.path}));
+    for (int64_t i = 0; i < directory.created.length(); i++)
+        records.append(JournalRecord(L"mkdir", {directory.created.ref(i)}));
     bool folderMade = false;
     try {
-        if (!CreateDirectoryW(transaction.backupDir.text(), nullptr))
+        if (!CreateFolderIn(directory, transaction.backupDir))
             ThrowLastError(transaction.backupDir.text(), L"CreateDirectoryW");
         folderMade = true;
         SetFileAttributesW(transaction.backupDir.text(), FILE_ATTRIBUTE_HIDDEN);
         CreateJournal(transaction.journal,
                       Concat(AddTrailingSlash(transaction.backupDir), Str(JournalFileName)), records);
     } catch (...) {
-        // Nothing was changed yet but the folders: they go again.
+        // Nothing was changed yet but the folders: the backup folder goes again here, the
+        // directory's with the rollback.
         transaction.journal.file.reset();
         if (folderMade) {
             DeleteFileW(transaction.journal.path.text());
             RemoveDirectoryW(transaction.backupDir.text());
         }
-        for (int64_t i = createdDirectories.length() - 1; i >= 0; i--)
-            RemoveDirectoryW(createdDirectories.ref(i).text());
         throw;
     }
     transaction.begun = true;
@@ -70,22 +75,18 @@ static void WriteDown(InstallTransaction& transaction, PutStep& step, const Str&
     step.absentBefore = false;
 }
 
-// Writes down that a step did not happen: nothing of it is undone or deleted.
-static void Skip(InstallTransaction& transaction, PutStep& step)
-{
-    AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(step.number)}));
-    step.settled = false;
-}
-
-// Writes down that a step was undone at once: nothing of it is left at its path, and whatever comes
-// to stand there is not this run's.
+// Writes down that a step did not happen, or was undone at once: nothing of it is undone or
+// deleted, and whatever comes to stand at its path is not this run's. A record that cannot be
+// written raises: the undo would otherwise take that file for this run's.
 static void SkipNumber(InstallTransaction& transaction, int64_t number)
 {
-    try {
-        AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(number)}));
-    } catch (const Error&) {
-        // a full disk: the record names a file that is gone, and the undo finds nothing there
-    }
+    AppendJournal(transaction.journal, JournalRecord(L"skip", {IntToStr(number)}));
+}
+
+static void Skip(InstallTransaction& transaction, PutStep& step)
+{
+    SkipNumber(transaction, step.number);
+    step.settled = false;
 }
 
 static bool Absent(const Str& path)
@@ -117,7 +118,7 @@ bool CreateNewFile(InstallTransaction& transaction, const Str& path, const ByteS
     if ((flags & FlushToDisk) && !FlushFileBuffers(file.get())) {
         DWORD code = GetLastError();
         DeleteOpenFile(file, path);
-        SkipNumber(transaction, number);
+        SkipNumber(transaction, number); // what it raises says more than the flush's code
         ThrowWinError(code, path.text(), L"FlushFileBuffers");
     }
     file.reset();
@@ -162,6 +163,9 @@ static void SettlePrevious(InstallTransaction& transaction, PutStep& step)
         AppendJournal(transaction.journal, JournalRecord(L"new", {IntToStr(step.number)}));
         step.absentBefore = true;
     } else {
+        // After a power loss the move may be on disk: the record that tells where the file went
+        // must be there too.
+        FlushJournal(transaction.journal);
         if (!RenameOpenFile(previous.get(), step.aside, false))
             ThrowLastError(step.path.text(), L"SetFileInformationByHandle");
         Log(transaction, L"Poprzedni plik [] odłożony jako []", L"Kept the previous [] as []", step.path,
@@ -200,6 +204,16 @@ void UndoStep(InstallTransaction& transaction, PutStep& step)
         DeleteFileW(step.path.text());
     } else if (MoveFileExW(step.aside.text(), step.path.text(), MOVEFILE_REPLACE_EXISTING)) {
         Log(transaction, L"Przywrócono []", L"Restored []", step.path);
+    } else {
+        DWORD code = GetLastError();
+        Log(transaction, L"Nie można przywrócić []; poprzedni plik zostaje jako []",
+            L"Could not restore []; the previous file stays as []", step.path, step.aside);
+        try {
+            Skip(transaction, step); // the kept copy is nobody's to delete now
+        } catch (const Error&) {
+            step.settled = false;
+            ThrowWinError(code, step.path.text()); // left for the rollback, which tries again
+        }
     }
     step.settled = false;
 }
@@ -209,7 +223,7 @@ bool MakeDirectory(InstallTransaction& transaction, const Str& path)
     if (GetFileAttributesW(path.text()) != INVALID_FILE_ATTRIBUTES)
         return false;
     AppendJournal(transaction.journal, JournalRecord(L"mkdir", {path}));
-    if (!CreateDirectoryW(path.text(), nullptr))
+    if (!CreateFolderIn(*transaction.directory, path))
         return false;
     Log(transaction, L"Utworzono katalog []", L"Created directory []", path);
     return true;
@@ -217,7 +231,8 @@ bool MakeDirectory(InstallTransaction& transaction, const Str& path)
 
 void SaveKey(InstallTransaction& transaction, HKEY root, const Str& keyPath)
 {
-    AppendJournal(transaction.journal, SaveRegistryKey(root, keyPath));
+    AppendJournal(transaction.journal, SaveRegistryKey(root, keyPath, IsUninstallValueName));
+    FlushJournal(transaction.journal); // the key is changed next
     Log(transaction, L"Zapamiętano wartości klucza []\\[]", L"Saved the values of []\\[]",
         Str(RootName(root)), keyPath);
 }
@@ -231,17 +246,32 @@ static StrArray LinesOf(InstallTransaction& transaction)
 void CommitTransaction(InstallTransaction& transaction)
 {
     AppendJournal(transaction.journal, JournalRecord(L"commit"));
-    FlushJournal(transaction.journal);
+    // From here on the installation is complete, and an error finishes it rather than undoing it.
+    transaction.committed = true;
+    try {
+        FlushJournal(transaction.journal);
+    } catch (const Error& error) {
+        Log(transaction, L"Nie można zapisać na dysku dziennika []", L"Could not flush the journal []",
+            Str(error.text));
+    }
     transaction.journal.file.reset();
     UndoFailure failure; // what is left is finished by the next run
-    FinishJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction), failure);
+    try {
+        FinishJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction), failure);
+    } catch (...) {
+    }
 }
 
 bool RollBackTransaction(InstallTransaction& transaction)
 {
-    if (!transaction.begun)
-        return true;
     transaction.journal.file.reset();
-    UndoFailure failure; // what is left is undone by the next run
-    return UndoJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction), failure);
+    UndoFailure failure; // what is left is undone (or finished) by the next run
+    bool complete = true;
+    if (transaction.begun)
+        complete = transaction.committed
+                       ? FinishJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction), failure)
+                       : UndoJournal(*transaction.host, LinesOf(transaction), OwnerOf(transaction), failure);
+    if (transaction.directory && !transaction.committed && complete)
+        ReleaseDirectory(*transaction.directory);
+    return complete;
 }

@@ -8,18 +8,19 @@
 // stood is created in place and not flushed: it protects nothing that existed before the run, and
 // should the run die before its commit, the journal's record of it makes the next run remove it.
 // The journal lives in a hidden folder inside the installation directory.
-#ifndef LUMIVO_INSTALLER_INSTALLTRANSACTION_H
-#define LUMIVO_INSTALLER_INSTALLTRANSACTION_H
+#ifndef LUMIVO_INSTALLER_TRANSACTION_INSTALLTRANSACTION_H
+#define LUMIVO_INSTALLER_TRANSACTION_INSTALLTRANSACTION_H
 
 #include "archive/EntryFile.h"
 #include "core/Array.h"
 #include "core/Str.h"
-#include "installer/InstallJournal.h"
+#include "installer/transaction/InstallJournal.h"
 
 #include <stdint.h>
 #include <windows.h>
 
 struct InstallHost;
+struct PreparedDirectory;
 
 // The folder inside the installation directory that holds the journal, and the journal.
 extern const wchar_t* const BackupFolderName;
@@ -27,11 +28,14 @@ extern const wchar_t* const JournalFileName;
 
 struct InstallTransaction {
     InstallHost* host = nullptr;
+    PreparedDirectory* directory = nullptr; // held for the whole run; its made folders go on undo
     Str installDir;
     Str programName;
+    bool perUser = false;
     Str backupDir;
     InstallJournal journal;
     bool begun = false;
+    bool committed = false; // the commit record is written: from here on the run is finished, not undone
 };
 
 // One path that the transaction puts something at.
@@ -44,12 +48,12 @@ struct PutStep {
     bool absentBefore = false;
 };
 
-// Creates the backup folder and the journal, naming the program and the directory and listing
-// the directories that this run created for it (shortest first: the rollback removes them,
-// deepest first, when they end empty). On failure the folders are removed again, those created
-// directories included.
-void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const Str& installDir,
-                      const Str& programName, const StrArray& createdDirectories);
+// Creates the backup folder and the journal in the prepared directory, naming the program and the
+// directory and listing the folders made for it (shortest first: the rollback removes them,
+// deepest first, when they end empty). On failure the backup folder is removed again; the
+// directory is left to RollBackTransaction.
+void BeginTransaction(InstallTransaction& transaction, InstallHost& host, PreparedDirectory& directory,
+                      const Str& programName, bool perUser);
 
 // How CreateNewFile puts a file in place.
 enum : uint32_t {
@@ -75,31 +79,38 @@ void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, 
 void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
                int64_t count, const uint64_t* time);
 
-// Keeps the file at step.path aside (or writes down that there was none), then moves the staged
-// file into place. A file that another program holds open raises its code with the path and
-// stays where it is, as does the staged file, for another try.
+// Keeps the file at step.path aside (or writes down that there was none; the journal reaches the
+// disk before an existing file is moved), then moves the staged file into place. A file that
+// another program holds open raises its code with the path and stays where it is, as does the
+// staged file, for another try.
 void CommitFile(InstallTransaction& transaction, PutStep& step);
 
 // Makes room at path for a file that something else then creates there (a link): written down,
 // and the file standing there kept aside beside it.
 void ClearPath(InstallTransaction& transaction, PutStep& step, const Str& path);
 
-// Undoes one step at once: the previous file goes back, or the new one is deleted.
+// Undoes one step at once: the previous file goes back, or the new one is deleted. When the
+// previous file cannot go back, that is logged and the kept copy stays where it is (the step is
+// written down as not taken, so that nothing deletes it).
 void UndoStep(InstallTransaction& transaction, PutStep& step);
 
-// Creates a directory that does not exist yet, written down first; true when this call made it.
-// Failures are left to show up when the first file is put in it.
+// Creates a directory that does not exist yet, written down first (for all users with the
+// protected access list); true when this call made it. Failures are left to show up when the
+// first file is put in it.
 bool MakeDirectory(InstallTransaction& transaction, const Str& path);
 
 // Writes down every value that the key holds before the installation writes it.
 void SaveKey(InstallTransaction& transaction, HKEY root, const Str& keyPath);
 
 // Makes the installation final: written down (and flushed) as such, then the kept files, the
-// journal and the backup folder are deleted. What cannot be deleted now is left for the next run.
+// journal and the backup folder are deleted. Once the commit record is written nothing raises any
+// more: what cannot be deleted now is left for the next run.
 void CommitTransaction(InstallTransaction& transaction);
 
-// Undoes every change, last first, then deletes the journal and the folders. False when
-// something could not be put back: the journal then stays, and the next run finishes the work.
+// Undoes every change, last first, then deletes the journal and the folders, and lets go of the
+// directory (removed when this run made it and it ended empty). A transaction that was committed
+// is finished instead. False when something could not be put back: the journal then stays, and
+// the next run finishes the work.
 bool RollBackTransaction(InstallTransaction& transaction);
 
 #endif
