@@ -4,6 +4,7 @@
 #define LUMIVO_INSTALLER_INSTALLHOST_H
 
 #include "core/Str.h"
+#include "running/RunningPrograms.h"
 
 #include <stdint.h>
 
@@ -32,6 +33,7 @@ struct InstallHost {
     bool cancelRequested = false; // honoured at the next file boundary, like Cancel
     int64_t progressDone = 0;     // what HostProgress showed last
     int64_t progressTotal = 0;
+    RunningPrograms running; // found before the first change, to be named, closed, started again
 };
 
 // An alert of the installation, captioned with the title; the index of the pressed button. In a

@@ -13,6 +13,7 @@
 #include "installer/InstallFile.h"
 #include "installer/InstallTransaction.h"
 #include "installer/ListItem.h"
+#include "installer/ProgramsInUse.h"
 #include "installer/RegistrySnapshot.h"
 #include "installer/Rollback.h"
 #include "installer/Shortcut.h"
@@ -192,6 +193,7 @@ void InstallProgram(InstallHost& host)
     for (int64_t i = 0; i < plan.destinations.length(); i++)
         entryPaths.append(plan.destinations.ref(i));
     ClearRepeatedPaths(entryPaths);
+    CloseProgramsInUse(host, entryPaths); // before anything is written
     PipelineLimits limits = DefaultPipelineLimits();
     limits.workers = WriteAheadWorkers();
     EntryPipeline entries(entryNames, limits);
@@ -268,4 +270,5 @@ void InstallProgram(InstallHost& host)
         HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
                   L"+OK", 4);
     }
+    RestartProgramsClosed(host);
 }
