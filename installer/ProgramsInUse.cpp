@@ -18,7 +18,7 @@ InstallHost& HostOf(ClosingHost& closing)
 bool Ask(ClosingHost& closing, const Str& names)
 {
     const wchar_t* pieces[] = {
-        Tr(L"Te programy są uruchomione i używają plików instalacji:\n\n",
+        Tr(L"Te programy są uruchomione i używają plików instalowanego programu:\n\n",
            L"These programs are running and use files of the installation:\n\n"),
         names.text(),
         Tr(L"\n\nInstalator może je teraz zamknąć (najpierw zapisz w nich swoją pracę) i uruchomić ponownie po "

@@ -2,7 +2,6 @@
 
 #include "core/AppContext.h"
 #include "core/CharCase.h"
-#include "core/StrFormat.h"
 #include "running/ClosePrograms.h"
 
 namespace {
@@ -54,10 +53,11 @@ Str NamesOf(const RunningPrograms& running, const wchar_t* separator, bool withR
     return Str(names.text(), names.length());
 }
 
-bool AnyToClose(const RunningPrograms& running)
+// Whether a program is shown (and, with closable, may be closed).
+bool AnyShown(const RunningPrograms& running, bool closable)
 {
     for (int64_t i = 0; i < running.programs.length(); i++)
-        if (Shown(running.programs.ref(i)) && running.programs.ref(i).keep == MayClose)
+        if (Shown(running.programs.ref(i)) && (!closable || running.programs.ref(i).keep == MayClose))
             return true;
     return false;
 }
@@ -68,10 +68,10 @@ void LogOutcome(ClosingHost& host, const RunningPrograms& running)
         const RunningProgram& program = running.programs.ref(i);
         if (program.keep == ThisProgram)
             continue;
-        const wchar_t* outcome = IsRunning(program) ? Tr(L"Nadal uruchomiony: [][]", L"Still running: [][]")
-                                 : program.closedBy == EndedByForce ? Tr(L"Zakończony siłą: [][]", L"Ended by force: [][]")
-                                                                    : Tr(L"Zamknięty: [][]", L"Closed: [][]");
-        Log(host, StrFormat(outcome, program.name, WhyKept(program.keep)));
+        const wchar_t* outcome = IsRunning(program) ? Tr(L"Nadal uruchomiony: ", L"Still running: ")
+                                 : program.closedBy == EndedByForce ? Tr(L"Zakończony siłą: ", L"Ended by force: ")
+                                                                    : Tr(L"Zamknięty: ", L"Closed: ");
+        Log(host, Concat(outcome, program.name.text(), WhyKept(program.keep)));
     }
 }
 
@@ -100,14 +100,17 @@ const wchar_t* CloseSwitchOf(CloseChoice choice)
 bool CloseRunningPrograms(ClosingHost& host, const Str& dir, const StrArray& files, RunningPrograms& running)
 {
     FindRunningPrograms(dir, files, host.administrator, running);
-    if (NamesOf(running, L"", false).isEmpty())
+    if (!AnyShown(running, false))
         return true;
     for (int64_t i = 0; i < running.programs.length(); i++) {
         const RunningProgram& program = running.programs.ref(i);
-        if (Shown(program))
-            Log(host, StrFormat(Tr(L"Uruchomiony program: [] (proces [], [])[]", L"Running program: [] (process [], [])[]"),
-                                program.name, static_cast<int64_t>(program.processId), program.imagePath,
-                                WhyKept(program.keep)));
+        if (Shown(program)) {
+            Str id = IntToStr(program.processId);
+            const wchar_t* pieces[] = {Tr(L"Uruchomiony program: ", L"Running program: "), program.name.text(),
+                                       Tr(L" (proces ", L" (process "), id.text(), L", ", program.imagePath.text(), L")",
+                                       WhyKept(program.keep), nullptr};
+            Log(host, ConcatList(pieces));
+        }
     }
     bool silent = !host.ask;
     if (host.choice == CloseNever || (silent && host.choice == CloseAsk)) {
@@ -115,7 +118,7 @@ bool CloseRunningPrograms(ClosingHost& host, const Str& dir, const StrArray& fil
                          L"Leaving the programs running (/NOCLOSEAPPLICATIONS)")));
         return true;
     }
-    if (!AnyToClose(running)) {
+    if (!AnyShown(running, true)) {
         Log(host, Str(Tr(L"Żadnego z nich nie można zamknąć", L"None of them can be closed")));
         return true;
     }
@@ -127,7 +130,7 @@ bool CloseRunningPrograms(ClosingHost& host, const Str& dir, const StrArray& fil
         Log(host, Str(Tr(L"Zamykanie programów na życzenie użytkownika", L"Closing the programs, as the user chose")));
     }
     if (host.choice != CloseAsk)
-        Log(host, StrFormat(Tr(L"Zamykanie programów ([])", L"Closing the programs ([])"), SwitchNames[host.choice]));
+        Log(host, Concat(Tr(L"Zamykanie programów (", L"Closing the programs ("), SwitchNames[host.choice], L")"));
     if (host.status)
         host.status(host, Str(Tr(L"Zamykanie programów...", L"Closing programs...")));
     Waiting waiting = {KeepAnswering, &host};
@@ -142,10 +145,10 @@ void RestartClosedPrograms(ClosingHost& host, RunningPrograms& running)
 {
     Restarted restarted = StartClosedProgramsAgain(running);
     for (int64_t i = 0; i < restarted.started.length(); i++)
-        Log(host, StrFormat(Tr(L"Uruchomiony ponownie: []", L"Started again: []"), restarted.started.ref(i)));
+        Log(host, Concat(Tr(L"Uruchomiony ponownie: ", L"Started again: "), restarted.started.ref(i).text()));
     for (int64_t i = 0; i < restarted.failed.length(); i++)
-        Log(host, StrFormat(Tr(L"Nie udało się uruchomić ponownie: []", L"Could not start again: []"),
-                            restarted.failed.ref(i)));
+        Log(host, Concat(Tr(L"Nie udało się uruchomić ponownie: ", L"Could not start again: "),
+                         restarted.failed.ref(i).text()));
 }
 
 Str StillRunningNames(const RunningPrograms& running)
