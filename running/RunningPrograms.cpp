@@ -64,7 +64,8 @@ void Add(RunningPrograms& found, const Search& search, uint32_t processId, uint6
     } else if (keep == MayClose) {
         program.keep = search.administrator ? MayClose : OtherUser;
     }
-    if (processId == GetCurrentProcessId() || StrEqualNoCase(program.imagePath, search.ownImage))
+    if (processId == GetCurrentProcessId() ||
+        (!program.imagePath.isEmpty() && StrEqualNoCase(program.imagePath, search.ownImage)))
         program.keep = ThisProgram;
     program.name = !name.isEmpty() ? name : FileNameOf(program.imagePath);
     if (program.name.isEmpty())

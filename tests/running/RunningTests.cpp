@@ -31,8 +31,7 @@ DWORD WINAPI StartSession(DWORD* session, DWORD, WCHAR[]) { return *session = 7,
 DWORD WINAPI EndSession(DWORD) { return 0; }
 DWORD WINAPI Register(DWORD, UINT count, LPCWSTR files[], UINT, RM_UNIQUE_PROCESS*, UINT, LPCWSTR*)
 {
-    fake.registered.assign(files, files + count);
-    return 0;
+    return fake.registered.assign(files, files + count), 0;
 }
 DWORD WINAPI GetList(DWORD, UINT* needed, UINT* count, RM_PROCESS_INFO* info, DWORD* reasons)
 {
@@ -62,30 +61,20 @@ DWORD WINAPI Shutdown(DWORD, ULONG flags, RM_WRITE_STATUS_CALLBACK)
 DWORD WINAPI Restart(DWORD, DWORD, RM_WRITE_STATUS_CALLBACK) { return fake.restarts++, 0; }
 DWORD WINAPI AddFilter(DWORD, LPCWSTR, RM_UNIQUE_PROCESS* process, LPCWSTR, RM_FILTER_ACTION)
 {
-    fake.filtered.push_back(process->dwProcessId);
-    return 0;
+    return fake.filtered.push_back(process->dwProcessId), 0;
 }
 const RestartManagerCalls FakeCalls = {StartSession, EndSession, Register, GetList, Shutdown, Restart, AddFilter, nullptr};
 
 RM_PROCESS_INFO Listed(DWORD processId, const wchar_t* name, RM_APP_TYPE type, bool restartable)
 {
-    RM_PROCESS_INFO info = {};
-    info.Process.dwProcessId = processId;
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    FILETIME times[4] = {};
-    if (process && GetProcessTimes(process, &times[0], &times[1], &times[2], &times[3]))
-        info.Process.ProcessStartTime = times[0];
-    if (process)
-        CloseHandle(process);
+    RM_PROCESS_INFO info = {{processId, {}}, {}, {}, type, 0, 0, restartable};
     lstrcpyW(info.strAppName, name);
-    info.ApplicationType = type;
-    info.bRestartable = restartable;
     return info;
 }
 
 // The test program, copied into folder and started from there, holding folder\data.txt.
 struct App {
-    App(const std::wstring& folder, bool ignoreClose) : folder(folder)
+    explicit App(const std::wstring& folder) : folder(folder)
     {
         wchar_t self[MAX_PATH];
         GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -93,8 +82,7 @@ struct App {
         CreateDirectoryW(folder.c_str(), nullptr);
         CopyFileW(program.c_str(), (folder + L"\\running-app.exe").c_str(), FALSE);
         WriteWholeFile(folder + L"\\data.txt", "data");
-        std::wstring line = L"\"" + folder + L"\\running-app.exe\" \"" + folder + L".starts\"" +
-                            (ignoreClose ? L" ignore-close" : L"");
+        std::wstring line = L"\"" + folder + L"\\running-app.exe\" \"" + folder + L".starts\"";
         STARTUPINFOW startup = {sizeof startup};
         REQUIRE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info));
         CloseHandle(info.hThread);
@@ -112,25 +100,13 @@ struct App {
     PROCESS_INFORMATION info = {};
 };
 
-bool Ask(ClosingHost&, const Str& names)
-{
-    asked = names.text();
-    return answer;
-}
-void Log(ClosingHost&, const Str& line)
-{
-    logged.push_back(line.text());
-}
-
+bool Ask(ClosingHost&, const Str& names) { return asked = names.text(), answer; }
+void Log(ClosingHost&, const Str& line) { logged.push_back(line.text()); }
 ClosingHost Host(CloseChoice choice, bool asks)
 {
     return ClosingHost{asks ? Ask : nullptr, Log, nullptr, nullptr, nullptr, choice, 5000, true};
 }
-
-bool Logged(const std::wstring& line)
-{
-    return std::find(logged.begin(), logged.end(), line) != logged.end();
-}
+bool Logged(const std::wstring& line) { return std::find(logged.begin(), logged.end(), line) != logged.end(); }
 
 struct Fixture {
     Fixture()
@@ -156,71 +132,31 @@ struct Fixture {
 
 TEST_SUITE("closing")
 {
-    TEST_CASE_FIXTURE(Fixture, "a program of the folder: left by a silent run, closed when asked, started again")
-    {
-        App app(dir, false);
-        ClosingHost silent = Host(CloseAsk, false);
-        RunningPrograms left;
-        CHECK(CloseRunningPrograms(silent, Str(dir.c_str()), files(), left));
-        CHECK(fake.registered == std::vector<std::wstring>{dir + L"\\data.txt"}); // the one that exists
-        CHECK(Logged(L"Leaving the programs running (/NOCLOSEAPPLICATIONS)"));
-        CHECK(std::wstring(StillRunningNames(left).text()) == L"running-app.exe");
-
-        answer = true;
-        ClosingHost host = Host(CloseThem, true);
-        RunningPrograms closed;
-        CHECK(CloseRunningPrograms(host, Str(dir.c_str()), files(), closed));
-        CHECK(asked == L"running-app.exe");
-        CHECK(Logged(L"Closed: running-app.exe"));
-        CHECK(app.starts() == "started\r\nclosed\r\n");
-        RestartClosedPrograms(host, closed);
-        CHECK(Logged(L"Started again: running-app.exe"));
-        WaitFor("the program to start again", [&] { return app.starts() == "started\r\nclosed\r\nstarted\r\n"; });
-        HWND window = FindWindowW(L"Lumivo Running App", nullptr);
-        CHECK(window);
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    }
-
     TEST_CASE_FIXTURE(Fixture, "the Restart Manager's programs: shut down through it, this process and Windows' own left")
     {
-        App app(scratch.path(L"Elsewhere"), false); // holds a file, but runs from another folder
+        App app(scratch.path(L"Elsewhere")); // holds a file, but runs from another folder
         CreateDirectoryW(dir.c_str(), nullptr);
         WriteWholeFile(dir + L"\\data.txt", "data");
         fake.list = {Listed(app.info.dwProcessId, L"The App", RmMainWindow, true),
                      Listed(GetCurrentProcessId(), L"This Test", RmMainWindow, false),
                      Listed(0xFFFFFF00, L"Session Manager", RmCritical, false)};
         ClosingHost host = Host(CloseAsk, true);
+        answer = false;
+        RunningPrograms cancelled;
+        CHECK(!CloseRunningPrograms(host, Str(dir.c_str()), files(), cancelled));
+        CHECK(fake.registered == std::vector<std::wstring>{dir + L"\\data.txt"}); // the one that exists
+        CHECK(asked == L"The App\nSession Manager \u2013 part of Windows, it cannot be closed");
+        CHECK((fake.shutdowns.empty() && app.running()));
+
+        answer = true;
         RunningPrograms running;
         CHECK(CloseRunningPrograms(host, Str(dir.c_str()), files(), running));
-        CHECK(asked == L"The App\nSession Manager \u2013 part of Windows, it cannot be closed");
         CHECK(fake.shutdowns == std::vector<ULONG>{0}); // without force
         CHECK(fake.filtered == std::vector<DWORD>{GetCurrentProcessId(), 0xFFFFFF00});
         CHECK(app.starts() == "started\r\nclosed\r\n");
+        CHECK(Logged(L"Still running: Session Manager \u2013 part of Windows, it cannot be closed"));
         RestartClosedPrograms(host, running);
         CHECK(fake.restarts == 1); // it registered for a restart: the Restart Manager's task
         CHECK(!Logged(L"Started again: The App"));
-    }
-
-    TEST_CASE_FIXTURE(Fixture, "a program that ignores WM_CLOSE: cancelled, left running, ended by force")
-    {
-        App app(dir, true);
-        answer = false;
-        ClosingHost asking = Host(CloseByForce, true);
-        RunningPrograms cancelled;
-        CHECK(!CloseRunningPrograms(asking, Str(dir.c_str()), files(), cancelled));
-        CHECK(Logged(L"Cancelled: the programs keep running"));
-
-        ClosingHost host = Host(CloseThem, false);
-        host.closeWaitMs = 300;
-        RunningPrograms left;
-        CHECK(CloseRunningPrograms(host, Str(dir.c_str()), files(), left));
-        CHECK(Logged(L"Still running: running-app.exe"));
-        CHECK(app.running());
-
-        host.choice = CloseByForce;
-        RunningPrograms ended;
-        CHECK(CloseRunningPrograms(host, Str(dir.c_str()), files(), ended));
-        CHECK(Logged(L"Ended by force: running-app.exe"));
-        CHECK(!app.running());
     }
 }
