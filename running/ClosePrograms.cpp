@@ -186,11 +186,8 @@ bool StartAgain(const RunningProgram& program, bool elevated)
 
 } // namespace
 
-Restarted StartClosedProgramsAgain(RunningPrograms& running)
+void StartClosedProgramsAgain(RunningPrograms& running, const RestartReport& report)
 {
-    Restarted result;
-    result.started.makeEmpty();
-    result.failed.makeEmpty();
     if (running.restartManagerShutDown)
         RestartManager()->restart(running.session, 0, nullptr);
     bool elevated = ThisProcessElevated();
@@ -199,7 +196,6 @@ Restarted StartClosedProgramsAgain(RunningPrograms& running)
         if (!Closing(program) || IsRunning(program) ||
             (program.closedBy == ClosedByRestartManager && program.restartsItself))
             continue;
-        (StartAgain(program, elevated) ? result.started : result.failed).append(program.name);
+        report.call(report.context, program, StartAgain(program, elevated));
     }
-    return result;
 }

@@ -24,12 +24,12 @@ void EndProgramsByForce(RunningPrograms& running, uint32_t timeoutMs, const Wait
 
 // Starts again the programs that were closed and have ended: RmRestart those that the Restart
 // Manager shut down and that registered for it, the others with their command line in their
-// folder and with their own rights (never with administrator rights they did not have). The
-// names of those started by this program and of those that could not be started.
-struct Restarted {
-    StrArray started;
-    StrArray failed;
+// folder and with their own rights (never with administrator rights they did not have). Each of
+// those others is told to report, with whether it started.
+struct RestartReport {
+    void (*call)(void* context, const RunningProgram& program, bool started);
+    void* context;
 };
-Restarted StartClosedProgramsAgain(RunningPrograms& running);
+void StartClosedProgramsAgain(RunningPrograms& running, const RestartReport& report);
 
 #endif

@@ -53,6 +53,14 @@ Str NamesOf(const RunningPrograms& running, const wchar_t* separator, bool withR
     return Str(names.text(), names.length());
 }
 
+void LogRestart(void* context, const RunningProgram& program, bool started)
+{
+    Log(*static_cast<ClosingHost*>(context),
+        Concat(started ? Tr(L"Uruchomiony ponownie: ", L"Started again: ")
+                       : Tr(L"Nie udało się uruchomić ponownie: ", L"Could not start again: "),
+               program.name.text()));
+}
+
 // Whether a program is shown (and, with closable, may be closed).
 bool AnyShown(const RunningPrograms& running, bool closable)
 {
@@ -143,12 +151,7 @@ bool CloseRunningPrograms(ClosingHost& host, const Str& dir, const StrArray& fil
 
 void RestartClosedPrograms(ClosingHost& host, RunningPrograms& running)
 {
-    Restarted restarted = StartClosedProgramsAgain(running);
-    for (int64_t i = 0; i < restarted.started.length(); i++)
-        Log(host, Concat(Tr(L"Uruchomiony ponownie: ", L"Started again: "), restarted.started.ref(i).text()));
-    for (int64_t i = 0; i < restarted.failed.length(); i++)
-        Log(host, Concat(Tr(L"Nie udało się uruchomić ponownie: ", L"Could not start again: "),
-                         restarted.failed.ref(i).text()));
+    StartClosedProgramsAgain(running, RestartReport{LogRestart, &host});
 }
 
 Str StillRunningNames(const RunningPrograms& running)

@@ -68,8 +68,6 @@ void Add(RunningPrograms& found, const Search& search, uint32_t processId, uint6
         (!program.imagePath.isEmpty() && StrEqualNoCase(program.imagePath, search.ownImage)))
         program.keep = ThisProgram;
     program.name = !name.isEmpty() ? name : FileNameOf(program.imagePath);
-    if (program.name.isEmpty())
-        program.name = Concat(Str(L"#"), IntToStr(processId));
     program.process = process.get();
     program.token = token.get();
     found.programs.append(program);
