@@ -42,21 +42,11 @@ DWORD WINAPI GetList(DWORD, UINT* needed, UINT* count, RM_PROCESS_INFO* info, DW
     *count = *needed;
     return *reasons = 0;
 }
-BOOL CALLBACK CloseIfOf(HWND window, LPARAM processId)
-{
-    DWORD id = 0;
-    if (GetWindowThreadProcessId(window, &id) && id == static_cast<DWORD>(processId))
-        PostMessageW(window, WM_CLOSE, 0, 0);
-    return TRUE;
-}
-// Closes the listed windows that no filter keeps, as the Restart Manager would.
+// Closes the test program, the one listed process that no filter keeps, as the Restart Manager would.
 DWORD WINAPI Shutdown(DWORD, ULONG flags, RM_WRITE_STATUS_CALLBACK)
 {
     fake.shutdowns.push_back(flags);
-    for (const RM_PROCESS_INFO& info : fake.list)
-        if (std::find(fake.filtered.begin(), fake.filtered.end(), info.Process.dwProcessId) == fake.filtered.end())
-            EnumWindows(CloseIfOf, info.Process.dwProcessId);
-    return 0;
+    return PostMessageW(FindWindowW(L"Lumivo Running App", nullptr), WM_CLOSE, 0, 0) ? 0 : ERROR_INVALID_HANDLE;
 }
 DWORD WINAPI Restart(DWORD, DWORD, RM_WRITE_STATUS_CALLBACK) { return fake.restarts++, 0; }
 DWORD WINAPI AddFilter(DWORD, LPCWSTR, RM_UNIQUE_PROCESS* process, LPCWSTR, RM_FILTER_ACTION)
@@ -95,7 +85,6 @@ struct App {
         CloseHandle(info.hProcess);
     }
     std::string starts() const { return FileExists(folder + L".starts") ? ReadWholeFile(folder + L".starts") : ""; }
-    bool running() const { return WaitForSingleObject(info.hProcess, 0) == WAIT_TIMEOUT; }
     std::wstring folder;
     PROCESS_INFORMATION info = {};
 };
@@ -146,7 +135,7 @@ TEST_SUITE("closing")
         CHECK(!CloseRunningPrograms(host, Str(dir.c_str()), files(), cancelled));
         CHECK(fake.registered == std::vector<std::wstring>{dir + L"\\data.txt"}); // the one that exists
         CHECK(asked == L"The App\nSession Manager \u2013 part of Windows, it cannot be closed");
-        CHECK((fake.shutdowns.empty() && app.running()));
+        CHECK((fake.shutdowns.empty() && WaitForSingleObject(app.info.hProcess, 0) == WAIT_TIMEOUT));
 
         answer = true;
         RunningPrograms running;
