@@ -202,9 +202,10 @@ Str SwitchProblemText(const InstallerSwitches& switches)
         return Str(Tr(L"Przełączniki /ALLUSERS i /CURRENTUSER wykluczają się.",
                       L"The switches /ALLUSERS and /CURRENTUSER exclude each other."));
     case TwoCloseChoices:
-        return Str(Tr(L"Przełączniki /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS i /FORCECLOSEAPPLICATIONS wykluczają się.",
-                      L"The switches /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS and /FORCECLOSEAPPLICATIONS exclude "
-                      L"each other."));
+        return Str(Tr(L"Przełączniki /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS i /FORCECLOSEAPPLICATIONS "
+                      L"wykluczają się.",
+                      L"The switches /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS and /FORCECLOSEAPPLICATIONS "
+                      L"exclude each other."));
     case EmptyLogFile:
         return Str(Tr(L"Po /LOG= brakuje nazwy pliku.", L"/LOG= needs a file name."));
     case BadDirectory:

@@ -16,7 +16,7 @@ enum SwitchProblem : int32_t {
     SwitchesFine = 0,
     UnknownSwitch,          // problemItem: the argument
     TwoKinds,               // /ALLUSERS and /CURRENTUSER together
-    TwoCloseChoices,        // two different ones of /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS, /FORCECLOSEAPPLICATIONS
+    TwoCloseChoices,        // two of /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS, /FORCECLOSEAPPLICATIONS
     EmptyLogFile,           // /LOG= without a file
     BadDirectory,           // problemItem: the /D= value (empty, relative, a drive, a quote)
     DirectoryNotLast,       // problemItem: the /D= value, which holds further switches

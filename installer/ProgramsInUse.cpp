@@ -21,7 +21,8 @@ bool Ask(ClosingHost& closing, const Str& names)
         Tr(L"Te programy są uruchomione i używają plików instalowanego programu:\n\n",
            L"These programs are running and use files of the installation:\n\n"),
         names.text(),
-        Tr(L"\n\nInstalator może je teraz zamknąć (najpierw zapisz w nich swoją pracę) i uruchomić ponownie po "
+        Tr(L"\n\nInstalator może je teraz zamknąć (najpierw zapisz w nich swoją pracę) i uruchomić ponownie "
+           L"po "
            L"zakończeniu instalacji.",
            L"\n\nSetup can close them now (save your work in them first) and start them again once the "
            L"installation has finished."),
@@ -47,7 +48,8 @@ void Wait(ClosingHost& closing)
 ClosingHost ClosingHostOf(InstallHost& host)
 {
     bool asks = !host.silent && host.form;
-    return ClosingHost{asks ? Ask : nullptr, Log, Status, Wait, &host, CloseApplications, PoliteCloseMs, isAdmin};
+    return ClosingHost {asks ? Ask : nullptr, Log,           Status, Wait, &host,
+                        CloseApplications,    PoliteCloseMs, isAdmin};
 }
 
 } // namespace

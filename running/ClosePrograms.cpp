@@ -18,7 +18,8 @@ BOOL CALLBACK PostCloseTo(HWND window, LPARAM parameter)
 {
     RunningPrograms& running = *reinterpret_cast<RunningPrograms*>(parameter);
     DWORD processId = 0;
-    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER) || !GetWindowThreadProcessId(window, &processId))
+    if (!IsWindowVisible(window) || GetWindow(window, GW_OWNER) ||
+        !GetWindowThreadProcessId(window, &processId))
         return TRUE;
     for (int64_t i = 0; i < running.programs.length(); i++) {
         const RunningProgram& program = running.programs.ref(i);
@@ -52,9 +53,11 @@ bool SessionMayShutDown(const RunningPrograms& running, const RestartManagerCall
             any = true;
             continue;
         }
-        RM_UNIQUE_PROCESS unique = {program.processId,
-                                    {static_cast<DWORD>(program.startTime), static_cast<DWORD>(program.startTime >> 32)}};
-        if (!manager.addFilter || manager.addFilter(running.session, nullptr, &unique, nullptr, RmNoShutdown) != 0)
+        RM_UNIQUE_PROCESS unique = {
+            program.processId,
+            {static_cast<DWORD>(program.startTime), static_cast<DWORD>(program.startTime >> 32)}};
+        if (!manager.addFilter ||
+            manager.addFilter(running.session, nullptr, &unique, nullptr, RmNoShutdown) != 0)
             return false;
     }
     return any;
@@ -159,7 +162,8 @@ bool StartAgain(const RunningProgram& program, bool elevated)
     if (program.imagePath.isEmpty() || program.commandLine.isEmpty())
         return false;
     Str line = Str::Allocate(program.commandLine.length()); // CreateProcessW may write into it
-    memcpy(line.bufferForFilling(), program.commandLine.text(), program.commandLine.length() * sizeof(wchar_t));
+    memcpy(line.bufferForFilling(), program.commandLine.text(),
+           program.commandLine.length() * sizeof(wchar_t));
     Str folder = program.currentDirectory;
     DWORD attributes = GetFileAttributesW(folder.text());
     if (folder.isEmpty() || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -170,12 +174,12 @@ bool StartAgain(const RunningProgram& program, bool elevated)
     BOOL done;
     if (elevated && !(program.token && TokenElevated(program.token))) {
         // Not with this process's administrator rights: with the program's own token, or not at all.
-        done = program.token && CreateProcessWithTokenW(program.token, 0, program.imagePath.text(),
-                                                        line.bufferForFilling(), 0, nullptr, folder.text(),
-                                                        &startup, &started);
+        done = program.token &&
+               CreateProcessWithTokenW(program.token, 0, program.imagePath.text(), line.bufferForFilling(), 0,
+                                       nullptr, folder.text(), &startup, &started);
     } else {
-        done = CreateProcessW(program.imagePath.text(), line.bufferForFilling(), nullptr, nullptr, FALSE, 0, nullptr,
-                              folder.text(), &startup, &started);
+        done = CreateProcessW(program.imagePath.text(), line.bufferForFilling(), nullptr, nullptr, FALSE, 0,
+                              nullptr, folder.text(), &startup, &started);
     }
     if (!done)
         return false;

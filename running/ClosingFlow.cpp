@@ -28,7 +28,8 @@ const wchar_t* WhyKept(KeepReason keep)
         return Tr(L" \u2013 program innego użytkownika, nie można go zamknąć",
                   L" \u2013 another user's program, it cannot be closed");
     if (keep == PartOfWindows)
-        return Tr(L" \u2013 część systemu Windows, nie można go zamknąć", L" \u2013 part of Windows, it cannot be closed");
+        return Tr(L" \u2013 część systemu Windows, nie można go zamknąć",
+                  L" \u2013 part of Windows, it cannot be closed");
     return L"";
 }
 
@@ -41,7 +42,8 @@ Str NamesOf(const RunningPrograms& running, const wchar_t* separator, bool withR
         const RunningProgram& program = running.programs.ref(i);
         bool repeated = false;
         for (int64_t j = 0; j < i && !repeated; j++)
-            repeated = Shown(running.programs.ref(j)) && StrEqualNoCase(running.programs.ref(j).name, program.name);
+            repeated =
+                Shown(running.programs.ref(j)) && StrEqualNoCase(running.programs.ref(j).name, program.name);
         if (!Shown(program) || repeated)
             continue;
         if (names.length())
@@ -77,8 +79,9 @@ void LogOutcome(ClosingHost& host, const RunningPrograms& running)
         if (program.keep == ThisProgram)
             continue;
         const wchar_t* outcome = IsRunning(program) ? Tr(L"Nadal uruchomiony: ", L"Still running: ")
-                                 : program.closedBy == EndedByForce ? Tr(L"Zakończony siłą: ", L"Ended by force: ")
-                                                                    : Tr(L"Zamknięty: ", L"Closed: ");
+                                 : program.closedBy == EndedByForce
+                                     ? Tr(L"Zakończony siłą: ", L"Ended by force: ")
+                                     : Tr(L"Zamknięty: ", L"Closed: ");
         Log(host, Concat(outcome, program.name.text(), WhyKept(program.keep)));
     }
 }
@@ -114,9 +117,9 @@ bool CloseRunningPrograms(ClosingHost& host, const Str& dir, const StrArray& fil
         const RunningProgram& program = running.programs.ref(i);
         if (Shown(program)) {
             Str id = IntToStr(program.processId);
-            const wchar_t* pieces[] = {Tr(L"Uruchomiony program: ", L"Running program: "), program.name.text(),
-                                       Tr(L" (proces ", L" (process "), id.text(), L", ", program.imagePath.text(), L")",
-                                       WhyKept(program.keep), nullptr};
+            const wchar_t* pieces[] = {Tr(L"Uruchomiony program: ", L"Running program: "),
+                                       program.name.text(), Tr(L" (proces ", L" (process "), id.text(), L", ",
+                                       program.imagePath.text(), L")", WhyKept(program.keep), nullptr};
             Log(host, ConcatList(pieces));
         }
     }
@@ -132,13 +135,16 @@ bool CloseRunningPrograms(ClosingHost& host, const Str& dir, const StrArray& fil
     }
     if (!silent) {
         if (!host.ask(host, NamesOf(running, L"\n", true))) {
-            Log(host, Str(Tr(L"Anulowano: programy pozostają uruchomione", L"Cancelled: the programs keep running")));
+            Log(host, Str(Tr(L"Anulowano: programy pozostają uruchomione",
+                             L"Cancelled: the programs keep running")));
             return false;
         }
-        Log(host, Str(Tr(L"Zamykanie programów na życzenie użytkownika", L"Closing the programs, as the user chose")));
+        Log(host, Str(Tr(L"Zamykanie programów na życzenie użytkownika",
+                         L"Closing the programs, as the user chose")));
     }
     if (host.choice != CloseAsk)
-        Log(host, Concat(Tr(L"Zamykanie programów (", L"Closing the programs ("), SwitchNames[host.choice], L")"));
+        Log(host,
+            Concat(Tr(L"Zamykanie programów (", L"Closing the programs ("), SwitchNames[host.choice], L")"));
     if (host.status)
         host.status(host, Str(Tr(L"Zamykanie programów...", L"Closing programs...")));
     Waiting waiting = {KeepAnswering, &host};
@@ -151,7 +157,7 @@ bool CloseRunningPrograms(ClosingHost& host, const Str& dir, const StrArray& fil
 
 void RestartClosedPrograms(ClosingHost& host, RunningPrograms& running)
 {
-    StartClosedProgramsAgain(running, RestartReport{LogRestart, &host});
+    StartClosedProgramsAgain(running, RestartReport {LogRestart, &host});
 }
 
 Str StillRunningNames(const RunningPrograms& running)

@@ -76,7 +76,8 @@ bool ReadText(HANDLE process, const BYTE* at, Str& text)
     if (!ReadProcessMemory(process, at, &value, sizeof value, nullptr))
         return false;
     Str read = Str::Allocate(value.Length / 2);
-    if (value.Length && !ReadProcessMemory(process, value.Buffer, read.bufferForFilling(), value.Length, nullptr))
+    if (value.Length &&
+        !ReadProcessMemory(process, value.Buffer, read.bufferForFilling(), value.Length, nullptr))
         return false;
     text = read;
     return true;
@@ -90,11 +91,15 @@ bool ReadProcessStart(uint32_t processId, Str& commandLine, Str& currentDirector
     PROCESS_BASIC_INFORMATION basic;
     const BYTE* parameters = nullptr;
     if (!process ||
-        NtQueryInformationProcess(process.get(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 ||
-        !ReadProcessMemory(process.get(), reinterpret_cast<const BYTE*>(basic.PebBaseAddress) + offsetof(PEB, ProcessParameters),
+        NtQueryInformationProcess(process.get(), ProcessBasicInformation, &basic, sizeof basic, nullptr) !=
+            0 ||
+        !ReadProcessMemory(process.get(),
+                           reinterpret_cast<const BYTE*>(basic.PebBaseAddress) +
+                               offsetof(PEB, ProcessParameters),
                            &parameters, sizeof parameters, nullptr) ||
         !parameters)
         return false;
-    return ReadText(process.get(), parameters + offsetof(RTL_USER_PROCESS_PARAMETERS, CommandLine), commandLine) &&
+    return ReadText(process.get(), parameters + offsetof(RTL_USER_PROCESS_PARAMETERS, CommandLine),
+                    commandLine) &&
            ReadText(process.get(), parameters + CurrentDirectoryOffset, currentDirectory);
 }

@@ -6,15 +6,15 @@
 #include "running/ProcessDetails.h"
 #include "running/RestartManager.h"
 
-#include <windows.h>
 #include <tlhelp32.h>
+#include <windows.h>
 
 namespace {
 
 // What every program found is compared with.
 struct Search {
-    Str folder;    // normalised, without a final backslash
-    Str ownImage;  // this program's file: its copies are never closed
+    Str folder;   // normalised, without a final backslash
+    Str ownImage; // this program's file: its copies are never closed
     bool administrator;
 };
 
@@ -39,11 +39,11 @@ int64_t IndexOf(const RunningPrograms& found, uint32_t processId)
 }
 
 // Adds the process of that id, when it is still the one that started at startTime (0: any).
-void Add(RunningPrograms& found, const Search& search, uint32_t processId, uint64_t startTime, const Str& name,
-         KeepReason keep)
+void Add(RunningPrograms& found, const Search& search, uint32_t processId, uint64_t startTime,
+         const Str& name, KeepReason keep)
 {
-    OwnedHandle process(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                    processId));
+    OwnedHandle process(
+        OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     if (!process)
         process.reset(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
     RunningProgram program = {};
@@ -97,8 +97,8 @@ void AskRestartManager(RunningPrograms& found, const Search& search, const StrAr
     found.session = session;
     found.sessionOpen = true;
     if (manager->registerResources(session, static_cast<UINT>(existing.length()),
-                                   const_cast<LPCWSTR*>(reinterpret_cast<wchar_t**>(existing.items())), 0, nullptr, 0,
-                                   nullptr) != ERROR_SUCCESS)
+                                   const_cast<LPCWSTR*>(reinterpret_cast<wchar_t**>(existing.items())), 0,
+                                   nullptr, 0, nullptr) != ERROR_SUCCESS)
         return;
     ByteArray buffer; // RM_PROCESS_INFO records
     buffer.makeEmpty();
@@ -107,12 +107,13 @@ void AskRestartManager(RunningPrograms& found, const Search& search, const StrAr
     for (int attempt = 0; attempt < 4 && result == ERROR_MORE_DATA; attempt++) {
         buffer.resize(needed * sizeof(RM_PROCESS_INFO)); // the list may grow between two calls
         count = needed;
-        result = manager->getList(session, &needed, &count, reinterpret_cast<RM_PROCESS_INFO*>(buffer.items()),
-                                  &reasons);
+        result = manager->getList(session, &needed, &count,
+                                  reinterpret_cast<RM_PROCESS_INFO*>(buffer.items()), &reasons);
     }
     if (result != ERROR_SUCCESS)
         return;
-    for (UINT i = 0; i < count && (i + 1) * sizeof(RM_PROCESS_INFO) <= static_cast<uint64_t>(buffer.length()); i++) {
+    for (UINT i = 0; i < count && (i + 1) * sizeof(RM_PROCESS_INFO) <= static_cast<uint64_t>(buffer.length());
+         i++) {
         const RM_PROCESS_INFO& info = reinterpret_cast<const RM_PROCESS_INFO*>(buffer.items())[i];
         uint64_t start = (static_cast<uint64_t>(info.Process.ProcessStartTime.dwHighDateTime) << 32) |
                          info.Process.ProcessStartTime.dwLowDateTime;
@@ -135,7 +136,8 @@ void LookAtProcesses(RunningPrograms& found, const Search& search)
         return;
     PROCESSENTRY32W entry;
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
         if (entry.th32ProcessID == 0 || IndexOf(found, entry.th32ProcessID) >= 0)
             continue;
         OwnedHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
@@ -156,7 +158,8 @@ void FindRunningPrograms(const Str& dir, const StrArray& files, bool administrat
     while (search.folder.length() > 0 && search.folder.text()[search.folder.length() - 1] == L'\\')
         search.folder = Str(search.folder.text(), search.folder.length() - 1);
     DWORD attributes = GetFileAttributesW(search.folder.text());
-    if (search.folder.isEmpty() || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    if (search.folder.isEmpty() || attributes == INVALID_FILE_ATTRIBUTES ||
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return; // nothing can run from a folder that is not there
     search.ownImage = ProcessImagePath(GetCurrentProcess());
     search.administrator = administrator;

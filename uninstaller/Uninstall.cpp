@@ -197,8 +197,8 @@ bool AskAboutRunning(ClosingHost& host, const Str& names)
                       names,
                       Str(Tr(L"\n\nDeinstalator może je teraz zamknąć (najpierw zapisz w nich swoją pracę).",
                              L"\n\nThe uninstaller can close them now (save your work in them first).")));
-    return ShowAlert(nullptr, text.text(), static_cast<Session*>(host.owner)->title.text(), CloseQuestionButtons(),
-                     AlertWarning) == 0;
+    const Session& session = *static_cast<Session*>(host.owner);
+    return ShowAlert(nullptr, text.text(), session.title.text(), CloseQuestionButtons(), AlertWarning) == 0;
 }
 
 // Programs that run from the installation directory or hold its files are closed first, as the
@@ -249,10 +249,12 @@ int RunUninstall(const StrArray& arguments)
     session.title = Str(Tr(L"Deinstalacja", L"Uninstall"));
     // The data file is the first argument that is no switch.
     Str dataFile;
-    for (int64_t i = 0; i < arguments.length(); i++)
-        if (!StrEqualNoCase(arguments.ref(i), QuietSwitch) && !ReadCloseSwitch(arguments.ref(i), session.closeChoice) &&
-            dataFile.isEmpty())
-            dataFile = arguments.at(i);
+    for (int64_t i = 0; i < arguments.length(); i++) {
+        const Str& argument = arguments.ref(i);
+        bool isSwitch = StrEqualNoCase(argument, QuietSwitch) || ReadCloseSwitch(argument, session.closeChoice);
+        if (!isSwitch && dataFile.isEmpty())
+            dataFile = argument;
+    }
     if (dataFile.isEmpty()) {
         Tell(session, Str(Tr(L"Uruchom deinstalację z listy zainstalowanych programów systemu Windows.",
                              L"Start the uninstallation from the Windows list of installed programs.")),

@@ -53,7 +53,8 @@ DWORD WINAPI AddFilter(DWORD, LPCWSTR, RM_UNIQUE_PROCESS* process, LPCWSTR, RM_F
 {
     return fake.filtered.push_back(process->dwProcessId), 0;
 }
-const RestartManagerCalls FakeCalls = {StartSession, EndSession, Register, GetList, Shutdown, Restart, AddFilter, nullptr};
+const RestartManagerCalls FakeCalls = {StartSession, EndSession, Register, GetList,
+                                       Shutdown,     Restart,    AddFilter, nullptr};
 
 RM_PROCESS_INFO Listed(DWORD processId, const wchar_t* name, RM_APP_TYPE type, bool restartable)
 {
@@ -121,7 +122,7 @@ struct Fixture {
 
 TEST_SUITE("closing")
 {
-    TEST_CASE_FIXTURE(Fixture, "the Restart Manager's programs: shut down through it, this process and Windows' own left")
+    TEST_CASE_FIXTURE(Fixture, "the Restart Manager's programs: shut down through it; this process, Windows' left")
     {
         App app(scratch.path(L"Elsewhere")); // holds a file, but runs from another folder
         CreateDirectoryW(dir.c_str(), nullptr);
