@@ -22,8 +22,7 @@ bool Ask(ClosingHost& closing, const Str& names)
            L"These programs are running and use files of the installation:\n\n"),
         names.text(),
         Tr(L"\n\nInstalator może je teraz zamknąć (najpierw zapisz w nich swoją pracę) i uruchomić ponownie "
-           L"po "
-           L"zakończeniu instalacji.",
+           L"po zakończeniu instalacji.",
            L"\n\nSetup can close them now (save your work in them first) and start them again once the "
            L"installation has finished."),
         nullptr};
