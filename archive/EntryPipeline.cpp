@@ -565,6 +565,20 @@ static void RewindForCaller(void* context)
     OpenEntry(s.reader, s.entryItems[s.current], true);
 }
 
+// Under the lock: the caller sleeps until a worker wakes it or the deadline passes; false once it
+// has passed. A wake-up may be for another entry: the caller looks again and, if need be, sleeps on.
+static bool CallerWaitsUntil(PipelineState& s, uint64_t deadline, uint32_t milliseconds)
+{
+    uint64_t now = GetTickCount64();
+    if (milliseconds != INFINITE && now >= deadline)
+        return false;
+    s.callerWaiting = true;
+    SleepConditionVariableSRW(&s.entryReady, &s.lock,
+                              milliseconds == INFINITE ? INFINITE : static_cast<DWORD>(deadline - now), 0);
+    s.callerWaiting = false;
+    return true;
+}
+
 ByteSource EntryPipeline::source()
 {
     return ByteSource{NextForCaller, RewindForCaller, state};
@@ -575,12 +589,10 @@ bool EntryPipeline::pieceReady(uint32_t milliseconds)
     PipelineState& s = *state;
     if (s.currentMode != SlotStatus::Queued)
         return true;
+    uint64_t deadline = GetTickCount64() + milliseconds;
     AcquireSRWLockExclusive(&s.lock);
     Slot& slot = s.slots[s.current % MaxWindowEntries];
-    if (!slot.first && slot.producing) {
-        s.callerWaiting = true;
-        SleepConditionVariableSRW(&s.entryReady, &s.lock, milliseconds, 0);
-        s.callerWaiting = false;
+    while (!slot.first && slot.producing && CallerWaitsUntil(s, deadline, milliseconds)) {
     }
     bool ready = slot.first || !slot.producing;
     ReleaseSRWLockExclusive(&s.lock);
@@ -620,21 +632,25 @@ void EntryPipeline::handleAhead(const EntryHandler* handler)
 bool EntryPipeline::waitReady(uint32_t milliseconds)
 {
     PipelineState& s = *state;
+    uint64_t deadline = GetTickCount64() + milliseconds;
     AcquireSRWLockExclusive(&s.lock);
     bool ready = true;
-    if (!s.stopping && s.taken < s.count && (s.claimed > s.taken || s.threadCount > 0)) {
+    for (;;) {
+        if (s.stopping || s.taken >= s.count || (s.claimed == s.taken && s.threadCount == 0)) {
+            ready = true; // take will not wait: it ends, or reads the entry here
+            break;
+        }
         Slot& slot = s.slots[s.taken % MaxWindowEntries];
         // Unclaimed, with workers about (they are waking up): one of them takes it, so that the
         // caller's thread, which answers the window, never unpacks a large entry itself.
         bool unclaimed = s.claimed == s.taken;
+        ready = !unclaimed && slot.status != SlotStatus::Working;
+        if (ready)
+            break;
         if (unclaimed)
             WakeAllConditionVariable(&s.workReady);
-        if (unclaimed || slot.status == SlotStatus::Working) {
-            s.callerWaiting = true;
-            SleepConditionVariableSRW(&s.entryReady, &s.lock, milliseconds, 0);
-            s.callerWaiting = false;
-        }
-        ready = s.claimed > s.taken && slot.status != SlotStatus::Working;
+        if (!CallerWaitsUntil(s, deadline, milliseconds))
+            break;
     }
     ReleaseSRWLockExclusive(&s.lock);
     return ready;
