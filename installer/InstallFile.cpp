@@ -9,6 +9,7 @@
 #include "core/StrFormat.h"
 #include "installer/InstallHost.h"
 #include "installer/transaction/InstallTransaction.h"
+#include "installer/ProgramsInUse.h"
 
 #include <windows.h>
 
@@ -30,13 +31,14 @@ static int AskRetry(InstallHost& host, const Error& error, const Str& destinatio
                    L"press the Retry button or cancel installation by pressing the Cancel button."),
             buttons, 2);
     if (error.code == ERROR_ACCESS_DENIED || error.code == ERROR_SHARING_VIOLATION) {
+        Str stillRunning = StillRunningLine(host);
         const wchar_t* pieces[] = {
             Tr(L"Plik \"", L"The file \""), destination.text(),
             Tr(L"\"\njest aktualnie używany, albo nie masz praw do zapisu w katalogu.\n\nProszę zamknąć wszystkie "
                L"programy i nacisnąć Ponów w celu ponowienia lub przerwać istalację naciskając Anuluj.",
                L"\"\nis currently in use, or you do not have write access to the directory.\n\nPlease close all "
                L"programs and press the Retry button  or cancel installation by pressing the Cancel button."),
-            nullptr};
+            stillRunning.text(), nullptr};
         return HostAlertPieces(host, pieces, buttons, 2);
     }
     return -1;

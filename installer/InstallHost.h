@@ -4,6 +4,7 @@
 #define LUMIVO_INSTALLER_INSTALLHOST_H
 
 #include "core/Str.h"
+#include "running/RunningPrograms.h"
 
 #include <stdint.h>
 
@@ -41,6 +42,7 @@ struct InstallHost {
     int64_t progressTotal = 0;
     const wchar_t* step = L"";   // what the installation does now, and to what, named by the log of
     Str stepObject;               // a failure
+    RunningPrograms running; // found before the first change, to be named, closed, started again
 };
 
 // An alert of the installation, captioned with the title; the index of the pressed button. Its

@@ -13,6 +13,7 @@
 #include "installer/InstallDirectory.h"
 #include "installer/InstallFile.h"
 #include "installer/ListItem.h"
+#include "installer/ProgramsInUse.h"
 #include "installer/Shortcut.h"
 #include "installer/UninstallData.h"
 #include "installer/UninstallRegistration.h"
@@ -212,6 +213,7 @@ void Install(InstallHost& host)
     for (int64_t i = 0; i < plan.destinations.length(); i++)
         entryPaths.append(plan.destinations.ref(i));
     ClearRepeatedPaths(entryPaths);
+    CloseProgramsInUse(host, entryPaths); // before anything is written
     // Declared before the pipeline, so that no worker that writes into them outlives them.
     PreparedDirectory directory;
     InstallTransaction transaction;
@@ -309,6 +311,7 @@ void Install(InstallHost& host)
         HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
                   L"+OK", 4);
     }
+    RestartProgramsClosed(host);
 }
 
 } // namespace

@@ -111,7 +111,12 @@ static void Refuse(InstallerSwitches& switches, SwitchProblem problem, const Str
 
 static void TakeSwitch(InstallerSwitches& switches, const Str& argument)
 {
-    if (StrEqualNoCase(argument, L"/S")) {
+    CloseChoice closeChoice;
+    if (ReadCloseSwitch(argument, closeChoice)) {
+        if (switches.closeApplications != CloseAsk && switches.closeApplications != closeChoice)
+            Refuse(switches, TwoCloseChoices, argument);
+        switches.closeApplications = closeChoice;
+    } else if (StrEqualNoCase(argument, L"/S")) {
         switches.silent = true;
     } else if (StrEqualNoCase(argument, L"/?") || StrEqualNoCase(argument, L"/HELP")) {
         switches.help = true;
@@ -205,6 +210,11 @@ Str SwitchProblemText(const InstallerSwitches& switches)
     case TwoKinds:
         return Str(Tr(L"Przełączniki /ALLUSERS i /CURRENTUSER wykluczają się.",
                       L"The switches /ALLUSERS and /CURRENTUSER exclude each other."));
+    case TwoCloseChoices:
+        return Str(Tr(L"Przełączniki /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS i /FORCECLOSEAPPLICATIONS "
+                      L"wykluczają się.",
+                      L"The switches /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS and /FORCECLOSEAPPLICATIONS "
+                      L"exclude each other."));
     case EmptyLogFile:
         return Str(Tr(L"Po /LOG= brakuje nazwy pliku.", L"/LOG= needs a file name."));
     case BadDirectory:
@@ -233,24 +243,34 @@ Str SwitchesHelpText(const Str& programFile)
 {
     const wchar_t* pieces[] = {
         Tr(L"Użycie: ", L"Usage: "), programFile.text(),
-        Tr(L" [/S] [/ALLUSERS | /CURRENTUSER] [/NOSHORTCUTS] [/LOG=plik] [/D=katalog]\n\n"
+        Tr(L" [/S] [/ALLUSERS | /CURRENTUSER] [/NOSHORTCUTS] [/CLOSEAPPLICATIONS | /FORCECLOSEAPPLICATIONS | "
+           L"/NOCLOSEAPPLICATIONS] [/LOG=plik] [/D=katalog]\n\n"
            L"/S \u2013 instalacja cicha: bez okna i bez pytań; wynik podaje kod wyjścia.\n"
            L"/D=katalog \u2013 katalog instalacji; ostatni, bez cudzysłowów, także ze spacjami.\n"
            L"/ALLUSERS \u2013 instalacja dla wszystkich użytkowników (w razie potrzeby z prośbą o "
            L"uprawnienia administratora).\n"
            L"/CURRENTUSER \u2013 instalacja tylko dla bieżącego użytkownika, bez uprawnień administratora.\n"
            L"/NOSHORTCUTS \u2013 bez skrótów w Menu Start i na pulpicie.\n"
+           L"/CLOSEAPPLICATIONS \u2013 uruchomione programy, które używają plików instalacji, zostają zamknięte "
+           L"i po instalacji uruchomione ponownie.\n"
+           L"/FORCECLOSEAPPLICATIONS \u2013 tak samo, a programy, które się nie zamkną, zostają zakończone.\n"
+           L"/NOCLOSEAPPLICATIONS \u2013 programy nie są zamykane (domyślnie w instalacji cichej).\n"
            L"/LOG=plik \u2013 każdy krok instalacji dopisany do pliku dziennika (UTF-8).\n"
            L"/? lub /HELP \u2013 ta pomoc.\n\n"
            L"Kody wyjścia instalacji cichej: 0 zainstalowano, 1602 odmowa uprawnień administratora, 1603 "
            L"nieudana instalacja (nic nie zostało), 1618 trwa inna instalacja tego programu, 87 błędne "
            L"przełączniki, 3 instalator nie mógł się uruchomić.",
-           L" [/S] [/ALLUSERS | /CURRENTUSER] [/NOSHORTCUTS] [/LOG=file] [/D=folder]\n\n"
+           L" [/S] [/ALLUSERS | /CURRENTUSER] [/NOSHORTCUTS] [/CLOSEAPPLICATIONS | /FORCECLOSEAPPLICATIONS | "
+           L"/NOCLOSEAPPLICATIONS] [/LOG=file] [/D=folder]\n\n"
            L"/S \u2013 silent: no window, no question; the exit code tells the outcome.\n"
            L"/D=folder \u2013 the installation folder; last, without quotes, even with spaces.\n"
            L"/ALLUSERS \u2013 install for all users (asking for administrator rights when needed).\n"
            L"/CURRENTUSER \u2013 install for the current user only, without administrator rights.\n"
            L"/NOSHORTCUTS \u2013 no shortcuts in the Start Menu or on the Desktop.\n"
+           L"/CLOSEAPPLICATIONS \u2013 close the running programs that use files of the installation, and start "
+           L"them again afterwards.\n"
+           L"/FORCECLOSEAPPLICATIONS \u2013 the same, and end those that do not close.\n"
+           L"/NOCLOSEAPPLICATIONS \u2013 leave them running (the default of a silent installation).\n"
            L"/LOG=file \u2013 append every step of the installation to a log file (UTF-8).\n"
            L"/? or /HELP \u2013 this help.\n\n"
            L"Exit codes of a silent installation: 0 installed, 1602 administrator rights refused, 1603 "
@@ -282,6 +302,8 @@ Str RelaunchParameters(const InstallerSwitches& switches, InstallKind kind)
         AppendArgument(parameters, Str(L"/CURRENTUSER"));
     if (switches.noShortcuts)
         AppendArgument(parameters, Str(L"/NOSHORTCUTS"));
+    if (switches.closeApplications != CloseAsk)
+        AppendArgument(parameters, Str(CloseSwitchOf(switches.closeApplications)));
     if (switches.logHandle)
         AppendArgument(parameters, Concat(Str(LogHandleSwitch), DigitsOf(switches.logHandle, 10, 1)));
     else if (!switches.logFile.isEmpty())

@@ -4,6 +4,7 @@
 #define LUMIVO_INSTALLER_INSTALLERSWITCHES_H
 
 #include "core/Str.h"
+#include "running/ClosingFlow.h"
 
 #include <stdint.h>
 
@@ -15,6 +16,7 @@ enum SwitchProblem : int32_t {
     SwitchesFine = 0,
     UnknownSwitch,          // problemItem: the argument
     TwoKinds,               // /ALLUSERS and /CURRENTUSER together
+    TwoCloseChoices,        // two of /NOCLOSEAPPLICATIONS, /CLOSEAPPLICATIONS, /FORCECLOSEAPPLICATIONS
     EmptyLogFile,           // /LOG= without a file
     BadDirectory,           // problemItem: the /D= value (empty, relative, a drive, a quote)
     DirectoryNotLast,       // problemItem: the /D= value, which holds further switches
@@ -28,6 +30,7 @@ struct InstallerSwitches {
     bool help = false;        // /? or /HELP
     bool noShortcuts = false; // /NOSHORTCUTS
     InstallKind kind = KindAsDecided;
+    CloseChoice closeApplications = CloseAsk; // what to do with programs that use the installation's files
     Str directory; // /D=, taken to the end of the line, without trailing separators; empty if absent
     Str logFile;   // /LOG=, a full path; empty if absent
     // /LOGHANDLE=, which an elevated copy gets instead of /LOG=: the number of the log's handle in

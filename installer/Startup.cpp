@@ -14,6 +14,7 @@
 #include "installer/InstallMutex.h"
 #include "installer/InstallProgram.h"
 #include "installer/MainForm.h"
+#include "installer/ProgramsInUse.h"
 #include "script/InstallScript.h"
 
 #include <windows.h>
@@ -111,6 +112,7 @@ void ApplySwitches(const InstallerSwitches& switches)
     }
     if (!switches.directory.isEmpty())
         Script.installDir = switches.directory;
+    CloseApplications = switches.closeApplications;
     if (switches.noShortcuts) {
         Script.startMenuShortcut = false;
         Script.desktopShortcut = false;

@@ -11,6 +11,7 @@
 #include "installer/Shortcut.h"
 #include "installer/UninstallData.h"
 #include "installer/UninstallRegistration.h"
+#include "running/ClosingFlow.h"
 #include "script/InstallScript.h"
 #include "uninstaller/Removal.h"
 #include "uninstaller/SelfRemoval.h"
@@ -28,8 +29,10 @@ const wchar_t QuietSwitch[] = L"/S";
 struct Session {
     UninstallPlan plan;
     bool quiet;
+    CloseChoice closeChoice = CloseAsk;
     Str title;
     RemovalLog log;
+    RunningPrograms running;
 };
 
 void Tell(const Session& session, const Str& text, uint32_t kind)
@@ -187,6 +190,30 @@ void RemoveTheRest(Session& session)
     RemoveCreatedDirectories(session);
 }
 
+bool AskAboutRunning(ClosingHost& host, const Str& names)
+{
+    Str text = Concat(Str(Tr(L"Te programy są uruchomione i używają plików usuwanego programu:\n\n",
+                             L"These programs are running and use files of the program being removed:\n\n")),
+                      names,
+                      Str(Tr(L"\n\nDeinstalator może je teraz zamknąć (najpierw zapisz w nich swoją pracę).",
+                             L"\n\nThe uninstaller can close them now (save your work in them first).")));
+    const Session& session = *static_cast<Session*>(host.owner);
+    return ShowAlert(nullptr, text.text(), session.title.text(), CloseQuestionButtons(), AlertWarning) == 0;
+}
+
+// Programs that run from the installation directory or hold its files are closed first, as the
+// user or the switches say; false when the user cancelled.
+bool CloseRunningOnes(Session& session)
+{
+    StrArray files;
+    files.makeEmpty();
+    for (int64_t i = 0; i < session.plan.autoFiles.length(); i++)
+        files.append(Concat(AddTrailingSlash(session.plan.installDir), session.plan.autoFiles.ref(i)));
+    ClosingHost host = {session.quiet ? nullptr : AskAboutRunning, nullptr, nullptr, nullptr, &session,
+                        session.closeChoice, PoliteCloseMs, isAdmin};
+    return CloseRunningPrograms(host, session.plan.installDir, files, session.running);
+}
+
 Str Title(const UninstallPlan& plan)
 {
     return plan.programName.isEmpty() ? Str(Tr(L"Deinstalacja", L"Uninstall"))
@@ -222,9 +249,12 @@ int RunUninstall(const StrArray& arguments)
     session.title = Str(Tr(L"Deinstalacja", L"Uninstall"));
     // The data file is the first argument that is no switch.
     Str dataFile;
-    for (int64_t i = 0; i < arguments.length() && dataFile.isEmpty(); i++)
-        if (!StrEqualNoCase(arguments.ref(i), QuietSwitch))
-            dataFile = arguments.at(i);
+    for (int64_t i = 0; i < arguments.length(); i++) {
+        const Str& argument = arguments.ref(i);
+        bool isSwitch = StrEqualNoCase(argument, QuietSwitch) || ReadCloseSwitch(argument, session.closeChoice);
+        if (!isSwitch && dataFile.isEmpty())
+            dataFile = argument;
+    }
     if (dataFile.isEmpty()) {
         Tell(session, Str(Tr(L"Uruchom deinstalację z listy zainstalowanych programów systemu Windows.",
                              L"Start the uninstallation from the Windows list of installed programs.")),
@@ -256,6 +286,8 @@ int RunUninstall(const StrArray& arguments)
         Str parameters = QuoteArgument(dataFile);
         if (session.quiet)
             parameters.append(Concat(Str(L" "), Str(QuietSwitch)));
+        if (session.closeChoice != CloseAsk)
+            parameters.append(Concat(Str(L" "), Str(CloseSwitchOf(session.closeChoice))));
         CurrentAppContext()->exitCode = NotAllRemoved;
         if (session.quiet)
             StartElevatedCopy(nullptr, parameters.text(), true);
@@ -279,6 +311,8 @@ int RunUninstall(const StrArray& arguments)
     if (!session.quiet &&
         !Ask(session, Concat(Str(Tr(L"Czy chcesz usunąć program ", L"Do you want to remove ")), session.plan.programName,
                              Str(Tr(L" i wszystkie jego składniki?", L" and all of its components?")))))
+        return Declined;
+    if (!CloseRunningOnes(session))
         return Declined;
 
     RemoveFiles(session);

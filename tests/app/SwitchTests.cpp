@@ -100,6 +100,7 @@ TEST_CASE("refused command lines name what is wrong; /S is still noted")
         {L"/S setup", UnknownSwitch, L"setup"},
         {L"/S -S", UnknownSwitch, L"-S"},
         {L"/S /ALLUSERS /CURRENTUSER", TwoKinds, L"/CURRENTUSER"},
+        {L"/S /closeapplications /NOCLOSEAPPLICATIONS", TwoCloseChoices, L"/NOCLOSEAPPLICATIONS"},
         {L"/S /LOG=", EmptyLogFile, L"/LOG="},
         {L"/S /D=", BadDirectory, L"/D="},
         {L"/S /D=Apps\\X", BadDirectory, L"/D=Apps\\X"},
@@ -162,7 +163,7 @@ TEST_CASE("the relaunch parameters give back the same switches, the update direc
 {
     const wchar_t* tails[] = {
         L"/S /NOSHORTCUTS \"/LOG=C:\\Logs Dir\\setup.log\" /D=C:\\Program Files\\Żółw Łódź",
-        L"/CURRENTUSER /D=C:\\X",
+        L"/CURRENTUSER /ForceCloseApplications /D=C:\\X",
         L"--UPDATE C:\\X /S",
         L"--UPDATE \"C:\\Program Files\\X\\\\\" /ALLUSERS",
         L"--UPDATE \"C:\\A B\" \"/LOG=C:\\L\\\\\"",
@@ -178,6 +179,7 @@ TEST_CASE("the relaunch parameters give back the same switches, the update direc
         CHECK(back.silent == switches.silent);
         CHECK(back.noShortcuts == switches.noShortcuts);
         CHECK(back.kind == switches.kind);
+        CHECK(back.closeApplications == switches.closeApplications);
         CHECK(back.updateRequest == switches.updateRequest);
         CHECK(Text(back.updateDirectory) == Text(switches.updateDirectory));
         CHECK(Text(back.directory) == Text(switches.directory));
@@ -195,7 +197,7 @@ TEST_CASE("the help lists every switch and the exit codes")
     std::wstring help = Text(SwitchesHelpText(Str(L"setup.exe")));
     Language = LangPolish;
     for (const wchar_t* word : {L"Usage: setup.exe", L"/S", L"/D=", L"/ALLUSERS", L"/CURRENTUSER", L"/NOSHORTCUTS",
-                                L"/LOG=", L"/HELP", L"1602", L"1603", L"1618", L"87"})
+                                L"/CLOSEAPPLICATIONS", L"/FORCECLOSEAPPLICATIONS", L"/NOCLOSEAPPLICATIONS", L"/LOG=", L"/HELP", L"1602", L"1603", L"1618", L"87"})
         CHECK(help.find(word) != std::wstring::npos);
     CHECK(Text(SwitchesHelpText(Str(L"setup.exe"))).find(L"Użycie: setup.exe") == 0);
 }

@@ -141,13 +141,15 @@ scratch_windows='C:\lumivo-e2e'
 scratch_unix=$(drive_c lumivo-e2e)
 
 # Runs a Windows command line exactly as written (cmd adds no quotes, unlike wine from a Unix
-# shell) from a command file named $1 in the scratch folder, with cmd /c and without a display;
-# the program's exit code in cmd_status (all of it: a Unix exit status keeps only 8 bits).
+# shell) from a command file named $1 in the scratch folder, with cmd /c and without a display
+# (with it when with_display is set); the program's exit code in cmd_status (all of it: a Unix exit
+# status keeps only 8 bits).
 run_command() {
-    local name=$1 line=$2 output
+    local name=$1 line=$2 output display=(-u DISPLAY)
+    [ -z "${with_display:-}" ] || display=()
     mkdir -p "$scratch_unix"
     printf '@%s\r\n@echo exit code %%ERRORLEVEL%%\r\n' "$line" >"$scratch_unix/$name.cmd"
-    output=$(env -u DISPLAY "$root/tools/wine-run" cmd /c "$scratch_windows\\$name.cmd" 2>&1) || true
+    output=$(env ${display[@]+"${display[@]}"} "$root/tools/wine-run" cmd /c "$scratch_windows\\$name.cmd" 2>&1) || true
     cmd_status=$(printf '%s\n' "$output" | tr -d '\r' | sed -n 's/^exit code //p' | tail -n 1)
     [ -n "$cmd_status" ] || fail "no exit code from $line: $output"
 }
