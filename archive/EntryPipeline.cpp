@@ -3,6 +3,7 @@
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIndex.h"
 #include "archive/ArchiveReader.h"
+#include "archive/UpdateFormat.h"
 #include "core/Error.h"
 
 #include <windows.h>
@@ -46,6 +47,7 @@ struct PipelineState {
     int64_t peakBytes;
     int32_t peakEntries;
     EntryHandler handler;  // for the entries unpacked from now on; handle null for none
+    PatchBaseReader bases; // read null until the caller can supply the bases of patches
     int32_t idleWorkers;   // waiting on workReady: only then is a wake-up worth a call
     bool callerWaiting;    // the caller waits on entryReady
     bool stopping;
@@ -75,6 +77,8 @@ static bool CanClaim(const PipelineState& s)
 {
     if (s.stopping || s.claimed >= s.count || s.claimed - s.taken >= s.limits.maxEntries)
         return false;
+    if (!s.bases.read && NeedsBase(s.entryItems[s.claimed]))
+        return false;
     return s.claimed == s.taken || s.bytesAhead + s.entryItems[s.claimed].size <= s.limits.maxBytes;
 }
 
@@ -92,12 +96,35 @@ static int64_t Claim(PipelineState& s)
     return index;
 }
 
-static SlotStatus Unpack(const ArchiveEntry& entry, ByteArray& bytes)
+// A patch is unpacked behind its base in one buffer (the base is the decoder's window), then moved
+// to the front. A base that cannot be read, or that is not the one the patch applies to, fails it.
+static SlotStatus UnpackPatchEntry(const PipelineState& s, int64_t index, ByteArray& bytes)
 {
+    const ArchiveEntry& entry = s.entryItems[index];
+    PatchFields fields;
+    if (!s.bases.read || !ReadPatchFields(entry, fields))
+        return SlotStatus::Damaged;
+    try {
+        bytes.resizeForFilling(static_cast<int64_t>(fields.baseSize) + entry.size);
+    } catch (...) {
+        return SlotStatus::NoMemory;
+    }
+    if (!s.bases.read(s.bases.context, index, bytes.items(), fields.baseSize) ||
+        UnpackPatch(entry, bytes.items() + fields.baseSize) != PatchCheck::Good)
+        return SlotStatus::Damaged;
+    bytes.remove(0, fields.baseSize);
+    return SlotStatus::Good;
+}
+
+static SlotStatus Unpack(const PipelineState& s, int64_t index, ByteArray& bytes)
+{
+    const ArchiveEntry& entry = s.entryItems[index];
     if (!entry.record)
         return SlotStatus::Missing;
     if (!DeclaredSizeIsPlausible(entry))
         return SlotStatus::Damaged; // a claim no stored bytes could fill gets no memory
+    if (NeedsBase(entry))
+        return UnpackPatchEntry(s, index, bytes);
     try {
         bytes.resizeForFilling(entry.size); // unpacking writes every byte or fails
     } catch (...) {
@@ -122,7 +149,7 @@ static DWORD WINAPI WorkerMain(void* parameter)
 
         ByteArray bytes;
         const ArchiveEntry& entry = s.entryItems[index];
-        SlotStatus status = Unpack(entry, bytes);
+        SlotStatus status = Unpack(s, index, bytes);
         EnterCriticalSection(&s.lock);
         EntryHandler handler = s.handler;
         LeaveCriticalSection(&s.lock);
@@ -239,7 +266,7 @@ static bool TakeNext(PipelineState& s, Slot& taken, int64_t& index)
         Claim(s);
         LeaveCriticalSection(&s.lock);
         ByteArray bytes;
-        SlotStatus status = Unpack(s.entryItems[index], bytes);
+        SlotStatus status = Unpack(s, index, bytes);
         EnterCriticalSection(&s.lock);
         slot.bytes = std::move(bytes);
         slot.status = status;
@@ -296,6 +323,14 @@ void EntryPipeline::handleAhead(const EntryHandler* handler)
 {
     EnterCriticalSection(&state->lock);
     state->handler = handler ? *handler : EntryHandler{nullptr, nullptr};
+    LeaveCriticalSection(&state->lock);
+}
+
+void EntryPipeline::readBasesWith(const PatchBaseReader& reader)
+{
+    EnterCriticalSection(&state->lock);
+    state->bases = reader;
+    WakeAllConditionVariable(&state->workReady);
     LeaveCriticalSection(&state->lock);
 }
 

@@ -28,6 +28,14 @@ struct EntryHandler {
     void* context;
 };
 
+// The base of a patch entry (archive/UpdateFormat.h) for the worker that unpacks it: fills count
+// bytes at into with the file that the entry of that index patches. False when that file cannot be
+// read or has another size; the entry then fails as damaged. Called on several threads at once.
+struct PatchBaseReader {
+    bool (*read)(void* context, int64_t index, uint8_t* into, int64_t count);
+    void* context;
+};
+
 struct PipelineState;
 
 // Reads the entries named by names (in the archive in use, which must outlive the pipeline).
@@ -47,6 +55,9 @@ public:
     // Entries that a worker finishes unpacking from now on go to handler (null: none); the
     // handler must outlive the workers' use of it (stop, or the last entry taken).
     void handleAhead(const EntryHandler* handler);
+    // Patch entries are unpacked with their bases read by reader, which must outlive the workers'
+    // use of it; until it is given, no worker takes up a patch entry (nor any entry after it).
+    void readBasesWith(const PatchBaseReader& reader);
 
     // Waits up to milliseconds for the next entry to be unpacked; true when next will not wait for a
     // worker (also after the last entry). Without workers, next unpacks the entry itself.

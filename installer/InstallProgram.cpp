@@ -19,6 +19,9 @@
 #include "installer/UninstallData.h"
 #include "installer/UninstallRegistration.h"
 #include "script/InstallScript.h"
+#include "update/InstalledBase.h"
+#include "update/UpdatePlan.h"
+#include "update/UpdateSteps.h"
 
 #include <windows.h>
 
@@ -80,6 +83,7 @@ InstallPlan MakePlan()
     plan.data.exeFile = Script.exeFile;
     plan.data.programName = Script.programName;
     plan.data.perUserInstall = Script.perUserInstall;
+    plan.data.version = plan.version;
     return plan;
 }
 
@@ -191,32 +195,41 @@ void InstallProgram(InstallHost& host)
     entryPaths.append(plan.uninstallerPath);
     for (int64_t i = 0; i < plan.destinations.length(); i++)
         entryPaths.append(plan.destinations.ref(i));
-    ClearRepeatedPaths(entryPaths);
+    // An update installer writes only the entries that are not kept as the installed base has them.
+    UpdatePlan update = PlanUpdate(entryNames, entryPaths);
+    ClearRepeatedPaths(update.writtenPaths);
     PipelineLimits limits = DefaultPipelineLimits();
     limits.workers = WriteAheadWorkers();
-    EntryPipeline entries(entryNames, limits);
+    EntryPipeline entries(update.writtenNames, limits);
 
     RecoverInterruptedInstall(host, Script.installDir, Script.programName);
+    if (update.isUpdate) {
+        CheckInstalledBase(host, update, plan.dataPath, plan.version);
+        entries.readBasesWith(InstalledBaseReader(update));
+    }
 
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
     StrArray createdDirectories = MakeInstallDirectory(host);
     for (int64_t i = 0; i < createdDirectories.length(); i++)
         Log(host, StrFormat(Tr(L"Utworzono katalog []", L"Created directory []"), createdDirectories.ref(i)));
     // The uninstaller removes the folders made above the directory when they end empty.
-    plan.data.createdDirectories = FoldersAbove(createdDirectories, Script.installDir);
+    plan.data.createdDirectories =
+        update.isUpdate ? update.createdDirectories : FoldersAbove(createdDirectories, Script.installDir);
     dataText = BuildUninstallData(plan.data);
 
     // From here on every change is written down first, and every failure undone before it is
     // reported; the data file goes last, so that it always describes a complete installation.
     InstallTransaction transaction;
-    WriteAhead ahead = {&transaction, &entryPaths, ByteArray(), 0};
+    WriteAhead ahead = {&transaction, &update.writtenPaths, ByteArray(), 0};
     EntryHandler writeAhead = WriteAheadHandler(ahead);
     try {
         HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
         BeginTransaction(transaction, host, Script.installDir, Script.programName, createdDirectories);
         int64_t total = UnpackedSize(plan), done = 0;
         HostProgress(host, done, total);
-        done += InstallFile(host, transaction, entries, plan.uninstallerPath, CopyProgress{done, total});
+        done += update.isUpdate && update.kept.at(0)
+                    ? KeepFile(host, plan.uninstallerName, plan.uninstallerPath)
+                    : InstallFile(host, transaction, entries, plan.uninstallerPath, CopyProgress{done, total});
         HostProgress(host, done, total);
         StrArray newDirectories; // an array of its own: copies share their items
         newDirectories.makeEmpty();
@@ -229,11 +242,15 @@ void InstallProgram(InstallHost& host)
         entries.handleAhead(&writeAhead);
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);
-            done += InstallFile(host, transaction, entries, plan.destinations.ref(i), CopyProgress{done, total});
+            done += update.isUpdate && update.kept.at(i + 1)
+                        ? KeepFile(host, plan.files.ref(i), plan.destinations.ref(i))
+                        : InstallFile(host, transaction, entries, plan.destinations.ref(i), CopyProgress{done, total});
             HostProgress(host, done, total);
         }
         StopIfCancelled(host);
         StopEntries(host, entries);
+        if (update.isUpdate)
+            RemoveOldFiles(host, transaction, update, plan.files);
 
         if (!Script.updateMode) {
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
@@ -259,6 +276,8 @@ void InstallProgram(InstallHost& host)
         throw Abort();
     }
     CurrentAppContext()->exitCode = 0; // complete, whatever happens to the closing message
+    if (update.isUpdate)
+        RemoveEmptiedDirectories(update, plan.directories);
 
     if (Script.updateMode) {
         HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());

@@ -15,6 +15,7 @@
 #include "installer/InstallProgram.h"
 #include "installer/MainForm.h"
 #include "script/InstallScript.h"
+#include "update/InstalledBase.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -178,11 +179,17 @@ void RunInstaller(const InstallerSwitches& switches)
         Refuse(switches, SwitchProblemText(switches), ExitBadSwitches);
         return;
     }
-    if (NeedsElevation(switches)) {
+    // An update goes where its base is installed, for the same users.
+    InstallerSwitches chosen = switches;
+    if (chosen.kind == KindAsDecided)
+        chosen.kind = InstalledBaseKind(Script.programName);
+    if (NeedsElevation(chosen)) {
         RelaunchFor(switches);
         return;
     }
-    ApplySwitches(switches);
+    ApplySwitches(chosen);
+    if (!chosen.updateRequest && chosen.directory.isEmpty())
+        UseInstalledLocation();
     if (Script.installDir.isEmpty())
         return;
     if (switches.silent && (Script.programName.isEmpty() || Script.exeFile.isEmpty())) {

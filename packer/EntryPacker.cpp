@@ -126,7 +126,7 @@ PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec c
 }
 
 std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs,
-                                   Progress& progress, EntryCodec codec)
+                                   Progress& progress, EntryCodec codec, const EntryChooser& choose)
 {
     std::vector<PackedEntry> entries(files.size());
     // Largest first, so that no big file starts last while the other threads are idle.
@@ -155,6 +155,8 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
                     if (!compressor && codec == EntryCodec::Deflate)
                         compressor = NewCompressor(fileLevel);
                     entries[index] = Pack(compressor.get(), codec, bytes.data(), bytes.size());
+                    if (choose)
+                        entries[index] = choose(index, bytes, std::move(entries[index]));
                     progress.fileDone(bytes.size());
                 } catch (...) {
                     // Of several failures, report the one of the first file in archive order.
