@@ -219,9 +219,9 @@ bool LzmaDecodeWithPreset(const uint8_t* packed, int32_t packedSize, uint8_t* ou
                           static_cast<uint32_t>(packed[3]) << 16 | static_cast<uint32_t>(packed[4]) << 24;
     if (dictionary < MinDictionary)
         dictionary = MinDictionary;
-    // The window starts with the preset's tail; positions count from there.
-    uint32_t window = dictionary > 0xFFFFFFF0u ? 0xFFFFFFF0u : (dictionary + 15) & ~15u;
-    const uint32_t preset = static_cast<uint32_t>(presetSize) < window ? static_cast<uint32_t>(presetSize) : window;
+    // The window starts with the preset. Positions count from its first byte: every context that
+    // a position selects is the same under a constant shift, so where counting starts is no matter.
+    const uint32_t preset = static_cast<uint32_t>(presetSize);
     out -= preset;
 
     RangeDecoder coder;

@@ -27,9 +27,8 @@ bool LzmaDecodeExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, in
 
 // The same with a preset dictionary, as liblzma's preset_dict: the presetSize bytes just before
 // out (out[-presetSize] to out[-1]) are in the window before the first byte is decoded, so that
-// matches may copy from them. As in liblzma, a preset longer than the dictionary (taken as at
-// least 4 KiB, rounded up to 16 bytes) counts only with its last dictionary bytes, and positions
-// are counted from the first byte that counts. The preset is only read.
+// matches may copy from them, as far back as the dictionary reaches (of a preset longer than the
+// dictionary only the tail counts, as in liblzma). The preset is only read.
 bool LzmaDecodeWithPreset(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t size,
                           int32_t presetSize);
 
