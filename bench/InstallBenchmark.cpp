@@ -407,8 +407,8 @@ int main(int argc, char** argv)
     // Everything is looked for before the first payload is made: a missing tool fails here, by
     // name, rather than as an empty cell after minutes of packing.
     std::string missing = MissingTools(contenders);
-    UpdateBenchSettings update = {settings.pack, settings.stub, settings.work, settings.tools,
-                                  WinePrefix(settings), settings.runs};
+    UpdateBenchSettings update = {settings.pack,  settings.stub,        settings.work,
+                                  settings.tools, WinePrefix(settings), settings.runs};
     bool measureUpdate = settings.only.empty() || settings.only == "update";
     if (measureUpdate)
         missing += UpdateBenchMissing(update);

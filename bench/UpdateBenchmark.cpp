@@ -50,16 +50,17 @@ fs::path Release(const UpdateBenchSettings& settings, const char* version)
     for (const fs::directory_entry& item : fs::directory_iterator(unpacked))
         if (item.is_regular_file() && item.path().filename() != ".complete")
             fs::copy_file(item.path(), app / item.path().filename());
-    std::ofstream(app / "install.script") << "name=" << ProgramName << "\nversion=" << version
-                                          << "\nexe-file=esbuild.exe\ncopy-files=*\n";
+    std::ofstream(app / "install.script")
+        << "name=" << ProgramName << "\nversion=" << version << "\nexe-file=esbuild.exe\ncopy-files=*\n";
     return app;
 }
 
 double Pack(const UpdateBenchSettings& settings, const fs::path& app, const fs::path& setup,
             const std::vector<std::string>& more)
 {
-    std::vector<std::string> command = {settings.pack.string(), "build", app.string(), "-o", setup.string(),
-                                        "--stub", settings.stub.string(), "--codec", "lzma", "-q"};
+    std::vector<std::string> command = {
+        settings.pack.string(), "build",   app.string(), "-o", setup.string(), "--stub",
+        settings.stub.string(), "--codec", "lzma",       "-q"};
     command.insert(command.end(), more.begin(), more.end());
     std::fprintf(stderr, "  packing %s\n", setup.filename().c_str());
     RunMeasure run = RunMeasured(command);
@@ -153,7 +154,8 @@ std::string UpdateSection(const UpdateBenchSettings& settings)
     fs::path oldApp = Release(settings, OldVersion), newApp = Release(settings, NewVersion);
     fs::path folder = settings.work / "setups-update";
     fs::create_directories(folder);
-    fs::path base = folder / "base-setup.exe", full = folder / "full-setup.exe", update = folder / "update-setup.exe";
+    fs::path base = folder / "base-setup.exe", full = folder / "full-setup.exe",
+             update = folder / "update-setup.exe";
     Pack(settings, oldApp, base, {});
     std::map<std::string, Measured> results;
     results["full"].packSeconds = Pack(settings, newApp, full, {});
@@ -183,7 +185,8 @@ std::string UpdateSection(const UpdateBenchSettings& settings)
     double updateCpu = u.median(&RunMeasure::userSeconds) + u.median(&RunMeasure::systemSeconds);
     std::ostringstream out;
     out << "Update installer: " << Package << " " << NewVersion << " over " << OldVersion << " ("
-        << mb(static_cast<double>(fs::file_size(newApp / "esbuild.exe"))) << " program), the full LZMA installer "
+        << mb(static_cast<double>(fs::file_size(newApp / "esbuild.exe")))
+        << " program), the full LZMA installer "
         << "and the update (--codec lzma --base), each installed in update mode over an installation of "
         << OldVersion << ", runs alternated.\n\n"
         << "| | full installer | update installer | update / full |\n|---|---|---|---|\n"
@@ -193,16 +196,18 @@ std::string UpdateSection(const UpdateBenchSettings& settings)
                u.packSeconds / f.packSeconds)
         << row("install, wall (median of " + std::to_string(settings.runs) + ")", Format("%.2f s", fullWall),
                Format("%.2f s", updateWall), updateWall / fullWall)
-        << row("install, user + sys CPU", Format("%.2f s", fullCpu), Format("%.2f s", updateCpu), updateCpu / fullCpu)
+        << row("install, user + sys CPU", Format("%.2f s", fullCpu), Format("%.2f s", updateCpu),
+               updateCpu / fullCpu)
         << row("peak private memory", mb(f.median(&RunMeasure::peakPrivateBytes)),
                mb(u.median(&RunMeasure::peakPrivateBytes)),
                u.median(&RunMeasure::peakPrivateBytes) / f.median(&RunMeasure::peakPrivateBytes))
-        << row("peak resident memory", mb(f.median(&RunMeasure::peakRssBytes)), mb(u.median(&RunMeasure::peakRssBytes)),
+        << row("peak resident memory", mb(f.median(&RunMeasure::peakRssBytes)),
+               mb(u.median(&RunMeasure::peakRssBytes)),
                u.median(&RunMeasure::peakRssBytes) / f.median(&RunMeasure::peakRssBytes))
         << "\n- Update size " << Format("%.2f", static_cast<double>(u.size) / static_cast<double>(f.size))
         << " of the full installer's (at most 0.33: "
-        << (static_cast<double>(u.size) * 3 <= static_cast<double>(f.size) ? "met" : "not met") << "); install time "
-        << Format("%.2f", updateWall / fullWall) << " of the full installer's (below 1: "
-        << (updateWall < fullWall ? "met" : "not met") << ").\n\n";
+        << (static_cast<double>(u.size) * 3 <= static_cast<double>(f.size) ? "met" : "not met")
+        << "); install time " << Format("%.2f", updateWall / fullWall)
+        << " of the full installer's (below 1: " << (updateWall < fullWall ? "met" : "not met") << ").\n\n";
     return out.str();
 }

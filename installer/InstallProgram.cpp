@@ -162,6 +162,17 @@ int64_t UnpackedSize(const InstallPlan& plan)
     return total;
 }
 
+// Installs the entry at index of the list (the uninstaller first), or for an update only counts
+// one that stays as the installed base has it. Its size.
+int64_t InstallOrKeep(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
+                      const UpdatePlan& update, int64_t index, const Str& name, const Str& destination,
+                      const CopyProgress& progress)
+{
+    if (update.isUpdate && update.kept.at(index))
+        return KeepFile(host, name, destination);
+    return InstallFile(host, transaction, entries, destination, progress);
+}
+
 } // namespace
 
 void InstallProgram(InstallHost& host)
@@ -227,9 +238,8 @@ void InstallProgram(InstallHost& host)
         BeginTransaction(transaction, host, Script.installDir, Script.programName, createdDirectories);
         int64_t total = UnpackedSize(plan), done = 0;
         HostProgress(host, done, total);
-        done += update.isUpdate && update.kept.at(0)
-                    ? KeepFile(host, plan.uninstallerName, plan.uninstallerPath)
-                    : InstallFile(host, transaction, entries, plan.uninstallerPath, CopyProgress{done, total});
+        done += InstallOrKeep(host, transaction, entries, update, 0, plan.uninstallerName, plan.uninstallerPath,
+                              CopyProgress{done, total});
         HostProgress(host, done, total);
         StrArray newDirectories; // an array of its own: copies share their items
         newDirectories.makeEmpty();
@@ -242,9 +252,8 @@ void InstallProgram(InstallHost& host)
         entries.handleAhead(&writeAhead);
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);
-            done += update.isUpdate && update.kept.at(i + 1)
-                        ? KeepFile(host, plan.files.ref(i), plan.destinations.ref(i))
-                        : InstallFile(host, transaction, entries, plan.destinations.ref(i), CopyProgress{done, total});
+            done += InstallOrKeep(host, transaction, entries, update, i + 1, plan.files.ref(i),
+                                  plan.destinations.ref(i), CopyProgress{done, total});
             HostProgress(host, done, total);
         }
         StopIfCancelled(host);

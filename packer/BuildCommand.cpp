@@ -173,8 +173,9 @@ void BuildSetup(const BuildOptions& options)
     for (const PayloadFile& file : payload.files)
         totalBytes += file.size;
     Progress progress(payload.files.size(), totalBytes, options.quiet);
-    std::vector<PackedEntry> entries = PackFiles(payload.files, options.level, options.jobs, progress, options.codec,
-                                                 update ? UpdateChooser(*update) : EntryChooser());
+    std::vector<PackedEntry> entries =
+        PackFiles(payload.files, options.level, options.jobs, progress, options.codec,
+                  update ? UpdateChooser(*update) : EntryChooser());
     uint64_t fullSize = 0;
     size_t fileCount = payload.files.size();
     if (update) {
@@ -185,20 +186,22 @@ void BuildSetup(const BuildOptions& options)
 
     if (!options.quiet) {
         uint64_t archive = ArchiveLength(payload.files, entries);
-        std::fprintf(stderr,
-                     "lumivo-pack: wrote %s: %zu entries, %llu bytes of files in an archive of %llu bytes (%s)\n",
-                     options.output.c_str(), fileCount, static_cast<unsigned long long>(totalBytes),
-                     static_cast<unsigned long long>(archive), appended ? "appended" : "in resource 103");
+        std::fprintf(
+            stderr,
+            "lumivo-pack: wrote %s: %zu entries, %llu bytes of files in an archive of %llu bytes (%s)\n",
+            options.output.c_str(), fileCount, static_cast<unsigned long long>(totalBytes),
+            static_cast<unsigned long long>(archive), appended ? "appended" : "in resource 103");
         if (update) {
             std::error_code error;
             uint64_t size = std::filesystem::file_size(options.output, error);
             size_t kept = update->kept, patched = update->patched;
-            std::fprintf(stderr,
-                         "lumivo-pack: an update over version \"%s\": %zu files kept, %zu patched, %zu stored "
-                         "whole, %zu removed; the update is %llu bytes, the full installer %llu bytes (%.1f %%)\n",
-                         Utf16ToUtf8(base->version()).c_str(), kept, patched, fileCount - kept - patched,
-                         update->removed.size(), static_cast<unsigned long long>(size),
-                         static_cast<unsigned long long>(fullSize), fullSize ? 100.0 * size / fullSize : 0.0);
+            std::fprintf(
+                stderr,
+                "lumivo-pack: an update over version \"%s\": %zu files kept, %zu patched, %zu stored "
+                "whole, %zu removed; the update is %llu bytes, the full installer %llu bytes (%.1f %%)\n",
+                Utf16ToUtf8(base->version()).c_str(), kept, patched, fileCount - kept - patched,
+                update->removed.size(), static_cast<unsigned long long>(size),
+                static_cast<unsigned long long>(fullSize), fullSize ? 100.0 * size / fullSize : 0.0);
         }
     }
 }

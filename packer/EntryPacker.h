@@ -35,7 +35,8 @@ PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec c
 // The entry to store for a file instead of the usual one (an update installer's kept files and
 // patches): called on the worker that packed the file, with the file's index, its bytes and the
 // usual entry (several threads at once).
-typedef std::function<PackedEntry(size_t index, const std::vector<uint8_t>& bytes, PackedEntry usual)> EntryChooser;
+typedef std::function<PackedEntry(size_t index, const std::vector<uint8_t>& bytes, PackedEntry usual)>
+    EntryChooser;
 
 // Every file of the list, in its order, read and packed by jobs threads (largest files first).
 // Refuses a file that cannot be read, or that is no longer the listed file of the listed size.

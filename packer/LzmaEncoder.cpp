@@ -40,8 +40,8 @@ bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uin
     options.preset_dict = preset ? settings.presetDictionary : nullptr;
     options.preset_dict_size = static_cast<uint32_t>(preset);
     options.dict_size = settings.dictionary ? settings.dictionary
-                        : preset           ? DictionaryFor(preset + size, MaxPatchDictionary)
-                                           : DictionaryFor(size, options.dict_size);
+                        : preset            ? DictionaryFor(preset + size, MaxPatchDictionary)
+                                            : DictionaryFor(size, options.dict_size);
     options.ext_flags = settings.endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
     options.ext_size_low = options.ext_size_high = UINT32_MAX; // read by decoders only
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};

@@ -169,9 +169,11 @@ int RunVerify(const std::vector<std::string>& args)
     }
     std::string verdict = damaged ? std::to_string(damaged) + " damaged" : complete ? "all good" : "incomplete";
     if (unchecked && !damaged)
-        verdict += "; " + std::to_string(unchecked) + " kept files and patches need the base to be checked (--base)";
+        verdict +=
+            "; " + std::to_string(unchecked) + " kept files and patches need the base to be checked (--base)";
     std::printf("%s: %zu entries (archive %s%s), %s\n", path.c_str(), count,
-                setup.inResource ? "in resource 103" : "appended", update ? ", an update" : "", verdict.c_str());
+                setup.inResource ? "in resource 103" : "appended", update ? ", an update" : "",
+                verdict.c_str());
     return damaged || !complete ? ExitDamaged : ExitOk;
 }
 

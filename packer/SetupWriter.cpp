@@ -93,11 +93,12 @@ static RebuiltImage ComposeSetup(const fs::path& output, SetupParts& parts, cons
         if (image.sizeOfImage < parts.imageLimit)
             return image;
         if (!quiet)
-            std::fprintf(stderr,
-                         "lumivo-pack: an archive of %llu bytes makes an image of %llu bytes or more, which Windows "
-                         "does not load: appending it behind the image instead\n",
-                         static_cast<unsigned long long>(archiveLength),
-                         static_cast<unsigned long long>(parts.imageLimit));
+            std::fprintf(
+                stderr,
+                "lumivo-pack: an archive of %llu bytes makes an image of %llu bytes or more, which Windows "
+                "does not load: appending it behind the image instead\n",
+                static_cast<unsigned long long>(archiveLength),
+                static_cast<unsigned long long>(parts.imageLimit));
         parts.resources.pop_back();
     }
 

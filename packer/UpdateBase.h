@@ -19,9 +19,9 @@ struct BaseEntry {
 
 struct UpdateBase {
     std::filesystem::path path;
-    std::vector<BaseEntry> entries;                // archive order; of names equal without regard to case, the first
+    std::vector<BaseEntry> entries; // archive order; of names equal without regard to case, the first
     std::map<std::u16string, size_t> byFoldedName; // into entries
-    ScriptKeys script;                           // the base's install.script
+    ScriptKeys script;                             // the base's install.script
 
     // The base's file of that name (compared without regard to case), or null.
     const BaseEntry* find(const std::u16string& name) const;

@@ -18,8 +18,7 @@ void PlanUpdateBuild(UpdateBuild& build, const UpdateBase& base, const std::vect
                "\", not \"" + Utf16ToUtf8(name) + "\": an update installs over its own program");
     // The installer reads these from its own archive before it installs anything.
     std::set<std::u16string> whole = {u"install.script"};
-    for (const std::u16string& licence :
-         {script.value(u"licence", u"licencja"), script.value(u"licence-pl")})
+    for (const std::u16string& licence : {script.value(u"licence", u"licencja"), script.value(u"licence-pl")})
         if (!licence.empty())
             whole.insert(FoldedName(licence));
 
@@ -50,7 +49,8 @@ PackedEntry KeptEntry(const std::vector<uint8_t>& bytes)
     return entry;
 }
 
-PackedEntry PatchEntry(const BaseEntry& base, const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& stream)
+PackedEntry PatchEntry(const BaseEntry& base, const std::vector<uint8_t>& bytes,
+                       const std::vector<uint8_t>& stream)
 {
     PackedEntry entry;
     entry.kind = EntryKindPatch;
@@ -82,7 +82,8 @@ EntryChooser UpdateChooser(UpdateBuild& build)
         settings.presetDictionary = base->bytes.data();
         settings.presetDictionarySize = base->bytes.size();
         std::vector<uint8_t> stream;
-        if (!LzmaEncode(bytes.data(), bytes.size(), usual.data.size() - PatchFieldsSize - 1, stream, settings))
+        if (!LzmaEncode(bytes.data(), bytes.size(), usual.data.size() - PatchFieldsSize - 1, stream,
+                        settings))
             return usual;
         build.patched++;
         return PatchEntry(*base, bytes, stream);
@@ -97,14 +98,14 @@ uint64_t FullArchiveLength(const UpdateBuild& build, const std::vector<PayloadFi
     return length;
 }
 
-void AddUpdateRecord(const UpdateBuild& build, std::vector<PayloadFile>& files, std::vector<PackedEntry>& entries,
-                     uint64_t time)
+void AddUpdateRecord(const UpdateBuild& build, std::vector<PayloadFile>& files,
+                     std::vector<PackedEntry>& entries, uint64_t time)
 {
     std::u16string removed;
     for (const std::u16string& name : build.removed)
         removed += (removed.empty() ? u"" : u"|") + name;
-    std::string text = "base-version=" + Utf16ToUtf8(build.base->version()) + "\nremoved=" + Utf16ToUtf8(removed) +
-                       "\n";
+    std::string text =
+        "base-version=" + Utf16ToUtf8(build.base->version()) + "\nremoved=" + Utf16ToUtf8(removed) + "\n";
     PackedEntry record;
     record.kind = EntryKindUpdate;
     record.data.assign(text.begin(), text.end());

@@ -18,10 +18,10 @@
 struct UpdateBuild {
     const UpdateBase* base;
     std::vector<const BaseEntry*> baseOf; // by file index: the base's entry of that name, or null
-    std::vector<bool> storedWhole;        // by file index: read by the installer itself, never kept or patched
-    std::vector<uint64_t> usualSizes;     // by file index: the usual entry's size (the full installer's)
-    std::vector<std::u16string> removed;  // the base's names that the files lack, in the base's order
-    std::atomic<size_t> kept{0}, patched{0};
+    std::vector<bool> storedWhole;       // by file index: read by the installer itself, never kept or patched
+    std::vector<uint64_t> usualSizes;    // by file index: the usual entry's size (the full installer's)
+    std::vector<std::u16string> removed; // the base's names that the files lack, in the base's order
+    std::atomic<size_t> kept {0}, patched {0};
 };
 
 // Matches the files with the base's entries. Refuses a base of another program (its name differs
@@ -36,11 +36,12 @@ EntryChooser UpdateChooser(UpdateBuild& build);
 uint64_t FullArchiveLength(const UpdateBuild& build, const std::vector<PayloadFile>& files);
 
 // Puts the update record (the base's version and the removed files) first among the entries.
-void AddUpdateRecord(const UpdateBuild& build, std::vector<PayloadFile>& files, std::vector<PackedEntry>& entries,
-                     uint64_t time);
+void AddUpdateRecord(const UpdateBuild& build, std::vector<PayloadFile>& files,
+                     std::vector<PackedEntry>& entries, uint64_t time);
 
 // A kept file's entry and a patch's entry (patch: the LZMA stream with the base as its preset).
 PackedEntry KeptEntry(const std::vector<uint8_t>& bytes);
-PackedEntry PatchEntry(const BaseEntry& base, const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& stream);
+PackedEntry PatchEntry(const BaseEntry& base, const std::vector<uint8_t>& bytes,
+                       const std::vector<uint8_t>& stream);
 
 #endif

@@ -51,7 +51,8 @@ bool CheckWithoutBase(const ArchiveEntry& entry, const char*& why)
     return true;
 }
 
-bool UnpackAgainstBase(const ArchiveEntry& entry, const BaseEntry* base, std::vector<uint8_t>& out, const char*& why)
+bool UnpackAgainstBase(const ArchiveEntry& entry, const BaseEntry* base, std::vector<uint8_t>& out,
+                       const char*& why)
 {
     if (!CheckWithoutBase(entry, why))
         return false;

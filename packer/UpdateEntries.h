@@ -25,9 +25,10 @@ bool ReadUpdateRecord(const uint8_t* archive, int64_t length, UpdateRecordText& 
 // its stored bytes, its fields, and for a patch the LZMA stream's header; why says what is wrong.
 bool CheckWithoutBase(const ArchiveEntry& entry, const char*& why);
 
-// The file that a patch or a kept entry (not any other) stands for, made from the base's entry of the same name
-// (null when the base has none): false, with why, when the base's file is not the one the entry
-// was built against or the patch does not give the file's size and CRC-32.
-bool UnpackAgainstBase(const ArchiveEntry& entry, const BaseEntry* base, std::vector<uint8_t>& out, const char*& why);
+// The file that a patch or a kept entry (not any other) stands for, made from the base's entry of the same
+// name (null when the base has none): false, with why, when the base's file is not the one the entry was
+// built against or the patch does not give the file's size and CRC-32.
+bool UnpackAgainstBase(const ArchiveEntry& entry, const BaseEntry* base, std::vector<uint8_t>& out,
+                       const char*& why);
 
 #endif

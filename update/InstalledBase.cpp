@@ -3,8 +3,8 @@
 #include "archive/ArchiveFormat.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
+#include "core/File.h"
 #include "core/KeyValueList.h"
-#include "core/Owned.h"
 #include "core/Path.h"
 #include "core/StrFormat.h"
 #include "core/Utf8.h"
@@ -33,8 +33,8 @@ void UseInstalledLocation()
     HKEY root = Script.perUserInstall ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
     wchar_t location[MAX_PATH + 1] = {};
     DWORD bytes = sizeof location - sizeof(wchar_t), type = 0;
-    if (RegGetValueW(root, UninstallKeyPath(Script.programName).text(), L"InstallLocation", RRF_RT_REG_SZ, &type,
-                     location, &bytes) == ERROR_SUCCESS &&
+    if (RegGetValueW(root, UninstallKeyPath(Script.programName).text(), L"InstallLocation", RRF_RT_REG_SZ,
+                     &type, location, &bytes) == ERROR_SUCCESS &&
         location[0])
         Script.installDir = location;
 }
@@ -43,30 +43,33 @@ namespace {
 
 enum class Verdict { Same, Missing, Differs };
 
+// Opens path for reading; false when there is no such file.
+bool OpenIfThere(File& file, const Str& path)
+{
+    try {
+        file.open(path, FileRead, 0);
+        return true;
+    } catch (const WinError& error) {
+        if (error.code == ERROR_FILE_NOT_FOUND || error.code == ERROR_PATH_NOT_FOUND)
+            return false;
+        throw;
+    }
+}
+
 // Whether the file at path has the size and CRC-32 given, read a piece at a time with the window
 // answering between pieces.
 Verdict CompareFile(InstallHost& host, const Str& path, int64_t size, uint32_t crc)
 {
-    OwnedFileHandle file(CreateFileW(path.text(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) {
-        DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-            return Verdict::Missing;
-        ThrowWinError(code, path.text());
-    }
-    LARGE_INTEGER actual;
-    if (!GetFileSizeEx(file.get(), &actual))
-        ThrowLastError(path.text());
-    if (actual.QuadPart != size)
+    File file;
+    if (!OpenIfThere(file, path))
+        return Verdict::Missing;
+    if (file.size() != size)
         return Verdict::Differs;
     ByteArray buffer;
     buffer.resizeForFilling(size < ReadPiece ? size : ReadPiece);
     uint32_t running = 0;
     for (int64_t done = 0; done < size;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), buffer.items(), static_cast<DWORD>(buffer.length()), &got, nullptr))
-            ThrowLastError(path.text());
+        int64_t got = file.read(buffer.items(), buffer.length());
         if (got == 0)
             return Verdict::Differs; // it shrank meanwhile
         running = Crc32Update(running, buffer.items(), got);
@@ -79,27 +82,17 @@ Verdict CompareFile(InstallHost& host, const Str& path, int64_t size, uint32_t c
 // The data file's text, or false when there is none at path.
 bool ReadDataText(const Str& path, Str& text)
 {
-    OwnedFileHandle file(CreateFileW(path.text(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
-            return false;
-        ThrowWinError(code, path.text());
-    }
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file.get(), &size))
-        ThrowLastError(path.text());
-    if (size.QuadPart > LargestDataFile)
+    File file;
+    if (!OpenIfThere(file, path))
+        return false;
+    int64_t size = file.size();
+    if (size > LargestDataFile)
         throw WinError(ErrTooLarge, path.text());
     ByteArray bytes;
-    bytes.resizeForFilling(size.QuadPart);
-    DWORD got = 0;
-    if (size.QuadPart > 0 &&
-        (!ReadFile(file.get(), bytes.items(), static_cast<DWORD>(size.QuadPart), &got, nullptr) ||
-         got != size.QuadPart))
+    bytes.resizeForFilling(size);
+    if (file.read(bytes.items(), size) != size)
         throw EofError(path.text());
-    text = Utf8ToStr(bytes.items(), bytes.length());
+    text = Utf8ToStr(bytes.items(), size);
     return true;
 }
 
@@ -115,7 +108,9 @@ Str Shown(const Str& version)
                                    L"This update installs [] [] over version [] only.\n\n"),
                                 Script.programName, Shown(version), Shown(plan.baseVersion)),
                       why, Str(Tr(L"\n\nNic nie zostało zmienione.", L"\n\nNothing was changed.")));
-    HostStatus(host, Str(Tr(L"Sprawdzanie zainstalowanej wersji    NIEUDANE", L"Checking the installed version    FAILED")),
+    HostStatus(host,
+               Str(Tr(L"Sprawdzanie zainstalowanej wersji    NIEUDANE",
+                      L"Checking the installed version    FAILED")),
                Str());
     HostAlert(host, text.text(), L"+OK", 1);
     throw Abort();
@@ -125,11 +120,13 @@ Str Shown(const Str& version)
 
 void CheckInstalledBase(InstallHost& host, UpdatePlan& plan, const Str& dataPath, const Str& version)
 {
-    HostStatus(host, Str(Tr(L"Sprawdzanie zainstalowanej wersji...", L"Checking the installed version...")), Str());
+    HostStatus(host, Str(Tr(L"Sprawdzanie zainstalowanej wersji...", L"Checking the installed version...")),
+               Str());
     Str text;
     if (!ReadDataText(dataPath, text))
         Refuse(host, version, plan,
-               StrFormat(Tr(L"Nie ma instalacji programu [] w katalogu [].", L"There is no installation of [] in []."),
+               StrFormat(Tr(L"Nie ma instalacji programu [] w katalogu [].",
+                            L"There is no installation of [] in []."),
                          Script.programName, Script.installDir));
     KeyValueList values;
     ParseKeyValueText(text, values);
@@ -142,8 +139,8 @@ void CheckInstalledBase(InstallHost& host, UpdatePlan& plan, const Str& dataPath
         Verdict verdict = CompareFile(host, file.path, file.size, file.crc);
         if (verdict == Verdict::Missing)
             Refuse(host, version, plan,
-                   StrFormat(Tr(L"Brakuje pliku [] wersji [].", L"The file [] of version [] is missing."), file.name,
-                             Shown(plan.baseVersion)));
+                   StrFormat(Tr(L"Brakuje pliku [] wersji [].", L"The file [] of version [] is missing."),
+                             file.name, Shown(plan.baseVersion)));
         if (verdict == Verdict::Differs)
             Refuse(host, version, plan,
                    StrFormat(Tr(L"Zainstalowany plik [] różni się od pliku wersji [].",

@@ -68,12 +68,12 @@ UpdatePlan PlanUpdate(const StrArray& entryNames, const StrArray& entryPaths)
             if (!ReadKeptCrc(entry, crc))
                 throw CrcError(name.text());
             plan.kept.ref(i) = 1;
-            plan.baseFiles.append(BaseFile{name, entryPaths.ref(i), entry.size, crc});
+            plan.baseFiles.append(BaseFile {name, entryPaths.ref(i), entry.size, crc});
             continue;
         }
         // A patch whose fields are damaged fails as damaged when it is unpacked.
         if (found && NeedsBase(entry) && ReadPatchFields(entry, fields))
-            plan.baseFiles.append(BaseFile{name, entryPaths.ref(i), fields.baseSize, fields.baseCrc});
+            plan.baseFiles.append(BaseFile {name, entryPaths.ref(i), fields.baseSize, fields.baseCrc});
         plan.writtenNames.append(name);
         plan.writtenPaths.append(entryPaths.ref(i));
     }
@@ -104,5 +104,5 @@ static bool ReadBase(void* context, int64_t index, uint8_t* into, int64_t count)
 
 PatchBaseReader InstalledBaseReader(const UpdatePlan& plan)
 {
-    return PatchBaseReader{ReadBase, const_cast<StrArray*>(&plan.basePaths)};
+    return PatchBaseReader {ReadBase, const_cast<StrArray*>(&plan.basePaths)};
 }

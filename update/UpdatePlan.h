@@ -23,9 +23,9 @@ typedef Array<BaseFile, false, 4> BaseFileArray;
 
 struct UpdatePlan {
     bool isUpdate = false;
-    Str baseVersion;  // the version it installs over, as the base's script names it (may be empty)
-    StrArray removed; // files of the base that this version no longer has, as the archive lists them
-    ByteArray kept;   // by entry index: 1 for an entry that stays as the base has it
+    Str baseVersion;         // the version it installs over, as the base's script names it (may be empty)
+    StrArray removed;        // files of the base that this version no longer has, as the archive lists them
+    ByteArray kept;          // by entry index: 1 for an entry that stays as the base has it
     BaseFileArray baseFiles; // the kept and patched files, in installation order
     StrArray writtenNames;   // the entries that are written, in order (the pipeline's list)
     StrArray writtenPaths;   // their destinations

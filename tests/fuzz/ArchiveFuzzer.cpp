@@ -29,7 +29,8 @@ static void Unpack(const ArchiveEntry& entry)
     uint32_t crc;
     ReadKeptCrc(entry, crc);
     if (NeedsBase(entry) && ReadPatchFields(entry, fields) && fields.baseSize <= MaxOutput) {
-        uint8_t* window = static_cast<uint8_t*>(calloc(static_cast<size_t>(fields.baseSize) + entry.size + 1, 1));
+        uint8_t* window =
+            static_cast<uint8_t*>(calloc(static_cast<size_t>(fields.baseSize) + entry.size + 1, 1));
         UnpackPatch(entry, window + fields.baseSize);
         free(window);
     }

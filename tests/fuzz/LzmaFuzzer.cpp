@@ -74,7 +74,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length)
         for (uint32_t i = 0; i < presetSize; i++)
             Check(window[i] == static_cast<uint8_t>(i * 7 / 3));
         uint8_t* reference = static_cast<uint8_t*>(malloc(size > 0 ? size : 1));
-        Check(ReferenceDecodes(packed, static_cast<size_t>(streamLength), reference, size, window, presetSize));
+        Check(
+            ReferenceDecodes(packed, static_cast<size_t>(streamLength), reference, size, window, presetSize));
         Check(memcmp(out, reference, size) == 0);
         free(reference);
     }

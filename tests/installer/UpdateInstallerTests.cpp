@@ -17,8 +17,10 @@ const uint64_t EntryTime = 132000000000000000ULL;
 
 typedef std::vector<std::pair<std::wstring, std::string>> Entries;
 
-const Entries Base = {{L"_de_install.exe", "all-users uninstaller"}, {L"foo.exe", "program 1"},
-                      {L"readme.txt", "read me, unchanged"},        {L"Colors\\light.txt", "light, unchanged"},
+const Entries Base = {{L"_de_install.exe", "all-users uninstaller"},
+                      {L"foo.exe", "program 1"},
+                      {L"readme.txt", "read me, unchanged"},
+                      {L"Colors\\light.txt", "light, unchanged"},
                       {L"old\\gone.txt", "a file version 2 no longer has"}};
 
 std::u16string Units(const std::wstring& name)
@@ -37,11 +39,11 @@ std::string UpdateArchive()
             continue;
         uint8_t crc[4];
         WriteU32(crc, Crc32(Bytes(bytes), static_cast<int64_t>(bytes.size())));
-        archive += Record(Units(name), EntryKindKept, std::string(crc, crc + 4), static_cast<int32_t>(bytes.size()),
-                          EntryTime);
+        archive += Record(Units(name), EntryKindKept, std::string(crc, crc + 4),
+                          static_cast<int32_t>(bytes.size()), EntryTime);
     }
-    return archive + ZlibRecord(u"foo.exe", "program 2", EntryTime) + ZlibRecord(u"new.txt", "new in 2", EntryTime) +
-           EndRecord();
+    return archive + ZlibRecord(u"foo.exe", "program 2", EntryTime) +
+           ZlibRecord(u"new.txt", "new in 2", EntryTime) + EndRecord();
 }
 
 void UseBase(InstallFixture& scene, const wchar_t* version)
@@ -92,59 +94,63 @@ void InstallBase(InstallFixture& scene, const wchar_t* version)
 
 } // namespace
 
-TEST_SUITE("update-installer") {
-
-TEST_CASE("an update installs only over its base: refused, with one alert and nothing changed, anywhere else")
+TEST_SUITE("update-installer")
 {
-    InstallFixture scene;
-    UseBase(scene, L"1.0");
-    CheckRefused(scene, L"There is no installation of LumivoTestUpdater in " + scene.installDir() + L".");
-    CHECK_FALSE(DirectoryExists(scene.installDir()));
 
-    InstallBase(scene, L"0.9");
-    CheckRefused(scene, L"The installed version is 0.9.");
+    TEST_CASE(
+        "an update installs only over its base: refused, with one alert and nothing changed, anywhere else")
+    {
+        InstallFixture scene;
+        UseBase(scene, L"1.0");
+        CheckRefused(scene, L"There is no installation of LumivoTestUpdater in " + scene.installDir() + L".");
+        CHECK_FALSE(DirectoryExists(scene.installDir()));
 
-    InstallBase(scene, L"1.0");
-    WriteWholeFile(scene.installDir() + L"\\readme.txt", "read me, changed");
-    CheckRefused(scene, L"The installed file readme.txt differs from that of version 1.0.");
-    WriteWholeFile(scene.installDir() + L"\\readme.txt", "read me, unchanged");
-    DeleteFileW((scene.installDir() + L"\\Colors\\light.txt").c_str());
-    CheckRefused(scene, L"The file Colors\\light.txt of version 1.0 is missing.");
-}
+        InstallBase(scene, L"0.9");
+        CheckRefused(scene, L"The installed version is 0.9.");
 
-TEST_CASE("over its base an update keeps, writes and removes, and records the new version")
-{
-    InstallFixture scene;
-    InstallBase(scene, L"1.0");
-    std::string baseData = ReadWholeFile(scene.installDir() + L"\\LumivoTestUpdater.de");
-    UseUpdate(scene);
-    AnswerAlerts({0});
-    REQUIRE(scene.install());
-    CHECK(scene.context.exitCode == 0);
-    std::wstring dir = scene.installDir();
-    CHECK(FolderContents(dir) == std::vector<std::wstring>{L"Colors\\", L"Colors\\light.txt", L"LumivoTestUpdater.de",
-                                                           L"_de_install.exe", L"foo.exe", L"new.txt",
-                                                           L"readme.txt"});
-    CHECK(ReadWholeFile(dir + L"\\foo.exe") == "program 2");
-    CHECK(ReadWholeFile(dir + L"\\readme.txt") == "read me, unchanged");
-    // The base's data file with the new set of files and version; the folders that the base made
-    // above the directory are still listed.
-    std::string data = ReadWholeFile(dir + L"\\LumivoTestUpdater.de");
-    auto replace = [&](std::string text, const std::string& from, const std::string& to) {
-        REQUIRE(text.find(from) != std::string::npos);
-        return text.replace(text.find(from), from.size(), to);
-    };
-    std::string expected = replace(replace(replace(baseData, "auto-delete-files=old\\gone.txt|Colors\\light.txt|readme.txt|foo.exe",
-                                                   "auto-delete-files=new.txt|foo.exe|Colors\\light.txt|readme.txt"),
-                                           "auto-delete-directories=Colors\\|old\\", "auto-delete-directories=Colors\\"),
-                                   "version=1.0", "version=2.0");
-    CHECK(data == expected);
-    CHECK(RegistryText(false, scene.programName, L"DisplayVersion") == L"2.0");
-    CHECK(RegistryNumber(false, scene.programName, L"EstimatedSize") == 1);
-    CHECK(std::count(scene.logLines.begin(), scene.logLines.end(), L"Kept " + dir + L"\\readme.txt (18 bytes)") == 1);
-    REQUIRE(SeenAlerts().size() == 1);
-    CHECK(SeenAlerts()[0].text == L"Installation completed successfully.");
-    CHECK(Leftovers(scene).empty());
-}
+        InstallBase(scene, L"1.0");
+        WriteWholeFile(scene.installDir() + L"\\readme.txt", "read me, changed");
+        CheckRefused(scene, L"The installed file readme.txt differs from that of version 1.0.");
+        WriteWholeFile(scene.installDir() + L"\\readme.txt", "read me, unchanged");
+        DeleteFileW((scene.installDir() + L"\\Colors\\light.txt").c_str());
+        CheckRefused(scene, L"The file Colors\\light.txt of version 1.0 is missing.");
+    }
+
+    TEST_CASE("over its base an update keeps, writes and removes, and records the new version")
+    {
+        InstallFixture scene;
+        InstallBase(scene, L"1.0");
+        std::string baseData = ReadWholeFile(scene.installDir() + L"\\LumivoTestUpdater.de");
+        UseUpdate(scene);
+        AnswerAlerts({0});
+        REQUIRE(scene.install());
+        CHECK(scene.context.exitCode == 0);
+        std::wstring dir = scene.installDir();
+        CHECK(FolderContents(dir) == std::vector<std::wstring> {L"Colors\\", L"Colors\\light.txt",
+                                                                L"LumivoTestUpdater.de", L"_de_install.exe",
+                                                                L"foo.exe", L"new.txt", L"readme.txt"});
+        CHECK(ReadWholeFile(dir + L"\\foo.exe") == "program 2");
+        CHECK(ReadWholeFile(dir + L"\\readme.txt") == "read me, unchanged");
+        // The base's data file with the new set of files and version; the folders that the base made
+        // above the directory are still listed.
+        std::string data = ReadWholeFile(dir + L"\\LumivoTestUpdater.de");
+        auto replace = [&](std::string text, const std::string& from, const std::string& to) {
+            REQUIRE(text.find(from) != std::string::npos);
+            return text.replace(text.find(from), from.size(), to);
+        };
+        std::string expected = replace(
+            replace(replace(baseData, "auto-delete-files=old\\gone.txt|Colors\\light.txt|readme.txt|foo.exe",
+                            "auto-delete-files=new.txt|foo.exe|Colors\\light.txt|readme.txt"),
+                    "auto-delete-directories=Colors\\|old\\", "auto-delete-directories=Colors\\"),
+            "version=1.0", "version=2.0");
+        CHECK(data == expected);
+        CHECK(RegistryText(false, scene.programName, L"DisplayVersion") == L"2.0");
+        CHECK(RegistryNumber(false, scene.programName, L"EstimatedSize") == 1);
+        CHECK(std::count(scene.logLines.begin(), scene.logLines.end(),
+                         L"Kept " + dir + L"\\readme.txt (18 bytes)") == 1);
+        REQUIRE(SeenAlerts().size() == 1);
+        CHECK(SeenAlerts()[0].text == L"Installation completed successfully.");
+        CHECK(Leftovers(scene).empty());
+    }
 
 } // TEST_SUITE

@@ -296,12 +296,14 @@ static bool LiblzmaDecodes(const ByteVector& stream, const ByteVector& preset, s
 
 // Our decoding with the preset in front of the output, as the installer lays it out; the preset
 // must stay as it was and nothing may be written past the end.
-static bool DecodesWithPreset(const ByteVector& stream, const ByteVector& preset, size_t size, ByteVector& out)
+static bool DecodesWithPreset(const ByteVector& stream, const ByteVector& preset, size_t size,
+                              ByteVector& out)
 {
     ByteVector window(preset);
     window.resize(preset.size() + size + 1, 0xEE);
-    bool good = LzmaDecodeWithPreset(stream.data(), static_cast<int32_t>(stream.size()), window.data() + preset.size(),
-                                     static_cast<int32_t>(size), static_cast<int32_t>(preset.size()));
+    bool good = LzmaDecodeWithPreset(stream.data(), static_cast<int32_t>(stream.size()),
+                                     window.data() + preset.size(), static_cast<int32_t>(size),
+                                     static_cast<int32_t>(preset.size()));
     CHECK(std::equal(preset.begin(), preset.end(), window.begin()));
     CHECK(window.back() == 0xEE);
     out.assign(window.begin() + static_cast<std::ptrdiff_t>(preset.size()), window.end() - 1);
@@ -327,8 +329,9 @@ TEST_CASE("with a preset dictionary the decoder gives what liblzma's decoder giv
     ByteVector text = inputs.text(90000);
     grown.insert(grown.end(), text.begin(), text.end());
     std::vector<std::pair<ByteVector, ByteVector>> cases = {
-        {base, firstLast}, {base, inserted}, {base, removed}, {base, grown}, {base, ByteVector()},
-        {ByteVector(1, 'x'), Of("xxxxxxxxxy")}, {base, base}};
+        {base, firstLast}, {base, inserted},     {base, removed},
+        {base, grown},     {base, ByteVector()}, {ByteVector(1, 'x'), Of("xxxxxxxxxy")},
+        {base, base}};
     for (size_t cut = 0; cut < 16; cut++)
         cases.push_back({ByteVector(base.begin(), base.end() - static_cast<std::ptrdiff_t>(cut)), inserted});
     for (const ByteVector& pe : PeFiles(2, 160 * 1024))
@@ -336,9 +339,9 @@ TEST_CASE("with a preset dictionary the decoder gives what liblzma's decoder giv
 
     // lc, lp, pb, dictionary (0: sized for the preset and the file; 8 KiB and 4 KiB: smaller than
     // the preset, which then counts with its tail only), preset, extreme, end marker
-    const LzmaSettings settings[] = {Settings(3, 0, 2, 0, 9, true, false), Settings(0, 2, 4, 0, 6, false, true),
-                                     Settings(4, 0, 3, 8192, 6, false, false),
-                                     Settings(1, 1, 1, 4096, 1, false, true)};
+    const LzmaSettings settings[] = {
+        Settings(3, 0, 2, 0, 9, true, false), Settings(0, 2, 4, 0, 6, false, true),
+        Settings(4, 0, 3, 8192, 6, false, false), Settings(1, 1, 1, 4096, 1, false, true)};
     size_t compared = 0, smaller = 0;
     for (size_t c = 0; c < cases.size(); c++)
         for (const LzmaSettings& setting : settings) {
@@ -358,7 +361,8 @@ TEST_CASE("with a preset dictionary the decoder gives what liblzma's decoder giv
             compared++;
             // Every single-bit change of the first bytes after the header: whatever our decoder
             // accepts, liblzma decodes to the same bytes.
-            for (size_t bit = (LzmaHeaderSize + 1) * 8; bit < std::min<size_t>(stream.size(), 40) * 8; bit += 3) {
+            for (size_t bit = (LzmaHeaderSize + 1) * 8; bit < std::min<size_t>(stream.size(), 40) * 8;
+                 bit += 3) {
                 ByteVector damaged = stream;
                 damaged[bit / 8] ^= static_cast<uint8_t>(1 << (bit % 8));
                 if (DecodesWithPreset(damaged, preset, file.size(), ours)) {
