@@ -46,11 +46,11 @@ std::string UpdateArchive()
            ZlibRecord(u"new.txt", "new in 2", EntryTime) + EndRecord();
 }
 
-void UseBase(InstallFixture& scene, const wchar_t* version)
+void UseBase(InstallFixture& scene)
 {
     scene.useArchive(Base, EntryTime);
     scene.useProgram(L"LumivoTestUpdater", L"*", false);
-    ScriptValues.set(Str(L"version"), Str(version));
+    ScriptValues.set(Str(L"version"), Str(L"1.0"));
     scene.context.exitCode = 1;
 }
 
@@ -83,10 +83,11 @@ void CheckRefused(InstallFixture& scene, const std::wstring& what)
     StopAnsweringAlerts();
 }
 
-void InstallBase(InstallFixture& scene, const wchar_t* version)
+// The base installed afresh, its folder made by the installation (and listed in its data file).
+void InstallBase(InstallFixture& scene)
 {
-    RemoveTree(scene.installDir());
-    UseBase(scene, version);
+    RemoveTree(scene.scratch.path());
+    UseBase(scene);
     AnswerAlerts({0});
     REQUIRE(scene.install());
     StopAnsweringAlerts();
@@ -94,63 +95,46 @@ void InstallBase(InstallFixture& scene, const wchar_t* version)
 
 } // namespace
 
-TEST_SUITE("update-installer")
+TEST_SUITE("update-installer") {
+
+TEST_CASE("an update refuses anything but its base with one alert; over its base it keeps, writes, removes")
 {
+    InstallFixture scene;
+    InstallBase(scene);
+    WriteWholeFile(scene.installDir() + L"\\readme.txt", "read me, changed");
+    CheckRefused(scene, L"The installed file readme.txt differs from that of version 1.0.");
+    WriteWholeFile(scene.installDir() + L"\\readme.txt", "read me, unchanged");
+    DeleteFileW((scene.installDir() + L"\\Colors\\light.txt").c_str());
+    CheckRefused(scene, L"The file Colors\\light.txt of version 1.0 is missing.");
 
-    TEST_CASE(
-        "an update installs only over its base: refused, with one alert and nothing changed, anywhere else")
-    {
-        InstallFixture scene;
-        UseBase(scene, L"1.0");
-        CheckRefused(scene, L"There is no installation of LumivoTestUpdater in " + scene.installDir() + L".");
-        CHECK_FALSE(DirectoryExists(scene.installDir()));
-
-        InstallBase(scene, L"0.9");
-        CheckRefused(scene, L"The installed version is 0.9.");
-
-        InstallBase(scene, L"1.0");
-        WriteWholeFile(scene.installDir() + L"\\readme.txt", "read me, changed");
-        CheckRefused(scene, L"The installed file readme.txt differs from that of version 1.0.");
-        WriteWholeFile(scene.installDir() + L"\\readme.txt", "read me, unchanged");
-        DeleteFileW((scene.installDir() + L"\\Colors\\light.txt").c_str());
-        CheckRefused(scene, L"The file Colors\\light.txt of version 1.0 is missing.");
-    }
-
-    TEST_CASE("over its base an update keeps, writes and removes, and records the new version")
-    {
-        InstallFixture scene;
-        InstallBase(scene, L"1.0");
-        std::string baseData = ReadWholeFile(scene.installDir() + L"\\LumivoTestUpdater.de");
-        UseUpdate(scene);
-        AnswerAlerts({0});
-        REQUIRE(scene.install());
-        CHECK(scene.context.exitCode == 0);
-        std::wstring dir = scene.installDir();
-        CHECK(FolderContents(dir) == std::vector<std::wstring> {L"Colors\\", L"Colors\\light.txt",
-                                                                L"LumivoTestUpdater.de", L"_de_install.exe",
-                                                                L"foo.exe", L"new.txt", L"readme.txt"});
-        CHECK(ReadWholeFile(dir + L"\\foo.exe") == "program 2");
-        CHECK(ReadWholeFile(dir + L"\\readme.txt") == "read me, unchanged");
-        // The base's data file with the new set of files and version; the folders that the base made
-        // above the directory are still listed.
-        std::string data = ReadWholeFile(dir + L"\\LumivoTestUpdater.de");
-        auto replace = [&](std::string text, const std::string& from, const std::string& to) {
-            REQUIRE(text.find(from) != std::string::npos);
-            return text.replace(text.find(from), from.size(), to);
-        };
-        std::string expected = replace(
-            replace(replace(baseData, "auto-delete-files=old\\gone.txt|Colors\\light.txt|readme.txt|foo.exe",
-                            "auto-delete-files=new.txt|foo.exe|Colors\\light.txt|readme.txt"),
-                    "auto-delete-directories=Colors\\|old\\", "auto-delete-directories=Colors\\"),
-            "version=1.0", "version=2.0");
-        CHECK(data == expected);
-        CHECK(RegistryText(false, scene.programName, L"DisplayVersion") == L"2.0");
-        CHECK(RegistryNumber(false, scene.programName, L"EstimatedSize") == 1);
-        CHECK(std::count(scene.logLines.begin(), scene.logLines.end(),
-                         L"Kept " + dir + L"\\readme.txt (18 bytes)") == 1);
-        REQUIRE(SeenAlerts().size() == 1);
-        CHECK(SeenAlerts()[0].text == L"Installation completed successfully.");
-        CHECK(Leftovers(scene).empty());
-    }
+    InstallBase(scene);
+    std::string baseData = ReadWholeFile(scene.installDir() + L"\\LumivoTestUpdater.de");
+    UseUpdate(scene);
+    AnswerAlerts({0});
+    REQUIRE(scene.install());
+    CHECK(scene.context.exitCode == 0);
+    std::wstring dir = scene.installDir();
+    CHECK(FolderContents(dir) == std::vector<std::wstring>{L"Colors\\", L"Colors\\light.txt",
+                                                           L"LumivoTestUpdater.de", L"_de_install.exe",
+                                                           L"foo.exe", L"new.txt", L"readme.txt"});
+    CHECK(ReadWholeFile(dir + L"\\foo.exe") == "program 2");
+    // The new files and version; the lines after the name, such as the folders that the base made
+    // above the directory, as the base wrote them.
+    std::string rest = baseData.substr(baseData.find("\r\n", baseData.find("name=")));
+    REQUIRE(rest.find("\r\ncreated-directories=") != std::string::npos);
+    REQUIRE(rest.find("\r\nversion=1.0") != std::string::npos);
+    rest.replace(rest.find("\r\nversion=1.0"), 13, "\r\nversion=2.0");
+    std::string narrowDir(dir.begin(), dir.end());
+    CHECK(ReadWholeFile(dir + L"\\LumivoTestUpdater.de") ==
+          "path=" + narrowDir +
+              "\r\nauto-delete-files=new.txt|foo.exe|Colors\\light.txt|readme.txt\r\n"
+              "auto-delete-directories=Colors\\\r\nexe-file=foo.exe\r\nname=LumivoTestUpdater" +
+              rest);
+    CHECK(RegistryText(false, scene.programName, L"DisplayVersion") == L"2.0");
+    CHECK(std::count(scene.logLines.begin(), scene.logLines.end(), L"Kept " + dir + L"\\readme.txt (18 bytes)") == 1);
+    REQUIRE(SeenAlerts().size() == 1);
+    CHECK(SeenAlerts()[0].text == L"Installation completed successfully.");
+    CHECK(Leftovers(scene).empty());
+}
 
 } // TEST_SUITE
