@@ -16,7 +16,7 @@
 
 #include <windows.h>
 
-enum : int64_t { LargestDataFile = 64 << 20, ReadPiece = 1 << 20 };
+enum : int64_t { LargestDataFile = 64 << 20, ComparePiece = 1 << 20 };
 
 InstallKind InstalledBaseKind(const Str& programName)
 {
@@ -66,7 +66,7 @@ Verdict CompareFile(InstallHost& host, const Str& path, int64_t size, uint32_t c
     if (file.size() != size)
         return Verdict::Differs;
     ByteArray buffer;
-    buffer.resizeForFilling(size < ReadPiece ? size : ReadPiece);
+    buffer.resizeForFilling(size < ComparePiece ? size : ComparePiece);
     uint32_t running = 0;
     for (int64_t done = 0; done < size;) {
         int64_t got = file.read(buffer.items(), buffer.length());
