@@ -205,6 +205,8 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
         const uint8_t* bytes = file.bytes.data();
         entries[index] = EntryOf(JoinSlices(file.slices, bytes, file.bytes.size()), EntryKindZlib, bytes,
                                  file.bytes.size());
+        if (choose)
+            entries[index] = choose(index, file.bytes, std::move(entries[index]));
         progress.fileDone(file.bytes.size());
         std::vector<uint8_t>().swap(file.bytes);
         std::vector<std::vector<uint8_t>>().swap(file.slices);

@@ -474,6 +474,20 @@ TEST_SUITE("update")
             CHECK_FALSE(fs::exists(dir.path("refused.exe")));
         }
         CHECK(Pack("verify " + dir.path("v2.exe") + " --base " + dir.path("v1.exe")).status == 2);
+
+        // A file large enough to be deflated in slices is kept all the same.
+        std::string big = Noise((4 << 20) + 1000, 8);
+        for (const char* version : {"1.0", "2.0"}) {
+            Put(dir.path(std::string("big") + version[0] + "/install.script"),
+                std::string("name=Big\nversion=") + version + "\ncopy-files=*\n");
+            Put(dir.path(std::string("big") + version[0] + "/big.bin"), big);
+        }
+        REQUIRE(Pack(Build(dir, "big1", "big1.exe", "-q")).status == 0);
+        REQUIRE(Pack(Build(dir, "big2", "big2.exe", "-q --base " + dir.path("big1.exe"))).status == 0);
+        Outcome bigList = Pack("list " + dir.path("big2.exe"));
+        CAPTURE(bigList.output);
+        CHECK(Has(bigList, "kept  big.bin"));
+        CHECK(fs::file_size(dir.path("big2.exe")) < fs::file_size(dir.path("big1.exe")) / 100);
     }
 
 } // TEST_SUITE
