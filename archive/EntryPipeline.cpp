@@ -639,14 +639,22 @@ bool EntryPipeline::waitReady(uint32_t milliseconds)
     bool ready = true;
     if (!s.stopping && s.taken < s.count && (s.claimed > s.taken || s.threadCount > 0)) {
         Slot& slot = s.slots[s.taken % MaxWindowEntries];
-        // Unclaimed, with workers about (they are waking up): one of them takes it, so that the
-        // caller's thread, which answers the window, never unpacks a large entry itself.
-        bool unclaimed = s.claimed == s.taken;
-        if (unclaimed)
-            WakeAllConditionVariable(&s.workReady);
-        if (unclaimed || slot.status == SlotStatus::Working) {
+        // Another worker's entry wakes the caller too: it waits again until its own entry began.
+        ULONGLONG deadline = GetTickCount64() + milliseconds;
+        for (;;) {
+            // Unclaimed, with workers about (they are waking up): one of them takes it, so that the
+            // caller's thread, which answers the window, never unpacks a large entry itself.
+            bool unclaimed = s.claimed == s.taken;
+            if (!unclaimed && slot.status != SlotStatus::Working)
+                break;
+            if (unclaimed)
+                WakeAllConditionVariable(&s.workReady);
+            ULONGLONG now = GetTickCount64();
+            if (s.stopping || (milliseconds != INFINITE && now >= deadline))
+                break;
             s.callerWaiting = true;
-            SleepConditionVariableSRW(&s.entryReady, &s.lock, milliseconds, 0);
+            SleepConditionVariableSRW(&s.entryReady, &s.lock,
+                                      milliseconds == INFINITE ? INFINITE : static_cast<DWORD>(deadline - now), 0);
             s.callerWaiting = false;
         }
         ready = s.claimed > s.taken && slot.status != SlotStatus::Working;
