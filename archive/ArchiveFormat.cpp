@@ -154,6 +154,7 @@ int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize)
     case EntryKindZlib:
         return packed * 1032;
     case EntryKindLzma:
+    case EntryKindPatch:
         return packed * 10000;
     default:
         return 0;

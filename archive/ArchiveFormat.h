@@ -17,6 +17,12 @@ enum : uint32_t {
     EntryKindRuns = 0,
     EntryKindZlib = 1,
     EntryKindLzma = 2,
+    // Kinds of an update installer, which installs over one earlier version, its base
+    // (archive/UpdateFormat.h): a file as a patch to the base's file, a file kept as the base has
+    // it, and the record that names the base's version and the files it no longer has.
+    EntryKindPatch = 4,
+    EntryKindKept = 5,
+    EntryKindUpdate = 6,
     EndRecordKind = 0xE1D2C3B4,
     TrailerMagic = 0x5C9F3A6E,
 };
@@ -91,7 +97,8 @@ bool InflateExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32
 
 // The most bytes that packedSize stored bytes of a kind can unpack to: a kind-0 run of three
 // bytes gives at most 127, a deflate stream at most 1032 bytes per byte (two bits for each
-// 258-byte match); LZMA gets 10,000 per byte. An unknown kind unpacks nothing.
+// 258-byte match); LZMA gets 10,000 per byte, and so does a patch, which is LZMA too. An unknown
+// kind, and a kept file, unpack nothing.
 int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize);
 // Whether the entry's declared size is one that its stored bytes can give (any size when they are
 // stored raw). Readers check this before they allocate memory for the entry.

@@ -163,6 +163,7 @@ StrArray ListEntryNames()
     ArchiveWalk walk = StartWalk(Payload.base, Payload.length);
     ArchiveEntry entry;
     while (NextEntry(walk, entry))
-        names.append(EntryName(entry));
+        if (entry.kind != EntryKindUpdate) // describes the update, not a file
+            names.append(EntryName(entry));
     return names;
 }

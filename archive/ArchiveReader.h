@@ -41,7 +41,7 @@ const uint8_t* FindEntry(const wchar_t* name, int64_t length);
 ByteArray ReadEntry(const wchar_t* name, int64_t length = -1);
 // ReadEntry decoded from UTF-8 (a leading byte-order mark is dropped).
 Str ReadEntryText(const wchar_t* name);
-// The names of all records in archive order.
+// The names of all records in archive order, but for an update installer's update record.
 StrArray ListEntryNames();
 
 // FILETIME of the entry that ReadEntry read last, stamped on the file written next.

@@ -4,6 +4,7 @@
 #include "archive/ArchiveIndex.h"
 #include "archive/ArchiveReader.h"
 #include "archive/EntryReader.h"
+#include "archive/UpdateFormat.h"
 #include "core/Error.h"
 
 #include <windows.h>
@@ -66,6 +67,7 @@ struct PipelineState {
     Slice* freeSlices;   // made once, kept for the next piece until the pipeline ends
     int64_t slicesMade;
     EntryHandler handler;  // for the entries begun from now on; handle null for none
+    PatchBaseReader bases; // read null until the caller can supply the bases of patches
     int32_t idleWorkers;   // waiting on workReady: only then is a wake-up worth a call
     bool callerWaiting;    // the caller waits on entryReady
     bool stopping;
@@ -98,8 +100,9 @@ static int32_t ProcessorCount()
 // What an entry counts against the window: the most of its bytes it holds at once.
 static int64_t Charge(const ArchiveEntry& entry)
 {
-    if (WholeBufferSize(entry, SliceSize) > 0)
-        return entry.size;
+    int64_t whole = WholeBufferSize(entry, SliceSize);
+    if (whole > 0)
+        return whole;
     return entry.size < EntryQueueLimit ? entry.size : EntryQueueLimit;
 }
 
@@ -144,6 +147,8 @@ static bool CanClaim(const PipelineState& s)
 {
     if (s.stopping || s.claimed >= s.count || s.claimed - s.taken >= s.limits.maxEntries ||
         s.slots[s.claimed % MaxWindowEntries].status != SlotStatus::Empty)
+        return false;
+    if (!s.bases.read && NeedsBase(s.entryItems[s.claimed]))
         return false;
     return s.claimed == s.taken || s.bytesAhead + Charge(s.entryItems[s.claimed]) <= s.limits.maxBytes;
 }
@@ -221,7 +226,7 @@ static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, co
     if (!entry.record)
         return SlotStatus::Missing;
     try {
-        if (OpenEntry(reader, entry, false) != EntryCheck::Good)
+        if (OpenEntry(reader, entry, false, index) != EntryCheck::Good)
             return SlotStatus::Damaged;
     } catch (const MemoryError&) {
         return SlotStatus::NoMemory;
@@ -303,6 +308,7 @@ static DWORD WINAPI WorkerMain(void* parameter)
         }
         int64_t index = Claim(s);
         EntryHandler handler = s.handler;
+        reader.bases = s.bases;
         ReleaseSRWLockExclusive(&s.lock);
 
         SlotStatus status = Begin(s, reader, index, handler);
@@ -496,7 +502,7 @@ TakenEntry EntryPipeline::take()
     LastEntryTime = entry.time;
     if (status == SlotStatus::NoMemory)
         throw MemoryError();
-    if (status == SlotStatus::Direct && OpenEntry(s.reader, entry, checked) != EntryCheck::Good)
+    if (status == SlotStatus::Direct && OpenEntry(s.reader, entry, checked, index) != EntryCheck::Good)
         status = SlotStatus::Damaged;
     if (status == SlotStatus::Damaged) {
         s.currentMode = SlotStatus::Empty;
@@ -562,7 +568,7 @@ static void RewindForCaller(void* context)
         Detach(s, s.current);
     ReleaseSRWLockExclusive(&s.lock);
     s.currentMode = SlotStatus::Direct;
-    OpenEntry(s.reader, s.entryItems[s.current], true);
+    OpenEntry(s.reader, s.entryItems[s.current], true, s.current);
 }
 
 ByteSource EntryPipeline::source()
@@ -626,6 +632,15 @@ void EntryPipeline::handleAhead(const EntryHandler* handler)
 {
     AcquireSRWLockExclusive(&state->lock);
     state->handler = handler ? *handler : EntryHandler{nullptr, nullptr};
+    ReleaseSRWLockExclusive(&state->lock);
+}
+
+void EntryPipeline::readBasesWith(const PatchBaseReader& reader)
+{
+    state->reader.bases = reader; // the caller's own
+    AcquireSRWLockExclusive(&state->lock);
+    state->bases = reader;
+    WakeAllConditionVariable(&state->workReady);
     ReleaseSRWLockExclusive(&state->lock);
 }
 

@@ -15,6 +15,7 @@
 #define LUMIVO_ARCHIVE_ENTRYPIPELINE_H
 
 #include "archive/ByteSource.h"
+#include "archive/EntryReader.h"
 #include "core/Array.h"
 #include "core/Str.h"
 
@@ -83,6 +84,10 @@ public:
     // Entries that a worker begins from now on go to handler (null: none); the handler must
     // outlive the workers' use of it (stop, or the last entry taken).
     void handleAhead(const EntryHandler* handler);
+    // Patch entries are unpacked with their bases read by reader (indexes in the list), which must
+    // outlive the workers' use of it; until it is given, no worker takes up a patch entry (nor any
+    // entry after it), and one that the caller reaches is damaged.
+    void readBasesWith(const PatchBaseReader& reader);
 
     // Waits up to milliseconds for a worker to begin the next entry; true when take will not wait
     // (also after the last entry).

@@ -1,12 +1,13 @@
 #include "archive/EntryReader.h"
 
 #include "archive/LzmaDecoder.h"
+#include "archive/UpdateFormat.h"
 #include "core/Error.h"
 
 #include <string.h>
 #include <zlib.h>
 
-EntryReader::EntryReader() : entry(), done(0), zlib(nullptr), wholeBytes(nullptr) {}
+EntryReader::EntryReader() : entry(), done(0), zlib(nullptr), wholeBytes(nullptr), bases(), index(-1) {}
 
 EntryReader::~EntryReader()
 {
@@ -26,22 +27,37 @@ static bool UnpacksWhole(const ArchiveEntry& entry)
     return !IsStored(entry) && entry.kind != EntryKindZlib;
 }
 
-int64_t WholeBufferSize(const ArchiveEntry& entry, int32_t capacity)
+// The bytes an entry unpacked whole takes: a patch's base lies before it, as the decoder's window.
+static int64_t WholeSize(const ArchiveEntry& entry)
 {
-    return UnpacksWhole(entry) && entry.size > capacity ? entry.size : 0;
+    PatchFields fields;
+    if (NeedsBase(entry) && ReadPatchFields(entry, fields))
+        return fields.baseSize + entry.size;
+    return entry.size;
 }
 
-EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChecked)
+int64_t WholeBufferSize(const ArchiveEntry& entry, int32_t capacity)
+{
+    if (!UnpacksWhole(entry))
+        return 0;
+    int64_t size = WholeSize(entry);
+    return size > capacity ? size : 0;
+}
+
+EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChecked, int64_t index)
 {
     reader.entry = entry;
+    reader.index = index;
     reader.done = 0;
     reader.whole.release();
     reader.wholeBytes = nullptr;
     if (!crcChecked && Crc32(entry.data, entry.packedSize) != entry.crc)
         return EntryCheck::BadCrc;
+    PatchFields fields;
     if (!DeclaredSizeIsPlausible(entry) ||
         (!IsStored(entry) && entry.kind != EntryKindZlib && entry.kind != EntryKindRuns &&
-         entry.kind != EntryKindLzma))
+         entry.kind != EntryKindLzma && entry.kind != EntryKindPatch) ||
+        (NeedsBase(entry) && (!reader.bases.read || !ReadPatchFields(entry, fields))))
         return EntryCheck::BadData;
     if (!IsStored(entry) && entry.kind == EntryKindZlib) {
         if (!reader.zlib) {
@@ -112,19 +128,30 @@ PieceResult ReadPiece(EntryReader& reader, uint8_t* buffer, int32_t capacity, co
     if (entry.kind == EntryKindZlib)
         return Inflate(reader, buffer, capacity, piece, count);
     if (!reader.wholeBytes) {
+        int64_t size = WholeSize(entry);
         uint8_t* out = buffer;
-        if (entry.size > capacity) {
+        if (size > capacity) {
             try {
-                reader.whole.resizeForFilling(entry.size);
+                reader.whole.resizeForFilling(size);
             } catch (const MemoryError&) {
                 return PieceResult::NoMemory;
             }
             out = reader.whole.items();
         }
-        bool good = entry.kind == EntryKindRuns ? UnpackRuns(entry.data, entry.packedSize, out, entry.size)
-                                                : LzmaDecodeExact(entry.data, entry.packedSize, out, entry.size);
-        if (!good)
-            return PieceResult::Damaged;
+        if (NeedsBase(entry)) {
+            // The base first, then the file decoded behind it; a base that is not the one the patch
+            // was made against fails it.
+            int64_t baseSize = size - entry.size;
+            if (!reader.bases.read(reader.bases.context, reader.index, out, baseSize) ||
+                UnpackPatch(entry, out + baseSize) != PatchCheck::Good)
+                return PieceResult::Damaged;
+            out += baseSize;
+        } else {
+            bool good = entry.kind == EntryKindRuns ? UnpackRuns(entry.data, entry.packedSize, out, entry.size)
+                                                    : LzmaDecodeExact(entry.data, entry.packedSize, out, entry.size);
+            if (!good)
+                return PieceResult::Damaged;
+        }
         reader.wholeBytes = out;
     }
     return FromMemory(reader, reader.wholeBytes, capacity, piece, count);

@@ -2,7 +2,8 @@
 // stream is inflated into the caller's buffer slice by slice (one inflate state, reused from entry
 // to entry), stored bytes come straight from the archive, and runs and LZMA streams, whose
 // back-references may reach anywhere in what came before, are unpacked whole first (into the
-// caller's buffer when they fit). The stored bytes' CRC and the declared size are checked before
+// caller's buffer when they fit), as are an update installer's patches, decoded behind their base
+// (archive/UpdateFormat.h). The stored bytes' CRC and the declared size are checked before
 // the first piece, so a damaged record gives nothing; a stream that then turns out wrong (only a
 // crafted archive has a right CRC for it) fails at the piece where it does.
 #ifndef LUMIVO_ARCHIVE_ENTRYREADER_H
@@ -18,6 +19,15 @@ struct z_stream_s;
 // Stored bytes are handed out in pieces of at most this size.
 enum : int32_t { MaxPieceSize = 4 << 20 };
 
+// Where the base of a patch comes from: fills count bytes at into with the installed file that the
+// entry of that index patches (the index as whoever opens the entry counts it). False when that
+// file cannot be read or has another size: the entry is then damaged. Called on several threads
+// at once.
+struct PatchBaseReader {
+    bool (*read)(void* context, int64_t index, uint8_t* into, int64_t count);
+    void* context;
+};
+
 struct EntryReader {
     EntryReader();
     EntryReader(const EntryReader&) = delete;
@@ -29,6 +39,8 @@ struct EntryReader {
     struct z_stream_s* zlib; // null until a zlib stream is read; kept for the next one
     ByteArray whole;         // runs and LZMA unpacked whole, when they do not fit the caller's buffer
     const uint8_t* wholeBytes;
+    PatchBaseReader bases;   // read null when there are none: a patch is then damaged
+    int64_t index;           // the open entry's, for bases
 };
 
 enum class PieceResult { Piece, End, Damaged, NoMemory };
@@ -36,12 +48,13 @@ enum class PieceResult { Piece, End, Damaged, NoMemory };
 // Whether the entry is stored as it is: its pieces are the archive's own bytes.
 bool IsStored(const ArchiveEntry& entry);
 // The memory that reading the entry takes beside a caller's buffer of capacity bytes: its whole
-// size for runs and LZMA that do not fit there, else nothing.
+// size for runs and LZMA that do not fit there (a patch's with its base's), else nothing.
 int64_t WholeBufferSize(const ArchiveEntry& entry, int32_t capacity);
 
 // Starts reading entry from its first byte, after checking its declared size and the CRC of its
-// stored bytes (unless crcChecked: it was, by whoever opened it before).
-EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChecked);
+// stored bytes (unless crcChecked: it was, by whoever opened it before). index is the entry's, for
+// the reader's bases.
+EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChecked, int64_t index = -1);
 
 // The next piece of the open entry in piece and count: at most capacity bytes unpacked into buffer
 // or taken from the whole buffer, or stored bytes straight from the archive. End after the last byte; Damaged when

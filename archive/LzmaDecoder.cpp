@@ -199,8 +199,15 @@ inline unsigned StateAfterLiteral(unsigned state)
 
 bool LzmaDecodeExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t size)
 {
+    return LzmaDecodeWithPreset(packed, packedSize, out, size, 0);
+}
+
+bool LzmaDecodeWithPreset(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t size,
+                          int32_t presetSize)
+{
     // The header, then the range coder's first five bytes: a zero and the initial code.
-    if (!packed || packedSize < LzmaHeaderSize + 5 || size < 0 || (size > 0 && !out))
+    if (!packed || packedSize < LzmaHeaderSize + 5 || size < 0 || (size > 0 && !out) || presetSize < 0 ||
+        (presetSize > 0 && !out))
         return false;
     unsigned properties = packed[0];
     if (properties >= 9 * 5 * 5)
@@ -212,6 +219,10 @@ bool LzmaDecodeExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, in
                           static_cast<uint32_t>(packed[3]) << 16 | static_cast<uint32_t>(packed[4]) << 24;
     if (dictionary < MinDictionary)
         dictionary = MinDictionary;
+    // The window starts with the preset. Positions count from its first byte: every context that
+    // a position selects is the same under a constant shift, so where counting starts is no matter.
+    const uint32_t preset = static_cast<uint32_t>(presetSize);
+    out -= preset;
 
     RangeDecoder coder;
     coder.next = packed + LzmaHeaderSize + 5;
@@ -238,9 +249,9 @@ bool LzmaDecodeExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, in
     Reset(probs.repLength);
     Reset(probs.literal, LiteralCoderSize << (lc + lp));
 
-    const uint32_t end = static_cast<uint32_t>(size);
+    const uint32_t end = preset + static_cast<uint32_t>(size);
     const uint32_t posMask = (1u << pb) - 1, literalPosMask = (1u << lp) - 1;
-    uint32_t pos = 0;
+    uint32_t pos = preset;
     uint32_t rep0 = 0, rep1 = 0, rep2 = 0, rep3 = 0; // the last four distances, less one
     unsigned state = 0;
     for (;;) {

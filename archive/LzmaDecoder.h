@@ -25,4 +25,11 @@ enum : int32_t {
 // the work is bounded by size (every step writes at least one byte or ends the decoding).
 bool LzmaDecodeExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t size);
 
+// The same with a preset dictionary, as liblzma's preset_dict: the presetSize bytes just before
+// out (out[-presetSize] to out[-1]) are in the window before the first byte is decoded, so that
+// matches may copy from them, as far back as the dictionary reaches (of a preset longer than the
+// dictionary only the tail counts, as in liblzma). The preset is only read.
+bool LzmaDecodeWithPreset(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t size,
+                          int32_t presetSize);
+
 #endif

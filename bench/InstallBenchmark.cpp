@@ -5,7 +5,7 @@
 // and written to WORK-DIR/results.md.
 //
 // Usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR
-//                          [--runs N] [--only dlls|small|program|large] [--win-bench BIN-DIR]
+//                          [--runs N] [--only dlls|small|program|large|update] [--win-bench BIN-DIR]
 //                          [--baseline-stub STUB.exe]
 // --baseline-stub adds "Lumivo baseline": the same payload behind another build's stub (an
 // earlier commit's, say), measured in the same run.
@@ -15,9 +15,11 @@
 // With --win-bench, the Windows benchmarks in BIN-DIR add two sections: the read-ahead pipeline
 // alone against ReadEntry in order, and the cost of each file system call.
 // Each contender is one entry of Contenders() (BenchContenders.cpp): a new codec is one more.
+// The update installer has a section of its own (UpdateBenchmark.cpp; "--only update" for it alone).
 #include "BenchContenders.h"
 #include "BenchPayload.h"
 #include "BenchRun.h"
+#include "UpdateBenchmark.h"
 
 #include <algorithm>
 #include <chrono>
@@ -379,7 +381,7 @@ Settings ParseArguments(int argc, char** argv)
             std::printf(
                 "usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools "
                 "TOOLS-DIR\n"
-                "                         [--runs N] [--only dlls|small|program|large] [--win-bench BIN-DIR]\n"
+                "                         [--runs N] [--only dlls|small|program|large|update] [--win-bench BIN-DIR]\n"
                 "                         [--baseline-stub STUB.exe]\n"
                 "Packs each payload with lumivo-pack (--codec deflate and --codec lzma, each twice to\n"
                 "check that it gives the same bytes) and with makensis (zlib and solid LZMA), installs\n"
@@ -389,6 +391,8 @@ Settings ParseArguments(int argc, char** argv)
                 "The payloads: about 100 MB of Windows DLLs, 5,000 small files, and one program of about\n"
                 "100 MB (node.exe, fetched once with TOOLS-DIR/fetch-npm-package into WORK-DIR/npm).\n"
                 "--only large measures 1 GB that does not compress instead (about 4 GB of disk).\n"
+                "The update installer: two releases of a program from npm, full and as an update\n"
+                "(--only update for this alone).\n"
                 "--baseline-stub adds the same installers behind another build's stub, in the same run.\n");
             std::exit(0);
         }
@@ -417,8 +421,8 @@ Settings ParseArguments(int argc, char** argv)
     if (settings.pack.empty() || settings.stub.empty() || settings.work.empty() || settings.tools.empty())
         Fail("--pack, --stub, --work and --tools are required (see --help)");
     if (!settings.only.empty() && settings.only != "dlls" && settings.only != "small" &&
-        settings.only != "program" && settings.only != "large")
-        Fail("--only takes dlls, small, program or large");
+        settings.only != "program" && settings.only != "large" && settings.only != "update")
+        Fail("--only takes dlls, small, program, large or update");
     return settings;
 }
 
@@ -439,6 +443,11 @@ int main(int argc, char** argv)
     // Everything is looked for before the first payload is made: a missing tool fails here, by
     // name, rather than as an empty cell after minutes of packing.
     std::string missing = MissingTools(contenders);
+    UpdateBenchSettings update = {settings.pack,  settings.stub,        settings.work,
+                                  settings.tools, WinePrefix(settings), settings.runs};
+    bool measureUpdate = settings.only.empty() || settings.only == "update";
+    if (measureUpdate)
+        missing += UpdateBenchMissing(update);
     if (!settings.winBench.empty())
         for (const char* program : {"lumivo-pipeline-bench.exe", "lumivo-file-calls-bench.exe"})
             if (!fs::is_regular_file(settings.winBench / program))
@@ -491,7 +500,9 @@ int main(int argc, char** argv)
                     {(folder / (FileNameOf(std::string("Lumivo ") + codec) + "-setup.exe")).string(),
                      payload.title + ", " + codec});
     }
-    if (!settings.winBench.empty() && settings.only != "large") {
+    if (measureUpdate)
+        tables += UpdateSection(update);
+    if (!settings.winBench.empty() && settings.only != "large" && settings.only != "update") {
         tables +=
             "Reading every entry without writing it: ReadEntry in order against the read-ahead pipeline "
             "(medians of 3; the last column is the pipeline's time over ReadEntry's).\n\n"

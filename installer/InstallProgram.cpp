@@ -21,6 +21,9 @@
 #include "installer/transaction/RegistrySnapshot.h"
 #include "installer/transaction/Rollback.h"
 #include "script/InstallScript.h"
+#include "update/InstalledBase.h"
+#include "update/UpdatePlan.h"
+#include "update/UpdateSteps.h"
 
 #include <windows.h>
 
@@ -82,6 +85,7 @@ InstallPlan MakePlan()
     plan.data.exeFile = Script.exeFile;
     plan.data.programName = Script.programName;
     plan.data.perUserInstall = Script.perUserInstall;
+    plan.data.version = plan.version;
     return plan;
 }
 
@@ -180,6 +184,17 @@ int64_t UnpackedSize(const InstallPlan& plan)
     return total;
 }
 
+// Installs the entry at index of the list (the uninstaller first), or for an update only counts
+// one that stays as the installed base has it. Its size.
+int64_t InstallOrKeep(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
+                      const UpdatePlan& update, int64_t index, const Str& name, const Str& destination,
+                      const CopyProgress& progress)
+{
+    if (update.isUpdate && update.kept.at(index))
+        return KeepFile(host, name, destination);
+    return InstallFile(host, transaction, entries, destination, progress);
+}
+
 void Install(InstallHost& host)
 {
     HostStep(host, Tr(L"przygotowanie instalacji", L"preparing the installation"));
@@ -212,14 +227,16 @@ void Install(InstallHost& host)
     entryPaths.append(plan.uninstallerPath);
     for (int64_t i = 0; i < plan.destinations.length(); i++)
         entryPaths.append(plan.destinations.ref(i));
-    ClearRepeatedPaths(entryPaths);
+    // An update installer writes only the entries that are not kept as the installed base has them.
+    UpdatePlan update = PlanUpdate(entryNames, entryPaths);
+    ClearRepeatedPaths(update.writtenPaths);
     CloseProgramsInUse(host, entryPaths); // before anything is written
     // Declared before the pipeline, so that no worker that writes into them outlives them.
     PreparedDirectory directory;
     InstallTransaction transaction;
     PipelineLimits limits = DefaultPipelineLimits();
     limits.workers = WriteAheadWorkers();
-    EntryPipeline entries(entryNames, limits);
+    EntryPipeline entries(update.writtenNames, limits);
 
     HostStep(host, Tr(L"tworzenie katalogu", L"creating the directory"), Script.installDir);
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
@@ -231,17 +248,24 @@ void Install(InstallHost& host)
         HostStep(host, Tr(L"dokończenie przerwanej instalacji w", L"completing an interrupted installation in"),
                  Script.installDir);
         RecoverInterruptedInstall(host, directory, Script.programName, Script.perUserInstall);
+        if (update.isUpdate) {
+            HostStep(host, Tr(L"sprawdzenie zainstalowanej wersji w", L"checking the installed version in"),
+                     Script.installDir);
+            CheckInstalledBase(host, update, plan.dataPath, plan.version);
+            entries.readBasesWith(InstalledBaseReader(update));
+        }
     } catch (...) {
         ReleaseDirectory(directory);
         throw;
     }
     // The uninstaller removes the folders made above the directory when they end empty.
-    plan.data.createdDirectories = FoldersAbove(createdDirectories, Script.installDir);
+    plan.data.createdDirectories =
+        update.isUpdate ? update.createdDirectories : FoldersAbove(createdDirectories, Script.installDir);
     dataText = BuildUninstallData(plan.data);
 
     // From here on every change is written down first, and every failure undone before it is
     // reported; the data file goes last, so that it always describes a complete installation.
-    WriteAhead ahead = {&transaction, &entryPaths, ByteArray(), 0};
+    WriteAhead ahead = {&transaction, &update.writtenPaths, ByteArray(), 0};
     EntryHandler writeAhead = WriteAheadHandler(ahead);
     try {
         HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
@@ -250,7 +274,8 @@ void Install(InstallHost& host)
         int64_t total = UnpackedSize(plan), done = 0;
         HostProgress(host, done, total);
         HostStep(host, Tr(L"zapis", L"writing"), plan.uninstallerPath);
-        done += InstallFile(host, transaction, entries, plan.uninstallerPath, CopyProgress{done, total});
+        done += InstallOrKeep(host, transaction, entries, update, 0, plan.uninstallerName, plan.uninstallerPath,
+                              CopyProgress{done, total});
         HostProgress(host, done, total);
         StrArray newDirectories; // an array of its own: copies share their items
         newDirectories.makeEmpty();
@@ -264,11 +289,14 @@ void Install(InstallHost& host)
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);
             HostStep(host, Tr(L"zapis", L"writing"), plan.destinations.ref(i));
-            done += InstallFile(host, transaction, entries, plan.destinations.ref(i), CopyProgress{done, total});
+            done += InstallOrKeep(host, transaction, entries, update, i + 1, plan.files.ref(i),
+                                  plan.destinations.ref(i), CopyProgress{done, total});
             HostProgress(host, done, total);
         }
         StopIfCancelled(host);
         StopEntries(host, entries);
+        if (update.isUpdate)
+            RemoveOldFiles(host, transaction, update, plan.files);
 
         if (!Script.updateMode) {
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
@@ -302,6 +330,8 @@ void Install(InstallHost& host)
         throw Abort();
     }
     CurrentAppContext()->exitCode = 0; // complete, whatever happens to the closing message
+    if (update.isUpdate)
+        RemoveEmptiedDirectories(update, plan.directories);
 
     if (Script.updateMode) {
         HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")), Str());

@@ -16,6 +16,7 @@
 #include "installer/MainForm.h"
 #include "installer/ProgramsInUse.h"
 #include "script/InstallScript.h"
+#include "update/InstalledBase.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -200,13 +201,19 @@ void RunInstaller(const InstallerSwitches& switches)
         Refuse(switches, SwitchProblemText(switches), ExitBadSwitches);
         return;
     }
-    if (NeedsElevation(switches)) {
+    // An update goes where its base is installed, for the same users.
+    InstallerSwitches chosen = switches;
+    if (chosen.kind == KindAsDecided)
+        chosen.kind = InstalledBaseKind(Script.programName);
+    if (NeedsElevation(chosen)) {
         StartStep = Tr(L"uruchamianie z uprawnieniami administratora",
                        L"starting again with administrator rights");
         RelaunchFor(switches);
         return;
     }
-    ApplySwitches(switches);
+    ApplySwitches(chosen);
+    if (!chosen.updateRequest && chosen.directory.isEmpty())
+        UseInstalledLocation();
     if (Script.installDir.isEmpty())
         return;
     if (switches.silent && (Script.programName.isEmpty() || Script.exeFile.isEmpty())) {

@@ -56,6 +56,8 @@ Str BuildUninstallData(const UninstallData& data)
         AppendText(text, L"\ncreated-directories=");
         AppendReversed(text, data.createdDirectories);
     }
+    if (!data.version.isEmpty())
+        AppendLine(text, L"\nversion=", data.version);
     return Str(text.text(), text.length());
 }
 

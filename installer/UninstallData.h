@@ -16,13 +16,14 @@ struct UninstallData {
     Str programName;
     bool perUserInstall;
     StrArray createdDirectories; // full paths of the folders made above installDir for it, outermost first
+    Str version;                 // the script's, empty when it names none
 };
 
 // The text, lines joined by line feeds: path, auto-delete-files and auto-delete-directories (both
 // in reverse order), the non-empty delete lists, exe-file, name, per user private-install=1 and,
 // when folders above the installation directory were made for it, created-directories (in
 // reverse order: innermost first, as they are removed; uninstallers that do not know the line
-// ignore it).
+// ignore it), and version when the script names one (which an update installer checks).
 Str BuildUninstallData(const UninstallData& data);
 
 // The text as the file holds it: UTF-8 without a byte-order mark, each line feed as CR LF.

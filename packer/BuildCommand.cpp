@@ -14,9 +14,11 @@
 #include "packer/SetupReader.h"
 #include "packer/SetupWriter.h"
 #include "packer/StubDebugInfo.h"
+#include "packer/UpdateBuild.h"
 #include "packer/VersionInfo.h"
 
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -161,20 +163,48 @@ void BuildSetup(const BuildOptions& options)
     SetVersionInfo(parts.resources, options.appDir, options.output);
     parts.timeDateStamp = ImageTimeStamp(payload.fixedTime);
 
+    std::unique_ptr<UpdateBase> base;
+    std::unique_ptr<UpdateBuild> update;
+    if (!options.base.empty()) {
+        base = std::make_unique<UpdateBase>(LoadUpdateBase(options.base));
+        update = std::make_unique<UpdateBuild>();
+        PlanUpdateBuild(*update, *base, payload.files, ReadScriptKeys(options.appDir));
+    }
+
     uint64_t totalBytes = 0;
     for (const PayloadFile& file : payload.files)
         totalBytes += file.size;
     Progress progress(payload.files.size(), totalBytes, options.quiet);
     std::vector<PackedEntry> entries =
-        PackFiles(payload.files, options.level, options.jobs, progress, options.codec);
+        PackFiles(payload.files, options.level, options.jobs, progress, options.codec,
+                  update ? UpdateChooser(*update) : EntryChooser());
+    uint64_t fullSize = 0;
+    size_t fileCount = payload.files.size();
+    if (update) {
+        fullSize = SetupSize(options.output, parts, FullArchiveLength(*update, payload.files));
+        AddUpdateRecord(*update, payload.files, entries, payload.fixedTime.value_or(0));
+    }
     bool appended = WriteSetup(options.output, parts, payload.files, entries);
 
     if (!options.quiet) {
         uint64_t archive = ArchiveLength(payload.files, entries);
-        std::fprintf(stderr,
-                     "lumivo-pack: wrote %s: %zu entries, %llu bytes of files in an archive of %llu bytes (%s)\n",
-                     options.output.c_str(), payload.files.size(), static_cast<unsigned long long>(totalBytes),
-                     static_cast<unsigned long long>(archive), appended ? "appended" : "in resource 103");
+        std::fprintf(
+            stderr,
+            "lumivo-pack: wrote %s: %zu entries, %llu bytes of files in an archive of %llu bytes (%s)\n",
+            options.output.c_str(), fileCount, static_cast<unsigned long long>(totalBytes),
+            static_cast<unsigned long long>(archive), appended ? "appended" : "in resource 103");
+        if (update) {
+            std::error_code error;
+            uint64_t size = std::filesystem::file_size(options.output, error);
+            size_t kept = update->kept, patched = update->patched;
+            std::fprintf(
+                stderr,
+                "lumivo-pack: an update over version \"%s\": %zu files kept, %zu patched, %zu stored "
+                "whole, %zu removed; the update is %llu bytes, the full installer %llu bytes (%.1f %%)\n",
+                Utf16ToUtf8(base->version()).c_str(), kept, patched, fileCount - kept - patched,
+                update->removed.size(), static_cast<unsigned long long>(size),
+                static_cast<unsigned long long>(fullSize), fullSize ? 100.0 * size / fullSize : 0.0);
+        }
     }
 }
 
@@ -218,6 +248,7 @@ int RunBuild(const std::vector<std::string>& args)
                                          {"", "--codec", true},
                                          {"", "--jobs", true},
                                          {"", "--follow-links", false},
+                                         {"", "--base", true},
                                          {"-q", "--quiet", false}},
                                         "build");
     if (line.help) {
@@ -246,6 +277,7 @@ int RunBuild(const std::vector<std::string>& args)
     options.jobs = IntegerOption(line, "--jobs", cores > 0 ? cores : 1, 1, 1024);
     options.quiet = line.has("--quiet");
     options.followLinks = line.has("--follow-links");
+    options.base = line.value("--base");
     BuildSetup(options);
     return ExitOk;
 }

@@ -25,6 +25,9 @@ struct BuildOptions {
     int jobs = 1;
     bool quiet = false;
     bool followLinks = false; // pack links to files inside the folders instead of refusing them
+    // An update installer that installs over this earlier setup program only, carrying only what
+    // changed since, when given.
+    std::filesystem::path base;
 };
 
 // Builds the setup program; throws PackError (refusals before anything is written).

@@ -157,7 +157,7 @@ const size_t Whole = static_cast<size_t>(-1);
 } // namespace
 
 std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs,
-                                   Progress& progress, EntryCodec codec)
+                                   Progress& progress, EntryCodec codec, const EntryChooser& choose)
 {
     std::vector<PackedEntry> entries(files.size());
     // Largest first, so that no big file starts last while the other threads are idle; a large
@@ -205,6 +205,8 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
         const uint8_t* bytes = file.bytes.data();
         entries[index] = EntryOf(JoinSlices(file.slices, bytes, file.bytes.size()), EntryKindZlib, bytes,
                                  file.bytes.size());
+        if (choose)
+            entries[index] = choose(index, file.bytes, std::move(entries[index]));
         progress.fileDone(file.bytes.size());
         std::vector<uint8_t>().swap(file.bytes);
         std::vector<std::vector<uint8_t>>().swap(file.slices);
@@ -227,6 +229,8 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
                     }
                     std::vector<uint8_t> bytes = ReadFile(files[index]);
                     entries[index] = Pack(compressor.get(), codec, bytes.data(), bytes.size());
+                    if (choose)
+                        entries[index] = choose(index, bytes, std::move(entries[index]));
                     progress.fileDone(bytes.size());
                 } catch (...) {
                     // Of several failures, report the one of the first file in archive order.

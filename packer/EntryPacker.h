@@ -6,6 +6,7 @@
 
 #include "packer/PayloadFiles.h"
 
+#include <functional>
 #include <stdint.h>
 #include <vector>
 
@@ -31,9 +32,16 @@ int DeflateLevelFor(int level, uint64_t size);
 // One file's bytes as an entry at a libdeflate level (1 to 12, or LevelBySize; not used by LZMA).
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec = EntryCodec::Deflate);
 
+// The entry to store for a file instead of the usual one (an update installer's kept files and
+// patches): called on the worker that packed the file, with the file's index, its bytes and the
+// usual entry (several threads at once).
+typedef std::function<PackedEntry(size_t index, const std::vector<uint8_t>& bytes, PackedEntry usual)>
+    EntryChooser;
+
 // Every file of the list, in its order, read and packed by jobs threads (largest files first).
 // Refuses a file that cannot be read, or that is no longer the listed file of the listed size.
 std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs,
-                                   Progress& progress, EntryCodec codec = EntryCodec::Deflate);
+                                   Progress& progress, EntryCodec codec = EntryCodec::Deflate,
+                                   const EntryChooser& choose = nullptr);
 
 #endif

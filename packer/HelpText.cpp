@@ -7,6 +7,8 @@ Builds a Lumivo setup program for 64-bit Windows from an application folder, and
 Commands:
   init APPDIR                 write a commented install.script to start from
   build APPDIR -o SETUP.exe   pack every file under APPDIR into a copy of the installer stub
+                              (--base OLD.exe: an update installer that carries only what
+                              changed since OLD.exe)
   list SETUP.exe              one line per entry: kind, packed size, size, CRC, time, name
   verify SETUP.exe            check and unpack every entry; report the damaged ones
   extract SETUP.exe -C DIR    unpack every entry into DIR
@@ -26,7 +28,7 @@ Exit status:
 static const char Build[] =
     R"(Usage: lumivo-pack build APPDIR -o SETUP.exe [--stub STUB.exe] [--uninstaller EXE | --no-uninstaller]
                          [--icon FILE.ico] [--appended] [--codec deflate|lzma]
-                         [--level 1..12] [--jobs N] [--follow-links] [-q]
+                         [--level 1..12] [--jobs N] [--follow-links] [--base OLD.exe] [-q]
 
 Packs every regular file under APPDIR into an archive and builds SETUP.exe from the installer
 stub with the archive as its resource 103 (RCDATA, language neutral), in a rebuilt resource
@@ -80,6 +82,21 @@ Options:
   --follow-links          pack a symbolic link to a file inside APPDIR as that file, under the
                           link's name (links are refused otherwise; links to folders and links
                           that lead outside APPDIR are always refused)
+  --base OLD.exe          build an update installer that installs over the installation of
+                          OLD.exe (any setup program of this program built by lumivo-pack,
+                          signed or not, in either layout; not an update installer) and
+                          carries only what changed: a file whose bytes equal OLD.exe's is
+                          kept (only its size and CRC-32 are stored, kind 5); a changed file
+                          is stored as a patch (kind 4: an LZMA stream whose dictionary starts
+                          with OLD.exe's bytes of that file, with their size and CRC-32) when
+                          that is smaller than its usual entry; new files are stored as
+                          usual, and the files of OLD.exe that APPDIR lacks are listed for
+                          removal. install.script and the licence files are always stored
+                          whole (the installer reads them before it installs). The update
+                          installer installs only over the version of OLD.exe, with exactly
+                          its files: it checks them before it changes anything. Prints the
+                          sizes of the update and of the full installer. Both must name the
+                          same program.
   -q, --quiet             no progress on stderr
   -h, --help              this text
 
@@ -119,7 +136,10 @@ Prints one line per entry of the archive (resource 103, or the appended archive,
 signature follows it):
   kind  packed size  size  CRC-32 of the stored bytes  time (UTC)  name
 The kind is 1 for a zlib stream, 2 for an LZMA stream, 0 for run packing. An entry whose
-packed size equals its size is stored raw, whatever its kind. Control characters in names are
+packed size equals its size is stored raw, whatever its kind. For an update installer (built
+with --base) a word before the name says what each entry is: whole (stored as usual), patch
+(kind 4, unpacked against the installed file) or kept (kind 5, left as installed); then one
+line "removed NAME" per file that the update removes, and the version it installs over. Control characters in names are
 shown as \xHH, invisible direction marks as \uHHHH. Exit status 1 when no archive is found or
 its records break off before the end record.
 
@@ -127,18 +147,25 @@ Options:
   -h, --help  this text
 )";
 
-static const char Verify[] = R"(Usage: lumivo-pack verify SETUP.exe
+static const char Verify[] = R"(Usage: lumivo-pack verify SETUP.exe [--base OLD.exe]
 
 Finds the archive as the installer does (resource 103, else the trailer, which in a signed
 file ends where the signature begins), checks the CRC of every entry and unpacks it to its
 exact size. Prints each damaged entry by name, and exits with status 1 when any entry is
 damaged, when the records break off before the end record, or when no archive is found.
 
+An update installer's kept files and patches need their base: without --base only their
+stored bytes and fields are checked (and the verdict says how many were not unpacked); with
+--base every patch is unpacked against OLD.exe's file and must give the file's size and
+CRC-32, every kept file must be OLD.exe's, and OLD.exe must be the version the update
+installs over.
+
 Options:
-  -h, --help  this text
+  --base OLD.exe  the setup program that the update installer was built against
+  -h, --help      this text
 )";
 
-static const char Extract[] = R"(Usage: lumivo-pack extract SETUP.exe -C DIR
+static const char Extract[] = R"(Usage: lumivo-pack extract SETUP.exe -C DIR [--base OLD.exe]
 
 Unpacks every entry into DIR (created when missing), backslashes becoming folders, with the
 entry's time as the file's modification time. A damaged entry, or one whose name breaks the
@@ -147,9 +174,12 @@ space, a control character), is reported by name and nothing is written for it; 
 is then 1. Control characters in the names shown are escaped.
 Of two entries equal without regard to case only the first is written, as the installer would
 only ever read the first.
+An update installer's kept files and patches are written only with --base OLD.exe, the setup
+program it was built against (without it each is reported and the exit status is 1).
 
 Options:
   -C, --directory DIR  the folder to unpack into (required)
+  --base OLD.exe       the base of an update installer
   -h, --help           this text
 )";
 

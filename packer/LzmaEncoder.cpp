@@ -9,15 +9,15 @@
 // The smallest of 4 KiB, 6 KiB, 8 KiB, 12 KiB ... (2^n and 3 * 2^(n-1), the usual dictionary sizes)
 // that holds the whole file, at most the preset's: the encoder needs about ten times the
 // dictionary in memory, and no match can reach further back than the file's start.
-static uint32_t DictionaryFor(size_t size, uint32_t presetDictionary)
+static uint32_t DictionaryFor(size_t size, uint32_t largest)
 {
     uint32_t dictionary = LZMA_DICT_SIZE_MIN;
-    while (dictionary < size && dictionary < presetDictionary) {
+    while (dictionary < size && dictionary < largest) {
         if (dictionary + dictionary / 2 >= size)
             return dictionary + dictionary / 2;
         dictionary <<= 1;
     }
-    return dictionary < presetDictionary ? dictionary : presetDictionary;
+    return dictionary < largest ? dictionary : largest;
 }
 
 bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uint8_t>& stream,
@@ -34,7 +34,14 @@ bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uin
     options.lc = static_cast<uint32_t>(settings.lc);
     options.lp = static_cast<uint32_t>(settings.lp);
     options.pb = static_cast<uint32_t>(settings.pb);
-    options.dict_size = settings.dictionary ? settings.dictionary : DictionaryFor(size, options.dict_size);
+    size_t preset = settings.presetDictionary ? settings.presetDictionarySize : 0;
+    if (preset > UINT32_MAX)
+        Fail("a preset dictionary of " + std::to_string(preset) + " bytes is more than liblzma takes");
+    options.preset_dict = preset ? settings.presetDictionary : nullptr;
+    options.preset_dict_size = static_cast<uint32_t>(preset);
+    options.dict_size = settings.dictionary ? settings.dictionary
+                        : preset            ? DictionaryFor(preset + size, MaxPatchDictionary)
+                                            : DictionaryFor(size, options.dict_size);
     options.ext_flags = settings.endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
     options.ext_size_low = options.ext_size_high = UINT32_MAX; // read by decoders only
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};

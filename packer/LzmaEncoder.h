@@ -16,7 +16,16 @@ struct LzmaSettings {
     // larger one would only cost the encoder memory: no match can reach further back).
     uint32_t dictionary = 0;
     bool endMarker = false;
+    // Bytes that the window holds before the first byte (liblzma's preset dictionary): the stream
+    // then decodes only with the same bytes in front (LzmaDecodeWithPreset). With dictionary 0 the
+    // dictionary is sized to hold them and the file, at most MaxPatchDictionary.
+    const uint8_t* presetDictionary = nullptr;
+    size_t presetDictionarySize = 0;
 };
+
+// The largest dictionary sized for a preset dictionary and a file: the encoder needs about eleven
+// times it in memory. A preset that does not fit counts with its tail only.
+enum : uint32_t { MaxPatchDictionary = 256u << 20 };
 
 // The stream for the bytes, into stream, when it is at most limit bytes long; false (stream
 // empty) when it would be longer. Throws PackError when liblzma fails otherwise (out of memory,

@@ -8,6 +8,7 @@
 #include "packer/HelpText.h"
 #include "packer/PackError.h"
 #include "packer/SetupReader.h"
+#include "packer/UpdateEntries.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -49,19 +50,46 @@ static bool CheckWalkEnd(const ArchiveWalk& walk, const fs::path& setup, size_t 
     return false;
 }
 
+// An update installer's base version and removed files; refuses a damaged update record.
+static bool UpdateRecordOf(const SetupArchive& setup, const fs::path& path, UpdateRecordText& record)
+{
+    std::string why;
+    bool update = ReadUpdateRecord(setup.base(), setup.length, record, why);
+    if (!why.empty())
+        Fail("the archive of \"" + path.string() + "\" is damaged: " + why);
+    return update;
+}
+
+static bool IsUpdateEntry(const ArchiveEntry& entry)
+{
+    return entry.kind == EntryKindPatch || entry.kind == EntryKindKept;
+}
+
 int RunList(const std::vector<std::string>& args)
 {
     fs::path path;
     if (!SetupOperand(args, "list", path))
         return ExitOk;
     SetupArchive setup = LoadSetupArchive(path);
+    UpdateRecordText record;
+    bool update = UpdateRecordOf(setup, path, record);
     ArchiveWalk walk = StartWalk(setup.base(), setup.length);
     ArchiveEntry entry;
     size_t count = 0;
     while (NextEntry(walk, entry)) {
-        std::printf("%u %10d %10d %08x %s %s\n", entry.kind, entry.packedSize, entry.size, entry.crc,
-                    FileTimeText(entry.time).c_str(), ShownName(NameOf(entry)).c_str());
+        if (update && entry.kind == EntryKindUpdate)
+            continue;
         count++;
+        std::printf("%u %10d %10d %08x %s ", entry.kind, entry.packedSize, entry.size, entry.crc,
+                    FileTimeText(entry.time).c_str());
+        if (update)
+            std::printf("%-5s ", EntryRole(entry));
+        std::printf("%s\n", ShownName(NameOf(entry)).c_str());
+    }
+    if (update) {
+        for (const std::u16string& name : record.removed)
+            std::printf("removed %s\n", ShownName(name).c_str());
+        std::printf("an update over version \"%s\"\n", ShownName(record.baseVersion).c_str());
     }
     return CheckWalkEnd(walk, path, count) ? ExitOk : ExitDamaged;
 }
@@ -86,27 +114,66 @@ static std::unique_ptr<uint8_t[]> Unpacked(const ArchiveEntry& entry, const char
     }
 }
 
+// The base that --base names, for an update installer only.
+static std::unique_ptr<UpdateBase> BaseOption(const CommandLine& line, bool update)
+{
+    if (!line.has("--base"))
+        return nullptr;
+    if (!update)
+        Refuse("--base is for update installers; \"" + line.operands[0] + "\" is a full installer");
+    return std::make_unique<UpdateBase>(LoadUpdateBase(line.value("--base")));
+}
+
 int RunVerify(const std::vector<std::string>& args)
 {
-    fs::path path;
-    if (!SetupOperand(args, "verify", path))
+    CommandLine line = ParseCommandLine(args, {{"", "--base", true}}, "verify");
+    if (line.help) {
+        std::fputs(HelpText("verify").c_str(), stdout);
         return ExitOk;
+    }
+    if (line.operands.size() != 1)
+        Refuse("verify takes one setup program (see lumivo-pack verify --help)");
+    fs::path path = line.operands[0];
     SetupArchive setup = LoadSetupArchive(path);
+    UpdateRecordText record;
+    bool update = UpdateRecordOf(setup, path, record);
+    std::unique_ptr<UpdateBase> base = BaseOption(line, update);
     ArchiveWalk walk = StartWalk(setup.base(), setup.length);
     ArchiveEntry entry;
-    size_t count = 0, damaged = 0;
+    size_t count = 0, damaged = 0, unchecked = 0;
     while (NextEntry(walk, entry)) {
+        if (update && entry.kind == EntryKindUpdate)
+            continue;
         count++;
         const char* why = "";
-        if (!Unpacked(entry, why)) {
+        bool good;
+        if (update && IsUpdateEntry(entry) && base) {
+            std::vector<uint8_t> bytes;
+            good = UnpackAgainstBase(entry, base->find(NameOf(entry)), bytes, why);
+        } else if (update && IsUpdateEntry(entry)) {
+            good = CheckWithoutBase(entry, why);
+            unchecked += good;
+        } else {
+            good = Unpacked(entry, why) != nullptr;
+        }
+        if (!good) {
             damaged++;
             std::printf("damaged: %s (%s)\n", ShownName(NameOf(entry)).c_str(), why);
         }
     }
     bool complete = CheckWalkEnd(walk, path, count);
+    if (base && base->version() != record.baseVersion) {
+        damaged++;
+        std::printf("the base is version \"%s\", the update installs over version \"%s\"\n",
+                    ShownName(base->version()).c_str(), ShownName(record.baseVersion).c_str());
+    }
     std::string verdict = damaged ? std::to_string(damaged) + " damaged" : complete ? "all good" : "incomplete";
-    std::printf("%s: %zu entries (archive %s), %s\n", path.c_str(), count,
-                setup.inResource ? "in resource 103" : "appended", verdict.c_str());
+    if (unchecked && !damaged)
+        verdict +=
+            "; " + std::to_string(unchecked) + " kept files and patches need the base to be checked (--base)";
+    std::printf("%s: %zu entries (archive %s%s), %s\n", path.c_str(), count,
+                setup.inResource ? "in resource 103" : "appended", update ? ", an update" : "",
+                verdict.c_str());
     return damaged || !complete ? ExitDamaged : ExitOk;
 }
 
@@ -138,7 +205,7 @@ static void WriteExtracted(const fs::path& path, const uint8_t* bytes, size_t si
 
 int RunExtract(const std::vector<std::string>& args)
 {
-    CommandLine line = ParseCommandLine(args, {{"-C", "--directory", true}}, "extract");
+    CommandLine line = ParseCommandLine(args, {{"-C", "--directory", true}, {"", "--base", true}}, "extract");
     if (line.help) {
         std::fputs(HelpText("extract").c_str(), stdout);
         return ExitOk;
@@ -149,12 +216,17 @@ int RunExtract(const std::vector<std::string>& args)
         Refuse("extract needs the folder to unpack into: -C DIR");
     fs::path path = line.operands[0], directory = line.value("--directory");
     SetupArchive setup = LoadSetupArchive(path);
+    UpdateRecordText record;
+    bool update = UpdateRecordOf(setup, path, record);
+    std::unique_ptr<UpdateBase> base = BaseOption(line, update);
 
     ArchiveWalk walk = StartWalk(setup.base(), setup.length);
     ArchiveEntry entry;
     size_t count = 0, written = 0, failed = 0;
     std::set<std::u16string> seen;
     while (NextEntry(walk, entry)) {
+        if (update && entry.kind == EntryKindUpdate)
+            continue;
         count++;
         std::u16string name = NameOf(entry);
         std::string shown = ShownName(name);
@@ -169,6 +241,21 @@ int RunExtract(const std::vector<std::string>& args)
             continue;
         }
         const char* why = "";
+        if (update && IsUpdateEntry(entry)) {
+            std::vector<uint8_t> bytes;
+            if (!base) {
+                std::printf("needs the base: %s (%s; see --base)\n", shown.c_str(),
+                            entry.kind == EntryKindKept ? "kept" : "a patch");
+                failed++;
+            } else if (!UnpackAgainstBase(entry, base->find(name), bytes, why)) {
+                std::printf("damaged: %s (%s)\n", shown.c_str(), why);
+                failed++;
+            } else {
+                WriteExtracted(ExtractedPath(directory, name), bytes.data(), bytes.size(), entry.time);
+                written++;
+            }
+            continue;
+        }
         std::unique_ptr<uint8_t[]> bytes = Unpacked(entry, why);
         if (!bytes) {
             std::printf("damaged: %s (%s)\n", shown.c_str(), why);

@@ -70,12 +70,14 @@ static bool IsArchiveResource(const ResourceItem& item)
     return item.type.isId(ResourceTypeRcData) && item.name.isId(ArchiveResourceId);
 }
 
-bool WriteSetup(const fs::path& output, SetupParts& parts, const std::vector<PayloadFile>& files,
-                const std::vector<PackedEntry>& entries)
+// The setup program's image with the archive (which must outlive it) in resource 103, or appended
+// behind the image when the image would be too large to load (said on stderr unless quiet).
+static RebuiltImage ComposeSetup(const fs::path& output, SetupParts& parts, const OutputBytes& archive,
+                                 bool quiet, bool& appended)
 {
-    uint64_t archiveLength = ArchiveLength(files, entries);
+    uint64_t archiveLength = archive.size;
     CheckArchiveFits(output, 0, archiveLength);
-    OutputBytes archive = ArchiveBytes(files, entries);
+    appended = false;
     if (!parts.appended) {
         std::vector<ResourceItem> stubs;
         for (ResourceItem& item : parts.resources)
@@ -88,18 +90,19 @@ bool WriteSetup(const fs::path& output, SetupParts& parts, const std::vector<Pay
         resource.data.borrowAll(archive);
         parts.resources.push_back(std::move(resource));
         RebuiltImage image = Rebuild(output, parts);
-        if (image.sizeOfImage < parts.imageLimit) {
-            StampChecksum(image);
-            WriteFile(output, image.bytes);
-            return false;
-        }
-        std::fprintf(stderr,
-                     "lumivo-pack: an archive of %llu bytes makes an image of %llu bytes or more, which Windows "
-                     "does not load: appending it behind the image instead\n",
-                     static_cast<unsigned long long>(archiveLength), static_cast<unsigned long long>(parts.imageLimit));
+        if (image.sizeOfImage < parts.imageLimit)
+            return image;
+        if (!quiet)
+            std::fprintf(
+                stderr,
+                "lumivo-pack: an archive of %llu bytes makes an image of %llu bytes or more, which Windows "
+                "does not load: appending it behind the image instead\n",
+                static_cast<unsigned long long>(archiveLength),
+                static_cast<unsigned long long>(parts.imageLimit));
         parts.resources.pop_back();
     }
 
+    appended = true;
     RebuiltImage image = Rebuild(output, parts);
     // The trailer ends on an 8-byte boundary, where a signature's certificate table begins without
     // padding between them.
@@ -113,7 +116,26 @@ bool WriteSetup(const fs::path& output, SetupParts& parts, const std::vector<Pay
     std::vector<uint8_t> trailerBytes(TrailerSize);
     WriteTrailer(trailerBytes.data(), trailer);
     image.bytes.own(std::move(trailerBytes));
+    return image;
+}
+
+bool WriteSetup(const fs::path& output, SetupParts& parts, const std::vector<PayloadFile>& files,
+                const std::vector<PackedEntry>& entries)
+{
+    CheckArchiveFits(output, 0, ArchiveLength(files, entries));
+    OutputBytes archive = ArchiveBytes(files, entries);
+    bool appended;
+    RebuiltImage image = ComposeSetup(output, parts, archive, false, appended);
     StampChecksum(image);
     WriteFile(output, image.bytes);
-    return true;
+    return appended;
+}
+
+uint64_t SetupSize(const fs::path& output, SetupParts& parts, uint64_t archiveLength)
+{
+    CheckArchiveFits(output, 0, archiveLength);
+    OutputBytes archive;
+    archive.zeros(static_cast<size_t>(archiveLength));
+    bool appended;
+    return ComposeSetup(output, parts, archive, true, appended).bytes.size;
 }

@@ -39,4 +39,7 @@ struct SetupParts {
 bool WriteSetup(const std::filesystem::path& output, SetupParts& parts, const std::vector<PayloadFile>& files,
                 const std::vector<PackedEntry>& entries);
 
+// The size of the setup program that WriteSetup would write for an archive of archiveLength bytes.
+uint64_t SetupSize(const std::filesystem::path& output, SetupParts& parts, uint64_t archiveLength);
+
 #endif

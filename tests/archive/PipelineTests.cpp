@@ -3,6 +3,7 @@
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveReader.h"
 #include "archive/EntryPipeline.h"
+#include "archive/UpdateFormat.h"
 #include "core/Error.h"
 #include "support/ArchiveBuilder.h"
 #include "support/WaitFor.h"
@@ -13,6 +14,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string.h>
+#include <vector>
 
 namespace {
 
@@ -366,6 +369,131 @@ TEST_CASE("a stream that goes wrong after its first slices fails where the calle
         CHECK(Text(pipeline.next(&handled)) == (ahead ? "" : "after"));
         CHECK(handled == (ahead ? 5 : -1));
     }
+}
+
+// Patches as liblzma writes them behind a preset dictionary: Content(1, 3000) with its first byte
+// changed and "appended" added, behind Content(1, 3000); Content(7, 300000) with its first and last
+// bytes changed and "inserted" in its middle, behind Content(7, 300000) (more than a slice: it is
+// unpacked whole, after its base).
+static const char SmallPatch[] =
+    "5D001800000022DFF6DDF6FFFBFFEA40665E08BD32789A8FBEA17A658324B48DCC7C751FFA00";
+static const char LargePatch[] =
+    "5D00000C000022CE44BFF97F98DB3EF0FBAE5B0FB594820082492EFB3F2FFEE3D82F5727B175D33CA28BDB1772C84D1A"
+    "D48FCF6A572C8BBED8C64A516C7DB15A27317B85CB5994938C8DBAC5BCB37CD912D63D7AB1AF2884028C564F7EC5F4A5"
+    "5D8396C8E81A3D534CE54FEE59074F01F8E777C7A6C0381059C2A26C42CB883F5C008FD04EAF2618C4F96E156400";
+
+namespace {
+
+std::string FromHex(const char* hex)
+{
+    std::string bytes;
+    for (size_t i = 0; hex[i] && hex[i + 1]; i += 2)
+        bytes += static_cast<char>(std::stoi(std::string(hex + i, 2), nullptr, 16));
+    return bytes;
+}
+
+std::string PatchRecord(const std::u16string& name, const char* stream, const std::string& base,
+                        const std::string& file, uint64_t time)
+{
+    std::string stored(PatchFieldsSize, '\0');
+    WritePatchFields(reinterpret_cast<uint8_t*>(&stored[0]), static_cast<int32_t>(base.size()),
+                     Crc32(Bytes(base), static_cast<int64_t>(base.size())),
+                     Crc32(Bytes(file), static_cast<int64_t>(file.size())));
+    return Record(name, EntryKindPatch, stored + FromHex(stream), static_cast<int32_t>(file.size()), time);
+}
+
+// The bases by index in the list, as an installer reads them from the installed files.
+struct Bases {
+    std::vector<std::string> files;
+    LONG reads;
+};
+
+bool ReadBase(void* context, int64_t index, uint8_t* into, int64_t count)
+{
+    Bases& bases = *static_cast<Bases*>(context);
+    if (index < 0 || index >= static_cast<int64_t>(bases.files.size()) ||
+        static_cast<int64_t>(bases.files[index].size()) != count)
+        return false;
+    memcpy(into, bases.files[index].data(), static_cast<size_t>(count));
+    InterlockedIncrement(&bases.reads);
+    return true;
+}
+
+} // namespace
+
+TEST_CASE("patches unpack behind their bases, ahead or on the caller; one over another base is damaged")
+{
+    std::string small = Content(1, 3000), smallNew = "E" + small.substr(1) + "appended";
+    std::string large = Content(7, 300000), largeNew = "E" + large.substr(1, 149999) + "inserted" +
+                                                       large.substr(150000, 149999) + "!";
+    std::string otherBase = small;
+    otherBase[1500] ^= 1;
+    ArchiveInUse use(PatchRecord(u"small.bin", SmallPatch, small, smallNew, 41) +
+                     PatchRecord(u"large.bin", LargePatch, large, largeNew, 42) +
+                     PatchRecord(u"Other.bin", SmallPatch, small, smallNew, 43) +
+                     ZlibRecord(u"after.txt", "after", 44) + EndRecord());
+    StrArray names = Names({L"small.bin", L"large.bin", L"other.bin", L"after.txt"});
+
+    // Without its bases a patch is not taken up ahead, and fails where the caller reaches it.
+    {
+        EntryPipeline pipeline(names, Limits(2, 8, 1 << 20));
+        pipeline.waitReady(50);
+        CHECK(pipeline.peakEntries() == 0);
+        CHECK_THROWS_AS(pipeline.next(), CrcError);
+    }
+
+    struct Written {
+        CRITICAL_SECTION lock;
+        std::map<int64_t, std::string> files;
+    } written;
+    InitializeCriticalSection(&written.lock);
+    EntryHandler handler = {[](void* context, int64_t index, int64_t, uint64_t, const ByteSource& bytes) {
+                                std::string got;
+                                const uint8_t* piece;
+                                int64_t count;
+                                while (bytes.next(bytes.context, &piece, &count))
+                                    got.append(reinterpret_cast<const char*>(piece), static_cast<size_t>(count));
+                                Written& written = *static_cast<Written*>(context);
+                                EnterCriticalSection(&written.lock);
+                                written.files[index] = got;
+                                LeaveCriticalSection(&written.lock);
+                                return true;
+                            },
+                            &written};
+    auto writtenFile = [&](int64_t index) {
+        EnterCriticalSection(&written.lock);
+        std::string file = written.files[index];
+        LeaveCriticalSection(&written.lock);
+        return file;
+    };
+    for (bool ahead : {false, true}) {
+        CAPTURE(ahead);
+        Bases bases = {{small, large, otherBase}, 0};
+        written.files.clear();
+        EntryPipeline pipeline(names, Limits(2, 8, 1 << 20));
+        pipeline.readBasesWith(PatchBaseReader{ReadBase, &bases});
+        if (ahead)
+            pipeline.handleAhead(&handler);
+        const std::string* expected[] = {&smallNew, &largeNew};
+        for (int64_t i = 0; i < 2; i++) {
+            REQUIRE(pipeline.waitReady(20000));
+            int64_t handled = 0;
+            std::string got = Text(pipeline.next(&handled));
+            CHECK(LastEntryTime == static_cast<uint64_t>(41 + i));
+            CHECK((handled >= 0 ? writtenFile(i) : got) == *expected[i]);
+        }
+        try {
+            pipeline.next();
+            FAIL("no error");
+        } catch (const CrcError& e) {
+            CHECK(std::wstring(e.text) == L"Other.bin");
+        }
+        int64_t handled = 0;
+        std::string after = Text(pipeline.next(&handled));
+        CHECK((handled >= 0 ? writtenFile(3) : after) == "after");
+        CHECK(bases.reads >= 3);
+    }
+    DeleteCriticalSection(&written.lock);
 }
 
 } // TEST_SUITE

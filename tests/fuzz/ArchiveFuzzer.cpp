@@ -1,8 +1,9 @@
 // Fuzz target over the portable archive format: on any bytes, the trailer search, the walk, the
-// CRC check, run unpacking, inflating and LZMA decoding into buffers of exact size must neither
-// crash nor read or write outside their buffers (built with AddressSanitizer, whose buffers are
-// exact).
+// CRC check, run unpacking, inflating, LZMA decoding and an update installer's patches (behind a
+// base of the size they name) into buffers of exact size must neither crash nor read or write
+// outside their buffers (built with AddressSanitizer, whose buffers are exact).
 #include "archive/ArchiveFormat.h"
+#include "archive/UpdateFormat.h"
 
 #include <stdint.h>
 #include <stdlib.h>
@@ -24,6 +25,15 @@ static void Unpack(const ArchiveEntry& entry)
     uint8_t* out = static_cast<uint8_t*>(malloc(entry.size > 0 ? entry.size : 1));
     UnpackEntry(entry, out);
     free(out);
+    PatchFields fields;
+    uint32_t crc;
+    ReadKeptCrc(entry, crc);
+    if (NeedsBase(entry) && ReadPatchFields(entry, fields) && fields.baseSize <= MaxOutput) {
+        uint8_t* window =
+            static_cast<uint8_t*>(calloc(static_cast<size_t>(fields.baseSize) + entry.size + 1, 1));
+        UnpackPatch(entry, window + fields.baseSize);
+        free(window);
+    }
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -100,7 +100,8 @@ TEST_CASE("an installation for all users")
                   "auto-delete-files=empty.txt|Syntax\\deep\\more.x|Syntax\\css.x|Colors\\light.txt|foo.exe\r\n"
                   "auto-delete-directories=Syntax\\deep\\|Syntax\\|Colors\\\r\n"
                   "exe-file=foo.exe\r\n"
-                  "name=LumivoTestAll");
+                  "name=LumivoTestAll\r\n"
+                  "version=1.2.3");
 
     CHECK(RegistryValueCount(false, scene.programName) == 12);
     CHECK(RegistryText(false, scene.programName, L"DisplayName") == L"LumivoTestAll");

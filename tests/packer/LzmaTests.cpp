@@ -6,6 +6,8 @@
 #include "packer/LzmaEncoder.h"
 #include "support/ArchiveBuilder.h"
 
+#include <lzma.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -263,6 +265,122 @@ TEST_CASE("damaged streams are refused or decode within their buffer")
         CAPTURE(endMarker);
         CHECK(refused * 50 >= changes * 49); // 99.8% when this was written
     }
+}
+
+// liblzma's own decoding of a stream (our header, then raw LZMA1) with a preset dictionary, for a
+// declared size: its output, or false when it refuses the stream or ends early or late.
+static bool LiblzmaDecodes(const ByteVector& stream, const ByteVector& preset, size_t size, ByteVector& out)
+{
+    lzma_options_lzma options;
+    if (stream.size() < LzmaHeaderSize || stream[0] >= 225 || lzma_lzma_preset(&options, 6))
+        return false;
+    options.lc = stream[0] % 9;
+    options.lp = stream[0] / 9 % 5;
+    options.pb = stream[0] / 45;
+    options.dict_size = ReadU32(stream.data() + 1);
+    options.preset_dict = preset.empty() ? nullptr : preset.data();
+    options.preset_dict_size = static_cast<uint32_t>(preset.size());
+    options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
+    options.ext_size_low = static_cast<uint32_t>(size);
+    options.ext_size_high = 0;
+    const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    out.assign(size + 1, 0);
+    size_t in = LzmaHeaderSize, written = 0;
+    if (lzma_raw_buffer_decode(filters, nullptr, stream.data(), &in, stream.size(), out.data(), &written,
+                               out.size()) != LZMA_OK ||
+        written != size)
+        return false;
+    out.resize(size);
+    return true;
+}
+
+// Our decoding with the preset in front of the output, as the installer lays it out; the preset
+// must stay as it was and nothing may be written past the end.
+static bool DecodesWithPreset(const ByteVector& stream, const ByteVector& preset, size_t size,
+                              ByteVector& out)
+{
+    ByteVector window(preset);
+    window.resize(preset.size() + size + 1, 0xEE);
+    bool good = LzmaDecodeWithPreset(stream.data(), static_cast<int32_t>(stream.size()),
+                                     window.data() + preset.size(), static_cast<int32_t>(size),
+                                     static_cast<int32_t>(preset.size()));
+    CHECK(std::equal(preset.begin(), preset.end(), window.begin()));
+    CHECK(window.back() == 0xEE);
+    out.assign(window.begin() + static_cast<std::ptrdiff_t>(preset.size()), window.end() - 1);
+    return good;
+}
+
+TEST_CASE("with a preset dictionary the decoder gives what liblzma's decoder gives")
+{
+    Inputs inputs;
+    // A base and versions of it: the first and last byte changed, a block inserted, one removed,
+    // grown past the dictionary, emptied; bases of every length modulo 16, so that the position
+    // bits see every alignment.
+    ByteVector base = inputs.periodic(40000, 700);
+    ByteVector firstLast = base;
+    firstLast.front() ^= 0x5A;
+    firstLast.back() ^= 0xA5;
+    ByteVector inserted = base;
+    ByteVector block = inputs.randomBytes(3000);
+    inserted.insert(inserted.begin() + 12345, block.begin(), block.end());
+    ByteVector removed = base;
+    removed.erase(removed.begin() + 1000, removed.begin() + 9000);
+    ByteVector grown = base;
+    ByteVector text = inputs.text(90000);
+    grown.insert(grown.end(), text.begin(), text.end());
+    std::vector<std::pair<ByteVector, ByteVector>> cases = {
+        {base, firstLast}, {base, inserted},     {base, removed},
+        {base, grown},     {base, ByteVector()}, {ByteVector(1, 'x'), Of("xxxxxxxxxy")},
+        {base, base}};
+    for (size_t cut = 0; cut < 16; cut++)
+        cases.push_back({ByteVector(base.begin(), base.end() - static_cast<std::ptrdiff_t>(cut)), inserted});
+    for (const ByteVector& pe : PeFiles(2, 160 * 1024))
+        cases.push_back({pe, firstLast});
+
+    // lc, lp, pb, dictionary (0: sized for the preset and the file; 8 KiB and 4 KiB: smaller than
+    // the preset, which then counts with its tail only), preset, extreme, end marker
+    const LzmaSettings settings[] = {
+        Settings(3, 0, 2, 0, 9, true, false), Settings(0, 2, 4, 0, 6, false, true),
+        Settings(4, 0, 3, 8192, 6, false, false), Settings(1, 1, 1, 4096, 1, false, true)};
+    size_t compared = 0, smaller = 0;
+    for (size_t c = 0; c < cases.size(); c++)
+        for (const LzmaSettings& setting : settings) {
+            const ByteVector& preset = cases[c].first;
+            const ByteVector& file = cases[c].second;
+            CAPTURE(c);
+            CAPTURE(setting.dictionary);
+            LzmaSettings withPreset = setting;
+            withPreset.presetDictionary = preset.data();
+            withPreset.presetDictionarySize = preset.size();
+            ByteVector stream = Encoded(file, withPreset), ours, theirs;
+            REQUIRE(LiblzmaDecodes(stream, preset, file.size(), theirs));
+            REQUIRE(DecodesWithPreset(stream, preset, file.size(), ours));
+            CHECK(ours == theirs);
+            CHECK(ours == file);
+            smaller += stream.size() < Encoded(file, setting).size();
+            compared++;
+            // Every single-bit change of the first bytes after the header: whatever our decoder
+            // accepts, liblzma decodes to the same bytes.
+            for (size_t bit = (LzmaHeaderSize + 1) * 8; bit < std::min<size_t>(stream.size(), 40) * 8;
+                 bit += 3) {
+                ByteVector damaged = stream;
+                damaged[bit / 8] ^= static_cast<uint8_t>(1 << (bit % 8));
+                if (DecodesWithPreset(damaged, preset, file.size(), ours)) {
+                    REQUIRE(LiblzmaDecodes(damaged, preset, file.size(), theirs));
+                    CHECK(ours == theirs);
+                }
+            }
+        }
+    CHECK(compared == cases.size() * 4);
+    CHECK(smaller * 2 > compared); // the preset is what makes a patch small
+    // Without the preset a stream that copies from it is refused, not read before its buffer.
+    ByteVector stream = Encoded(firstLast, [&] {
+        LzmaSettings s = Settings(3, 0, 2, 0, 9, true, false);
+        s.presetDictionary = base.data();
+        s.presetDictionarySize = base.size();
+        return s;
+    }());
+    CHECK_FALSE(Decodes(stream, firstLast.size()));
 }
 
 TEST_CASE("the packer stores LZMA entries that unpack through the record format")
