@@ -154,6 +154,7 @@ int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize)
     case EntryKindZlib:
         return packed * 1032;
     case EntryKindLzma:
+    case EntryKindSolid:
         return packed * 10000;
     default:
         return 0;
@@ -169,7 +170,7 @@ EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out)
 {
     if (Crc32(entry.data, entry.packedSize) != entry.crc)
         return EntryCheck::BadCrc;
-    if (!DeclaredSizeIsPlausible(entry))
+    if (!DeclaredSizeIsPlausible(entry) || entry.kind == EntryKindSolid)
         return EntryCheck::BadData;
     bool good;
     if (entry.packedSize == entry.size) {

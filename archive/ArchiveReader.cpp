@@ -162,7 +162,12 @@ StrArray ListEntryNames()
     names.makeEmpty();
     ArchiveWalk walk = StartWalk(Payload.base, Payload.length);
     ArchiveEntry entry;
-    while (NextEntry(walk, entry))
+    while (NextEntry(walk, entry)) {
+        // This reader cannot list the files of a solid block: a pattern would silently match
+        // none of them, so the archive counts as damaged rather than as holding fewer files.
+        if (entry.kind == EntryKindSolid)
+            throw CrcError(EntryName(entry).text());
         names.append(EntryName(entry));
+    }
     return names;
 }

@@ -41,7 +41,8 @@ const uint8_t* FindEntry(const wchar_t* name, int64_t length);
 ByteArray ReadEntry(const wchar_t* name, int64_t length = -1);
 // ReadEntry decoded from UTF-8 (a leading byte-order mark is dropped).
 Str ReadEntryText(const wchar_t* name);
-// The names of all records in archive order.
+// The names of all records in archive order. CrcError with the record's name for a solid block,
+// whose files this reader cannot read.
 StrArray ListEntryNames();
 
 // FILETIME of the entry that ReadEntry read last, stamped on the file written next.

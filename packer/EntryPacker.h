@@ -31,6 +31,10 @@ int DeflateLevelFor(int level, uint64_t size);
 // One file's bytes as an entry at a libdeflate level (1 to 12, or LevelBySize; not used by LZMA).
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec = EntryCodec::Deflate);
 
+// The bytes of a listed file, read whole; refused as PackFiles refuses a file that cannot be read
+// or is no longer the listed file of the listed size.
+std::vector<uint8_t> ReadPayloadFile(const PayloadFile& file);
+
 // Every file of the list, in its order, read and packed by jobs threads (largest files first).
 // Refuses a file that cannot be read, or that is no longer the listed file of the listed size.
 std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs,
