@@ -58,7 +58,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length)
     uint8_t* packed = static_cast<uint8_t*>(malloc(streamLength > 0 ? streamLength : 1));
     memcpy(packed, stream, static_cast<size_t>(streamLength));
     uint8_t* out = static_cast<uint8_t*>(malloc(size > 0 ? size : 1));
-    if (LzmaDecodeExact(packed, streamLength, out, static_cast<int32_t>(size))) {
+    bool exact = LzmaDecodeExact(packed, streamLength, out, static_cast<int32_t>(size));
+    // The same stream in steps through a window of the dictionary's size: the same verdict and,
+    // slice by slice, the same bytes.
+    static LzmaStream steps;
+    uint32_t windowSize = LzmaWindowFor(LzmaDictionary(packed, streamLength), static_cast<int32_t>(size));
+    uint8_t* window = static_cast<uint8_t*>(malloc(windowSize > 0 ? windowSize : 1));
+    LzmaStatus status = LzmaStart(steps, packed, streamLength, static_cast<int32_t>(size), window, windowSize);
+    uint32_t step = 1 + (length > 4 ? data[length - 1] : 0) * 37;
+    while (status == LzmaStatus::Running) {
+        uint32_t at = steps.windowPos, count = size - steps.produced;
+        count = count < step ? count : step;
+        count = count < windowSize - at ? count : windowSize - at;
+        uint32_t from = steps.produced;
+        status = LzmaDecodeTo(steps, from + count);
+        if (status != LzmaStatus::Failed && exact)
+            Check(memcmp(window + at, out + from, count) == 0);
+    }
+    Check((status == LzmaStatus::Done) == exact);
+    free(window);
+    if (exact) {
         uint8_t* reference = static_cast<uint8_t*>(malloc(size > 0 ? size : 1));
         Check(ReferenceDecodes(packed, static_cast<size_t>(streamLength), reference, size));
         Check(memcmp(out, reference, size) == 0);
