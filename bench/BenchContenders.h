@@ -18,6 +18,7 @@ struct Contender {
     std::filesystem::path stub;     // the installer without its payload
     std::string installDir;         // Windows path the installer writes into
     bool deterministic = false;     // packing the same payload twice must give the same bytes
+    bool installs = true;           // false: packed and measured for size and pack time only
     std::vector<std::string> tools; // programs it runs, looked up in PATH before the run starts
     // The command that packs payload into setup.
     std::function<std::vector<std::string>(const BenchPayload& payload, const std::filesystem::path& setup)>
@@ -33,8 +34,8 @@ struct ContenderPrograms {
     bool lzma = true;                   // the LZMA contenders too
 };
 
-// Lumivo with deflate and with LZMA, NSIS with zlib and with solid LZMA (the LZMA ones only when
-// programs.lzma); "Lumivo baseline" too when programs names a baseline stub.
+// Lumivo with deflate and with solid LZMA, NSIS with zlib and with solid LZMA (the LZMA ones only
+// when programs.lzma); "Lumivo baseline" too when programs names a baseline stub.
 std::vector<Contender> Contenders(const ContenderPrograms& programs);
 
 // "NSIS zlib" as "nsis-zlib".
