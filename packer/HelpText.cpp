@@ -71,10 +71,9 @@ Options:
                           into resource 103. Chosen by itself, and said so, when the archive
                           would make an image of 2 GiB or more, which Windows does not load.
   --codec deflate|lzma    deflate (the default): zlib streams made with libdeflate (kind 1);
-                          lzma: solid blocks (kind 3) made with liblzma at preset 9 extreme
-                          with a dictionary of up to 64 MiB, about 40 % smaller than deflate
-                          on programs and much smaller on many small files, several times
-                          slower to pack
+                          lzma: solid blocks (kind 3) made with liblzma at preset 9
+                          with a dictionary of up to 64 MiB: less than half deflate's size on
+                          programs and on many small files, several times slower to pack
   --no-solid              with lzma: one LZMA stream per file (kind 2) instead of solid blocks
   --block-size SIZE       with lzma: blocks of about SIZE bytes (64K to 2047M; K, M and G count
                           in KiB, MiB and GiB); a file larger than that gets a block of its

@@ -84,7 +84,10 @@ static PackedEntry PackBlock(const std::vector<PayloadFile>& files, const std::v
                 progress.fileDone(files[i].size);
     };
 
-    LzmaSettings settings; // preset 9 extreme; the dictionary: the usual size that holds the block, at most 64 MiB
+    // Preset 9: extreme would take 15 % longer for 0.2 % less. The dictionary: the usual size that
+    // holds the block, at most 64 MiB.
+    LzmaSettings settings;
+    settings.extreme = false;
     settings.dictionary = 0;
     PackedEntry entry;
     entry.kind = EntryKindSolid;

@@ -1,5 +1,5 @@
 // Packing an archive with solid LZMA blocks: each block is the directory of its files and then
-// their bytes, compressed as one LZMA stream at liblzma's preset 9 extreme with a dictionary of up
+// their bytes, compressed as one LZMA stream at liblzma's preset 9 with a dictionary of up
 // to 64 MiB by one thread; blocks go to jobs threads at once. The entries the installer reads at
 // start-up become LZMA entries of their own (kind 2).
 #ifndef LUMIVO_PACKER_SOLIDPACKER_H
