@@ -39,6 +39,7 @@ demo: build
 	tools/demo $(if $(INTERACTIVE),--interactive)
 
 bench: build
+	tools/bootstrap bench
 	tools/with-display $(BUILD)/native/bench/install-benchmark --pack $(BUILD)/bin/lumivo-pack \
 	    --stub $(BUILD)/bin/lumivo-stub.exe --work $(BUILD)/bench --tools tools \
 	    --win-bench $(BUILD)/bin $(BENCH_ARGS)

@@ -23,21 +23,26 @@ void CheckPlainNewFile(void* file, const Str& name)
         throw WinError(ErrorReparsePointEncountered, name.text());
 }
 
-static void WriteAll(HANDLE file, const uint8_t* bytes, int64_t count, const Str& name,
-                     const WriteProgress* progress)
+static void WriteAll(HANDLE file, const ByteSource& source, const Str& name, const WriteProgress* progress)
 {
-    const int64_t piece = progress ? WritePieceSize : 1 << 30;
     int64_t done = 0;
-    while (done < count) {
-        DWORD wanted = static_cast<DWORD>(count - done < piece ? count - done : piece), written = 0;
-        if (!WriteFile(file, bytes + done, wanted, &written, nullptr))
-            ThrowLastError(name.text());
-        // A short write is followed by another, which tells why (a full disk fills part of a write).
-        if (written == 0)
-            throw WinError(ERROR_DISK_FULL, name.text());
-        done += written;
-        if (progress && done < count)
-            progress->report(progress->context, done);
+    const uint8_t* bytes;
+    int64_t count;
+    while (source.next(source.context, &bytes, &count)) {
+        for (int64_t at = 0; at < count;) {
+            // With progress, no write passes a multiple of the piece size: that is where it is told.
+            int64_t limit = progress ? WritePieceSize - done % WritePieceSize : 1 << 30;
+            DWORD wanted = static_cast<DWORD>(count - at < limit ? count - at : limit), written = 0;
+            if (!WriteFile(file, bytes + at, wanted, &written, nullptr))
+                ThrowLastError(name.text());
+            // A short write is followed by another, which tells why (a full disk fills part of a write).
+            if (written == 0)
+                throw WinError(ERROR_DISK_FULL, name.text());
+            at += written;
+            done += written;
+            if (progress && done % WritePieceSize == 0)
+                progress->report(progress->context, done);
+        }
     }
 }
 
@@ -54,6 +59,12 @@ static void SetLastWriteTime(HANDLE file, const uint64_t* time)
 void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, const uint64_t* time,
                     const WriteProgress* progress)
 {
+    MemorySource memory = {bytes, count, false};
+    WriteTemporary(file, SourceOf(memory), time, progress);
+}
+
+void WriteTemporary(TemporaryFile& file, const ByteSource& bytes, const uint64_t* time, const WriteProgress* progress)
+{
     // Not following reparse points: a link under this name is opened (and refused) as itself.
     file.handle.reset(CreateFileW(file.path.text(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
@@ -65,7 +76,7 @@ void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, co
     }
     try {
         CheckPlainNewFile(file.handle.get(), file.path);
-        WriteAll(file.handle.get(), bytes, count, file.path, progress);
+        WriteAll(file.handle.get(), bytes, file.path, progress);
         SetLastWriteTime(file.handle.get(), time);
         if (!FlushFileBuffers(file.handle.get()))
             ThrowLastError(file.path.text());
@@ -75,8 +86,8 @@ void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, co
     }
 }
 
-void CreateInPlace(OwnedFileHandle& file, const Str& path, const uint8_t* bytes, int64_t count,
-                   const uint64_t* time, const WriteProgress* progress)
+void CreateInPlace(OwnedFileHandle& file, const Str& path, const ByteSource& bytes, const uint64_t* time,
+                   const WriteProgress* progress)
 {
     // CREATE_NEW makes a new plain file or fails: a link or anything else under the name is never
     // opened, so the handle needs no check. DELETE access lets a failure take the file away again.
@@ -85,7 +96,7 @@ void CreateInPlace(OwnedFileHandle& file, const Str& path, const uint8_t* bytes,
     if (!file)
         ThrowLastError(path.text());
     try {
-        WriteAll(file.get(), bytes, count, path, progress);
+        WriteAll(file.get(), bytes, path, progress);
         SetLastWriteTime(file.get(), time);
     } catch (...) {
         DeleteOpenFile(file, path);

@@ -12,6 +12,7 @@
 #ifndef LUMIVO_ARCHIVE_ENTRYFILE_H
 #define LUMIVO_ARCHIVE_ENTRYFILE_H
 
+#include "archive/ByteSource.h"
 #include "core/Array.h"
 #include "core/Owned.h"
 #include "core/Str.h"
@@ -34,27 +35,30 @@ void CheckPlainNewFile(void* file, const Str& name);
 // destination + "." + 16 random hexadecimal digits + "$$".
 Str TemporaryNameFor(const Str& destination);
 
-// Told how many bytes of a file are written so far, after each piece of a large one.
+// Told how many bytes of a file are written so far, every few megabytes of a large one.
 struct WriteProgress {
     void (*report)(void* context, int64_t written);
     void* context;
 };
-// A file is written in pieces this large when its progress is reported.
+// A file's progress is told each time this many more bytes are written.
 enum : int32_t { WritePieceSize = 4 << 20 };
 
 // Creates file.path anew, checks that the handle is a plain file (no link, reparse point or
-// directory), writes count bytes, sets the last-write time when one is given, and flushes the
-// file to disk. Any failure deletes what was created and raises with file.path as the name (a
-// name that is already taken raises its code and leaves that file alone).
+// directory), writes the bytes as they come, sets the last-write time when one is given, and
+// flushes the file to disk. Any failure (of the source too) deletes what was created and raises
+// with file.path as the name (a name that is already taken raises its code and leaves that file
+// alone; a damaged source raises its own error).
+void WriteTemporary(TemporaryFile& file, const ByteSource& bytes, const uint64_t* time,
+                    const WriteProgress* progress = nullptr);
 void WriteTemporary(TemporaryFile& file, const uint8_t* bytes, int64_t count, const uint64_t* time,
                     const WriteProgress* progress = nullptr);
 
 // Creates path anew at its own name (CREATE_NEW: whatever stands there, a file or a link, is never
-// opened), writes count bytes and sets the last-write time when one is given; the file stays open
-// in file, not yet flushed, for whoever makes it durable. A failure deletes what was created and
+// opened), writes the bytes as they come and sets the last-write time when one is given; the file
+// stays open in file, not flushed, for whoever closes it. A failure deletes what was created and
 // raises with path as the name; a name that is taken raises its code and leaves that file alone.
-void CreateInPlace(OwnedFileHandle& file, const Str& path, const uint8_t* bytes, int64_t count,
-                   const uint64_t* time, const WriteProgress* progress = nullptr);
+void CreateInPlace(OwnedFileHandle& file, const Str& path, const ByteSource& bytes, const uint64_t* time,
+                   const WriteProgress* progress = nullptr);
 
 // Deletes a file through its handle (opened with DELETE access), then closes it; never fails.
 void DeleteOpenFile(OwnedFileHandle& file, const Str& path);

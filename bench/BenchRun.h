@@ -11,6 +11,7 @@ struct RunMeasure {
     double wallSeconds = 0;
     double userSeconds = 0; // the process and the children it waited for
     double systemSeconds = 0;
+    uint64_t minorFaults = 0;      // pages the system gave the process (new memory, files it mapped)
     uint64_t peakRssBytes = 0;     // the kernel's high-water mark of the resident set, sampled likewise
     uint64_t peakPrivateBytes = 0; // anonymous resident memory, sampled every few milliseconds
     std::string output;            // standard output and error

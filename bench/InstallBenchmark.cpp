@@ -6,12 +6,13 @@
 // until the installer reads solid blocks.
 //
 // Usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR
-//                          [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]
+//                          [--runs N] [--only dlls|small|program|large] [--win-bench BIN-DIR]
 //                          [--baseline-stub STUB.exe]
 // --baseline-stub adds "Lumivo baseline": the same payload behind another build's stub (an
 // earlier commit's, say), measured in the same run.
-// "--only large" measures a third payload, 1 GB that does not compress, which no default run makes
-// (deflate and zlib only).
+// The default run measures three payloads: Windows DLLs, small files and one program of about
+// 100 MB (fetched from npm once). "--only large" measures a fourth, 1 GB that does not compress,
+// which no default run makes (deflate and zlib only).
 // With --win-bench, the Windows benchmarks in BIN-DIR add two sections: the read-ahead pipeline
 // alone against ReadEntry in order, and the cost of each file system call.
 // Each contender is one entry of Contenders() (BenchContenders.cpp): a new codec is one more.
@@ -172,6 +173,18 @@ std::vector<Row> Rows(int runs)
          [user, sys](const Results& r, const Contender&) { return user(r) + sys(r); },
          [user, sys](const Results& r, const Contender&) {
              return Format("%.2f", user(r)) + " + " + Format("%.2f s", sys(r));
+         },
+         true},
+        {"install, system CPU", [sys](const Results& r, const Contender&) { return sys(r); },
+         [sys](const Results& r, const Contender&) { return Format("%.2f s", sys(r)); }, true},
+        {"install, minor page faults",
+         [](const Results& r, const Contender&) {
+             return MedianOf(r.installs, [](const RunMeasure& m) { return static_cast<double>(m.minorFaults); });
+         },
+         [](const Results& r, const Contender&) {
+             return Format("%.0f", MedianOf(r.installs, [](const RunMeasure& m) {
+                               return static_cast<double>(m.minorFaults);
+                           }));
          },
          true},
         {"peak private memory", privateBytes,
@@ -343,6 +356,28 @@ std::string RunWindowsBench(const Settings& settings, const std::string& program
     return run.output;
 }
 
+// The commit of the sources the tools folder belongs to, and whether they were changed since.
+std::string CommitMeasured(const fs::path& tools)
+{
+    std::string repository = "'" + (tools / "..").string() + "'";
+    std::string commit, changed;
+    if (FILE* output = popen(("git -C " + repository + " rev-parse --short=10 HEAD 2>/dev/null").c_str(), "r")) {
+        char line[128];
+        if (std::fgets(line, sizeof line, output))
+            commit = line;
+        pclose(output);
+    }
+    if (FILE* output = popen(("git -C " + repository + " status --porcelain --untracked-files=no 2>/dev/null").c_str(), "r")) {
+        char line[512];
+        while (std::fgets(line, sizeof line, output))
+            changed = " with uncommitted changes";
+        pclose(output);
+    }
+    while (!commit.empty() && (commit.back() == '\n' || commit.back() == '\r'))
+        commit.pop_back();
+    return commit.empty() ? "an unknown commit (not a git checkout)" : "commit " + commit + changed;
+}
+
 std::string LoadAverage()
 {
     std::ifstream file("/proc/loadavg");
@@ -360,7 +395,7 @@ Settings ParseArguments(int argc, char** argv)
             std::printf(
                 "usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools "
                 "TOOLS-DIR\n"
-                "                         [--runs N] [--only dlls|small|large] [--win-bench BIN-DIR]\n"
+                "                         [--runs N] [--only dlls|small|program|large] [--win-bench BIN-DIR]\n"
                 "                         [--baseline-stub STUB.exe]\n"
                 "Packs each payload with lumivo-pack (--codec deflate and --codec lzma, each twice to\n"
                 "check that it gives the same bytes) and with makensis (zlib and solid LZMA), installs\n"
@@ -368,6 +403,8 @@ Settings ParseArguments(int argc, char** argv)
                 "the installer does not read yet), and writes one table per payload\n"
                 "to WORK-DIR/results.md, with the ratios the codec decisions rest on. With --win-bench,\n"
                 "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n"
+                "The payloads: about 100 MB of Windows DLLs, 5,000 small files, and one program of about\n"
+                "100 MB (node.exe, fetched once with TOOLS-DIR/fetch-npm-package into WORK-DIR/npm).\n"
                 "--only large measures 1 GB that does not compress instead (about 4 GB of disk).\n"
                 "--baseline-stub adds the same installers behind another build's stub, in the same run.\n");
             std::exit(0);
@@ -397,8 +434,8 @@ Settings ParseArguments(int argc, char** argv)
     if (settings.pack.empty() || settings.stub.empty() || settings.work.empty() || settings.tools.empty())
         Fail("--pack, --stub, --work and --tools are required (see --help)");
     if (!settings.only.empty() && settings.only != "dlls" && settings.only != "small" &&
-        settings.only != "large")
-        Fail("--only takes dlls, small or large");
+        settings.only != "program" && settings.only != "large")
+        Fail("--only takes dlls, small, program or large");
     return settings;
 }
 
@@ -424,6 +461,10 @@ int main(int argc, char** argv)
             if (!fs::is_regular_file(settings.winBench / program))
                 missing += "  --win-bench needs " + (settings.winBench / program).string() +
                            ", which does not exist\n";
+    bool program = settings.only.empty() || settings.only == "program";
+    if (program && !fs::exists(settings.work / "program") && RunShell("command -v npm >/dev/null 2>&1") != 0)
+        missing += "  'npm' is not there or cannot be run (the program payload fetches node.exe with it once; "
+                   "tools/bootstrap bench installs it)\n";
     if (!missing.empty())
         Fail("cannot measure every contender (tools/bootstrap installs the Debian packages, make builds the "
              "rest):",
@@ -439,6 +480,13 @@ int main(int argc, char** argv)
         payloads.push_back(DllPayload(settings.work));
     if (settings.only.empty() || settings.only == "small")
         payloads.push_back(SmallFilesPayload(settings.work));
+    if (settings.only.empty() || settings.only == "program") {
+        try {
+            payloads.push_back(ProgramPayload(settings.work, settings.tools));
+        } catch (const std::exception& error) {
+            Fail(std::string("the program payload could not be made: ") + error.what());
+        }
+    }
     if (settings.only == "large")
         payloads.push_back(LargePayload(settings.work));
 
@@ -483,6 +531,7 @@ int main(int argc, char** argv)
     std::ostringstream report;
     report
         << "# Install benchmark, " << date << "\n\n"
+        << "Measured " << CommitMeasured(settings.tools) << ". "
         << std::thread::hardware_concurrency() << " cores, load average (1 / 5 min) " << loadBefore
         << " before and " << LoadAverage() << " after. Installs under Wine into an empty folder, "
         << "one persistent wine server, runs alternated; Lumivo in update mode (files only), NSIS with /S. "

@@ -55,8 +55,8 @@ void ReportPiece(void* context, int64_t written)
 
 } // namespace
 
-void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
-                  const uint64_t* time, const Str& destination, const CopyProgress* progress)
+void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteSource& bytes, int64_t size,
+                  const uint64_t* time, const Str& destination, const CopyProgress* progress, uint32_t flags)
 {
     PieceProgress piece = {&host, progress ? *progress : CopyProgress{0, 0}};
     WriteProgress pieces = {ReportPiece, &piece};
@@ -66,16 +66,17 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
         for (int attempt = 1;; attempt++) {
             try {
                 // After a failed move the staged file is complete: only the move is tried again.
-                bool created = !step.staged.handle &&
-                               CreateNewFile(transaction, destination, bytes.items(), bytes.length(), time, report);
+                if (attempt > 1 && !step.staged.handle)
+                    bytes.rewind(bytes.context);
+                bool created =
+                    !step.staged.handle && CreateNewFile(transaction, destination, bytes, time, report, flags);
                 if (!created) {
                     if (!step.staged.handle)
-                        StageFile(transaction, step, destination, bytes.items(), bytes.length(), time, report);
+                        StageFile(transaction, step, destination, bytes, time, report);
                     CommitFile(transaction, step);
                 }
                 if (host.writeLog)
-                    HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination,
-                                            bytes.length()));
+                    HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination, size));
                 return;
             } catch (const Error& error) {
                 int answer = AskRetry(host, error, destination);
@@ -95,21 +96,46 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
 
 enum : uint32_t { WaitSliceMs = 50 };
 
+namespace {
+
+// The pipeline's pieces of the entry taken last, the window answering while a worker unpacks them.
+struct PipelinePieces {
+    InstallHost* host;
+    EntryPipeline* entries;
+    ByteSource pieces;
+};
+
+bool NextPiece(void* context, const uint8_t** bytes, int64_t* count)
+{
+    PipelinePieces& source = *static_cast<PipelinePieces*>(context);
+    while (!source.entries->pieceReady(WaitSliceMs))
+        HostWaiting(*source.host);
+    return source.pieces.next(source.pieces.context, bytes, count);
+}
+
+void RewindPieces(void* context)
+{
+    PipelinePieces& source = *static_cast<PipelinePieces*>(context);
+    source.pieces.rewind(source.pieces.context);
+}
+
+} // namespace
+
 int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
                     const Str& destination, const CopyProgress& progress)
 {
     while (!entries.waitReady(WaitSliceMs))
         HostWaiting(host);
-    int64_t handledSize;
-    ByteArray bytes = entries.next(&handledSize);
-    if (handledSize >= 0) {
+    TakenEntry entry = entries.take();
+    if (entry.handled) {
         if (host.writeLog)
-            HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination, handledSize));
-        return handledSize;
+            HostLog(host, StrFormat(Tr(L"Zapisano [] ([] B)", L"Wrote [] ([] bytes)"), destination, entry.size));
+        return entry.size;
     }
-    uint64_t time = LastEntryTime; // kept for every retry
-    InstallBytes(host, transaction, bytes, &time, destination, &progress);
-    return bytes.length();
+    PipelinePieces pieces = {&host, &entries, entries.source()};
+    InstallBytes(host, transaction, ByteSource{NextPiece, RewindPieces, &pieces}, entry.size, &entry.time,
+                 destination, &progress);
+    return entry.size;
 }
 
 void StopEntries(InstallHost& host, EntryPipeline& entries)
@@ -118,11 +144,11 @@ void StopEntries(InstallHost& host, EntryPipeline& entries)
         HostWaiting(host);
 }
 
-static bool WriteEntryAhead(void* context, int64_t index, const uint8_t* bytes, int64_t count, uint64_t time)
+static bool WriteEntryAhead(void* context, int64_t index, int64_t size, uint64_t time, const ByteSource& bytes)
 {
     WriteAhead& ahead = *static_cast<WriteAhead*>(context);
     // A large file is written by the loop, which reports its progress piece by piece.
-    if (ahead.stopped || count > WritePieceSize)
+    if (ahead.stopped || size > WritePieceSize)
         return false;
     const Str& shared = ahead.destinations->ref(index);
     if (shared.isEmpty())
@@ -130,7 +156,8 @@ static bool WriteEntryAhead(void* context, int64_t index, const uint8_t* bytes, 
     Str path(shared.text(), shared.length()); // this thread's own copy
     try {
         bool inNewDirectory = index < ahead.inNewDirectory.length() && ahead.inNewDirectory.at(index);
-        return CreateNewFileNow(*ahead.transaction, path, bytes, count, &time, inNewDirectory);
+        uint32_t flags = inNewDirectory ? static_cast<uint32_t>(InNewDirectory) : 0;
+        return CreateNewFile(*ahead.transaction, path, bytes, &time, nullptr, flags);
     } catch (...) {
         InterlockedExchange(&ahead.stopped, 1);
         return false;

@@ -18,19 +18,21 @@ struct CopyProgress {
     int64_t total;
 };
 
-// Writes bytes to destination through the transaction, stamped with time when given: created in
-// place where nothing stands (made durable in the background), else through a new temporary file
-// beside it, flushed, then moved into place with the previous file kept aside. A full disk, a
-// denied access or a sharing violation asks Retry or Cancel and tries again on Retry, as often as
-// the user asks, with the same bytes, without writing them again when only the move failed; Cancel
-// raises Abort. A silent run retries a few times after a short wait, then gives up with Abort.
-// Other errors pass to the caller. With progress, a large file reports every few megabytes.
-void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteArray& bytes,
-                  const uint64_t* time, const Str& destination, const CopyProgress* progress = nullptr);
+// Writes bytes (size of them) to destination through the transaction as they come, stamped with
+// time when given: created in place where nothing stands (flags of CreateNewFile: flushed with
+// FlushToDisk), else through a new temporary file beside it, flushed, then moved into place with the
+// previous file kept aside. A full disk, a denied access or a sharing violation asks Retry or
+// Cancel and tries again on Retry, as often as the user asks, with the bytes from the start
+// (rewound), without writing them again when only the move failed; Cancel raises Abort. A silent
+// run retries a few times after a short wait, then gives up with Abort. Other errors (a damaged
+// entry) pass to the caller. With progress, a large file reports every few megabytes.
+void InstallBytes(InstallHost& host, InstallTransaction& transaction, const ByteSource& bytes, int64_t size,
+                  const uint64_t* time, const Str& destination, const CopyProgress* progress = nullptr,
+                  uint32_t flags = 0);
 
-// Takes the next entry of the pipeline (the window answering while it is unpacked; its error, if
-// it is missing or damaged, raised here) and installs it with its own time (InstallBytes), unless
-// it was written ahead. The entry's size.
+// Takes the next entry of the pipeline (the window answering while it is begun and while its
+// pieces are unpacked; its error, if it is missing or damaged, raised here) and installs it with
+// its own time (InstallBytes), unless it was written ahead. The entry's size.
 int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPipeline& entries,
                     const Str& destination, const CopyProgress& progress);
 
@@ -39,10 +41,11 @@ int64_t InstallFile(InstallHost& host, InstallTransaction& transaction, EntryPip
 void StopEntries(InstallHost& host, EntryPipeline& entries);
 
 // Files written ahead of the copy loop by the workers that unpack them (EntryPipeline::handleAhead):
-// a new file of a few megabytes at most, where nothing stands, is created in place, flushed and
-// closed on the worker. Anything else (a file to replace, a larger one, a failure of any kind) is
-// left to the copy loop, which does it in order as if nothing had been tried; after a failure
-// nothing more is written ahead. The loop still reports each file in its turn.
+// a new file of a few megabytes at most, where nothing stands, is created in place and written as
+// it is unpacked on the worker. Anything else (a file to replace, a larger one, whose progress the
+// loop shows, a failure of any kind) is left to the copy loop, which does it in order as if nothing
+// had been tried; after a failure nothing more is written ahead. The loop still reports each file
+// in its turn.
 struct WriteAhead {
     InstallTransaction* transaction;
     const StrArray* destinations; // by the pipeline's entry index; unchanged while workers run

@@ -18,7 +18,7 @@ typedef void (*ProgressSetter)(InstallHost& host, int64_t done, int64_t total);
 // Records one step of the installation in the log the caller asked for.
 typedef void (*LogWriter)(InstallHost& host, const Str& line);
 // Lets the window repaint and answer while the installation waits (for an entry being unpacked, for
-// files being flushed to disk); the user's request to cancel may arrive here too.
+// the workers to stop); the user's request to cancel may arrive here too.
 typedef void (*WaitHandlerOfHost)(InstallHost& host);
 
 struct InstallHost {

@@ -248,9 +248,11 @@ void InstallProgram(InstallHost& host)
                                 ScriptValues.valueOf(L"url"));
             LogRegistryValues(host, plan);
         }
-        // The data file says that the installation is complete: every file is on disk before it.
-        AwaitDurable(transaction);
-        InstallBytes(host, transaction, UninstallDataBytes(dataText), nullptr, plan.dataPath);
+        // The data file says that the installation is complete: flushed, before the commit.
+        ByteArray dataBytes = UninstallDataBytes(dataText);
+        MemorySource data = {dataBytes.items(), dataBytes.length(), false};
+        InstallBytes(host, transaction, SourceOf(data), dataBytes.length(), nullptr, plan.dataPath, nullptr,
+                     FlushToDisk);
         StopIfCancelled(host);
         CommitTransaction(transaction);
     } catch (...) {

@@ -88,17 +88,6 @@ static void SkipNumber(InstallTransaction& transaction, int64_t number)
     }
 }
 
-static void CallHostWaiting(void* host)
-{
-    HostWaiting(*static_cast<InstallHost*>(host));
-}
-
-void AwaitDurable(InstallTransaction& transaction)
-{
-    WaitHandler waiting = {CallHostWaiting, transaction.host};
-    transaction.flusher.await(transaction.host ? &waiting : nullptr);
-}
-
 static bool Absent(const Str& path)
 {
     if (GetFileAttributesW(path.text()) != INVALID_FILE_ATTRIBUTES)
@@ -107,49 +96,25 @@ static bool Absent(const Str& path)
     return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
 }
 
-// Creates path in place, written down first (its step's number in number); the open file in file.
-// False, with nothing changed, when something stands at path.
-static bool CreateWrittenDown(InstallTransaction& transaction, const Str& path, const uint8_t* bytes,
-                              int64_t count, const uint64_t* time, const WriteProgress* progress,
-                              OwnedFileHandle& file, int64_t& number, bool inNewDirectory = false)
+bool CreateNewFile(InstallTransaction& transaction, const Str& path, const ByteSource& bytes, const uint64_t* time,
+                   const WriteProgress* progress, uint32_t flags)
 {
     // Looked at before it is written down, so that the journal never claims a file that stood
     // there: only one that another program puts there between the look and the creation could be.
     // Nothing stood in a directory that this run made, and the look costs a directory scan.
-    if (!inNewDirectory && !Absent(path))
+    if (!(flags & InNewDirectory) && !Absent(path))
         return false;
-    number = AppendStep(transaction.journal, L"create", {path});
+    int64_t number = AppendStep(transaction.journal, L"create", {path});
+    OwnedFileHandle file;
     try {
-        CreateInPlace(file, path, bytes, count, time, progress);
+        CreateInPlace(file, path, bytes, time, progress);
     } catch (const Error& error) {
         SkipNumber(transaction, number);
         if (error.code == ERROR_FILE_EXISTS || error.code == ERROR_ALREADY_EXISTS)
             return false; // it appeared meanwhile: kept aside and replaced instead
         throw;
     }
-    return true;
-}
-
-bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
-                   const uint64_t* time, const WriteProgress* progress)
-{
-    OwnedFileHandle file;
-    int64_t number;
-    if (!CreateWrittenDown(transaction, path, bytes, count, time, progress, file, number))
-        return false;
-    WaitHandler waiting = {CallHostWaiting, transaction.host};
-    transaction.flusher.add(file, path, transaction.host ? &waiting : nullptr);
-    return true;
-}
-
-bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
-                      const uint64_t* time, bool inNewDirectory)
-{
-    OwnedFileHandle file;
-    int64_t number;
-    if (!CreateWrittenDown(transaction, path, bytes, count, time, nullptr, file, number, inNewDirectory))
-        return false;
-    if (!FlushFileBuffers(file.get())) {
+    if ((flags & FlushToDisk) && !FlushFileBuffers(file.get())) {
         DWORD code = GetLastError();
         DeleteOpenFile(file, path);
         SkipNumber(transaction, number);
@@ -159,20 +124,27 @@ bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const ui
     return true;
 }
 
-void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
-               int64_t count, const uint64_t* time, const WriteProgress* progress)
+void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const ByteSource& bytes,
+               const uint64_t* time, const WriteProgress* progress)
 {
     DiscardTemporary(step.staged);
     Str temporary = TemporaryNameFor(path);
     WriteDown(transaction, step, path, TemporaryNameFor(path), temporary);
     step.staged.path = temporary;
     try {
-        WriteTemporary(step.staged, bytes, count, time, progress);
+        WriteTemporary(step.staged, bytes, time, progress);
     } catch (const Error& error) {
         if (error.code == ERROR_FILE_EXISTS || error.code == ERROR_ALREADY_EXISTS)
             Skip(transaction, step); // whatever stands under that name is not this run's
         throw;
     }
+}
+
+void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
+               int64_t count, const uint64_t* time)
+{
+    MemorySource memory = {bytes, count, false};
+    StageFile(transaction, step, path, SourceOf(memory), time);
 }
 
 // Keeps the file at step.path aside through a handle that no one else shares, so that a file
@@ -181,17 +153,9 @@ static void SettlePrevious(InstallTransaction& transaction, PutStep& step)
 {
     if (step.settled)
         return;
-    OwnedFileHandle previous;
-    DWORD code = 0;
-    for (int attempt = 0;; attempt++) {
-        previous.reset(CreateFileW(step.path.text(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, nullptr,
-                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        code = previous ? 0 : GetLastError();
-        // A file this run created (the same name listed twice) may still be open for its flush.
-        if (previous || attempt > 0 || code != ERROR_SHARING_VIOLATION || transaction.flusher.inFlight() == 0)
-            break;
-        AwaitDurable(transaction);
-    }
+    OwnedFileHandle previous(CreateFileW(step.path.text(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    DWORD code = previous ? 0 : GetLastError();
     if (!previous) {
         if (code != ERROR_FILE_NOT_FOUND)
             ThrowWinError(code, step.path.text());
@@ -266,7 +230,6 @@ static StrArray LinesOf(InstallTransaction& transaction)
 
 void CommitTransaction(InstallTransaction& transaction)
 {
-    AwaitDurable(transaction);
     AppendJournal(transaction.journal, JournalRecord(L"commit"));
     FlushJournal(transaction.journal);
     transaction.journal.file.reset();
@@ -276,7 +239,6 @@ void CommitTransaction(InstallTransaction& transaction)
 
 bool RollBackTransaction(InstallTransaction& transaction)
 {
-    transaction.flusher.drain(); // nothing can be deleted while it is still open
     if (!transaction.begun)
         return true;
     transaction.journal.file.reset();

@@ -5,16 +5,15 @@
 //
 // A replaced file or link is kept beside itself under a temporary name (the name, a dot, 16 random
 // hexadecimal digits, "$$"): keeping it is a rename within its own folder. A file where nothing
-// stood is created in place and made durable in the background; every file is on disk before the
-// installation is made final. The journal lives in a hidden folder inside the installation
-// directory.
+// stood is created in place and not flushed: it protects nothing that existed before the run, and
+// should the run die before its commit, the journal's record of it makes the next run remove it.
+// The journal lives in a hidden folder inside the installation directory.
 #ifndef LUMIVO_INSTALLER_INSTALLTRANSACTION_H
 #define LUMIVO_INSTALLER_INSTALLTRANSACTION_H
 
 #include "archive/EntryFile.h"
 #include "core/Array.h"
 #include "core/Str.h"
-#include "installer/FileFlusher.h"
 #include "installer/InstallJournal.h"
 
 #include <stdint.h>
@@ -33,7 +32,6 @@ struct InstallTransaction {
     Str backupDir;
     InstallJournal journal;
     bool begun = false;
-    FileFlusher flusher; // files created in place, on their way to the disk
 };
 
 // One path that the transaction puts something at.
@@ -53,30 +51,29 @@ struct PutStep {
 void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const Str& installDir,
                       const Str& programName, const StrArray& createdDirectories);
 
+// How CreateNewFile puts a file in place.
+enum : uint32_t {
+    InNewDirectory = 1, // path lies in a directory this run made: nothing stood there, so no look first
+    FlushToDisk = 2,    // flushed before it is closed (the data file, which makes an installation final)
+};
+
 // Puts a new file at path when nothing stands there: written down first, then created in place at
-// its own name (no temporary file, no move), stamped with the last-write time when given, and
-// handed to the flusher. False, with nothing changed, when something stands at path: that is kept
-// aside and replaced instead (StageFile, CommitFile). A failure deletes what was created and raises
-// with the path (a full disk: 112).
-bool CreateNewFile(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
-                   const uint64_t* time, const WriteProgress* progress = nullptr);
-
-// CreateNewFile for the workers that write files ahead of the copy loop, on several threads at
-// once: the file is flushed and closed before it returns (a failed flush deletes it again and
-// raises). path must be the thread's own text (texts are counted without locks).
-// inNewDirectory: path lies in a directory that this run created, so nothing stood there before.
-bool CreateNewFileNow(InstallTransaction& transaction, const Str& path, const uint8_t* bytes, int64_t count,
-                      const uint64_t* time, bool inNewDirectory);
-
-// Waits until every file created in place is on disk (the window answering meanwhile); raises the
-// first one that could not be flushed.
-void AwaitDurable(InstallTransaction& transaction);
+// its own name (no temporary file, no move), written as its bytes come, stamped with the last-write
+// time when given, and closed. False, with nothing changed and no byte read, when something stands
+// at path: that is kept aside and replaced instead (StageFile, CommitFile). A failure deletes what
+// was created and raises with the path (a full disk: 112). Safe on several threads at once (the
+// workers that write files ahead of the copy loop) when path is the thread's own text: texts are
+// counted without locks.
+bool CreateNewFile(InstallTransaction& transaction, const Str& path, const ByteSource& bytes, const uint64_t* time,
+                   const WriteProgress* progress = nullptr, uint32_t flags = 0);
 
 // Writes the new content of path to a new temporary file beside it (written down first), with
 // the last-write time when given, flushed to disk. A failure deletes the temporary file and
 // raises (a full disk: 112 with the temporary file's name); the step can be staged again.
+void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const ByteSource& bytes,
+               const uint64_t* time, const WriteProgress* progress = nullptr);
 void StageFile(InstallTransaction& transaction, PutStep& step, const Str& path, const uint8_t* bytes,
-               int64_t count, const uint64_t* time, const WriteProgress* progress = nullptr);
+               int64_t count, const uint64_t* time);
 
 // Keeps the file at step.path aside (or writes down that there was none), then moves the staged
 // file into place. A file that another program holds open raises its code with the path and
@@ -97,12 +94,11 @@ bool MakeDirectory(InstallTransaction& transaction, const Str& path);
 // Writes down every value that the key holds before the installation writes it.
 void SaveKey(InstallTransaction& transaction, HKEY root, const Str& keyPath);
 
-// Makes the installation final once every file is on disk: written down (and flushed) as such,
-// then the kept files, the journal and the backup folder are deleted. What cannot be deleted now is left for the next run.
+// Makes the installation final: written down (and flushed) as such, then the kept files, the
+// journal and the backup folder are deleted. What cannot be deleted now is left for the next run.
 void CommitTransaction(InstallTransaction& transaction);
 
-// Undoes every change, last first (files still being flushed are closed first), then deletes the
-// journal and the folders. False when
+// Undoes every change, last first, then deletes the journal and the folders. False when
 // something could not be put back: the journal then stays, and the next run finishes the work.
 bool RollBackTransaction(InstallTransaction& transaction);
 

@@ -4,6 +4,7 @@
 #include "packer/LzmaEncoder.h"
 #include "packer/PackError.h"
 #include "packer/Progress.h"
+#include "packer/SlicedDeflate.h"
 
 #include <algorithm>
 #include <atomic>
@@ -41,25 +42,34 @@ Compressor NewCompressor(int level, EntryCodec codec)
     return codec == EntryCodec::Deflate ? NewCompressor(level) : Compressor();
 }
 
-PackedEntry Pack(libdeflate_compressor* compressor, EntryCodec codec, const uint8_t* bytes, size_t size)
+// The entry of a file from its stream, stored raw when the stream is no smaller than the file
+// (a packed size equal to the size would be read as raw).
+PackedEntry EntryOf(std::vector<uint8_t> stream, uint32_t kind, const uint8_t* bytes, size_t size)
 {
     PackedEntry entry;
-    entry.kind = codec == EntryCodec::Lzma ? EntryKindLzma : EntryKindZlib;
+    entry.kind = kind;
     entry.size = static_cast<int32_t>(size);
-    // Room for one byte less than the file: a stream that does not fit is no gain, and a packed
-    // size equal to the size would be read as raw.
-    if (size > 1 && codec == EntryCodec::Lzma) {
-        LzmaEncode(bytes, size, size - 1, entry.data);
-    } else if (size > 1) {
-        entry.data.resize(size - 1);
-        size_t packed = libdeflate_zlib_compress(compressor, bytes, size, entry.data.data(), size - 1);
-        entry.data.resize(packed);
-    }
-    if (entry.data.empty())
+    entry.data = std::move(stream);
+    if (entry.data.empty() || entry.data.size() >= size)
         entry.data.assign(bytes, bytes + size);
     entry.data.shrink_to_fit();
     entry.crc = Crc32(entry.data.data(), static_cast<int64_t>(entry.data.size()));
     return entry;
+}
+
+PackedEntry Pack(libdeflate_compressor* compressor, EntryCodec codec, const uint8_t* bytes, size_t size)
+{
+    std::vector<uint8_t> stream;
+    // Room for one byte less than the file: a stream that does not fit is no gain.
+    if (size > 1 && codec == EntryCodec::Lzma) {
+        LzmaEncode(bytes, size, size - 1, stream);
+    } else if (size > SliceFilesAbove) {
+        stream = DeflateSliced(compressor, bytes, size, DeflateSliceSize);
+    } else if (size > 1) {
+        stream.resize(size - 1);
+        stream.resize(libdeflate_zlib_compress(compressor, bytes, size, stream.data(), size - 1));
+    }
+    return EntryOf(std::move(stream), codec == EntryCodec::Lzma ? EntryKindLzma : EntryKindZlib, bytes, size);
 }
 
 struct Descriptor {
@@ -121,7 +131,7 @@ int DeflateLevelFor(int level, uint64_t size)
 {
     if (level != LevelBySize)
         return level;
-    return size >= 64 * 1024 ? 12 : 9;
+    return size > SliceFilesAbove ? 10 : size >= 64 * 1024 ? 12 : 9;
 }
 
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec)
@@ -130,14 +140,50 @@ PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec c
     return Pack(compressor.get(), codec, bytes, size);
 }
 
+namespace {
+
+// A file of the build while its slices are compressed: read once, by the first thread that takes
+// one of its slices; the thread that finishes its last slice joins them.
+struct SlicedFile {
+    std::mutex reading;
+    bool read = false;
+    std::vector<uint8_t> bytes;
+    std::vector<std::vector<uint8_t>> slices;
+    std::atomic<size_t> left{0};
+};
+
+// One piece of work: a whole file, or one slice of a large one.
+struct PackTask {
+    size_t file;
+    size_t slice; // Whole for a whole file
+};
+const size_t Whole = static_cast<size_t>(-1);
+
+} // namespace
+
 std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int level, int jobs,
                                    Progress& progress, EntryCodec codec)
 {
     std::vector<PackedEntry> entries(files.size());
-    // Largest first, so that no big file starts last while the other threads are idle.
+    // Largest first, so that no big file starts last while the other threads are idle; a large
+    // file's slices one after another, so that few large files are in memory at once.
     std::vector<size_t> order(files.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return files[a].size > files[b].size; });
+    std::vector<SlicedFile> sliced(files.size());
+    std::vector<PackTask> tasks;
+    for (size_t index : order) {
+        bool slices = codec == EntryCodec::Deflate && files[index].size > SliceFilesAbove;
+        if (!slices) {
+            tasks.push_back({index, Whole});
+            continue;
+        }
+        size_t count = SliceCount(files[index].size, DeflateSliceSize);
+        sliced[index].slices.resize(count);
+        sliced[index].left = count;
+        for (size_t i = 0; i < count; i++)
+            tasks.push_back({index, i});
+    }
 
     std::atomic<size_t> next{0};
     std::atomic<bool> stop{false};
@@ -147,18 +193,44 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
     std::exception_ptr failure;
     size_t failedIndex = files.size();
 
+    // One slice of a large file; the last one done makes the entry.
+    auto packSlice = [&](libdeflate_compressor* compressor, size_t index, size_t slice) {
+        SlicedFile& file = sliced[index];
+        {
+            std::lock_guard<std::mutex> guard(file.reading);
+            if (!file.read)
+                file.bytes = ReadFile(files[index]);
+            file.read = true;
+        }
+        size_t start = slice * DeflateSliceSize;
+        size_t length = std::min<size_t>(DeflateSliceSize, file.bytes.size() - start);
+        file.slices[slice] = DeflateSlice(compressor, file.bytes.data() + start, length, slice + 1 == file.slices.size());
+        if (--file.left > 0)
+            return;
+        const uint8_t* bytes = file.bytes.data();
+        entries[index] = EntryOf(JoinSlices(file.slices, bytes, file.bytes.size()), EntryKindZlib, bytes,
+                                 file.bytes.size());
+        progress.fileDone(file.bytes.size());
+        std::vector<uint8_t>().swap(file.bytes);
+        std::vector<std::vector<uint8_t>>().swap(file.slices);
+    };
+
     auto work = [&] {
         try {
             // One compressor of each level in use for each worker, made when first needed.
             Compressor compressors[13];
-            for (size_t i; !stop && (i = next++) < order.size();) {
-                size_t index = order[i];
+            for (size_t i; !stop && (i = next++) < tasks.size();) {
+                size_t index = tasks[i].file;
                 try {
-                    std::vector<uint8_t> bytes = ReadFile(files[index]);
-                    int fileLevel = DeflateLevelFor(level, bytes.size());
+                    int fileLevel = DeflateLevelFor(level, files[index].size);
                     Compressor& compressor = compressors[fileLevel];
                     if (!compressor && codec == EntryCodec::Deflate)
                         compressor = NewCompressor(fileLevel);
+                    if (tasks[i].slice != Whole) {
+                        packSlice(compressor.get(), index, tasks[i].slice);
+                        continue;
+                    }
+                    std::vector<uint8_t> bytes = ReadFile(files[index]);
                     entries[index] = Pack(compressor.get(), codec, bytes.data(), bytes.size());
                     progress.fileDone(bytes.size());
                 } catch (...) {
@@ -182,7 +254,7 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
         changed.notify_all();
     };
 
-    size_t threads = std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(std::max(jobs, 1)), files.size()));
+    size_t threads = std::max<size_t>(1, std::min<size_t>(static_cast<size_t>(std::max(jobs, 1)), tasks.size()));
     std::vector<std::thread> workers;
     running = threads;
     for (size_t t = 0; t < threads; t++)

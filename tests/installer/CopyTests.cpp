@@ -2,17 +2,21 @@
 // loop by the workers that unpack them, and the faults that must still surface in list order.
 #include "doctest.h"
 
+#include "archive/ArchiveFormat.h"
 #include "archive/ArchiveReader.h"
+#include "archive/EntryPipeline.h"
 #include "core/Error.h"
-#include "installer/FileFlusher.h"
 #include "installer/InstallFile.h"
 #include "installer/InstallFixture.h"
 #include "script/InstallScript.h"
 #include "support/AlertAnswers.h"
+#include "support/ArchiveBuilder.h"
 #include "support/WaitFor.h"
 
 #include <windows.h>
 
+#include <algorithm>
+#include <string.h>
 #include <string>
 #include <vector>
 
@@ -124,6 +128,63 @@ TEST_CASE("hundreds of files: each in place with its bytes and time, reported in
     CHECK(inside == std::vector<int64_t>{4 << 20, 8 << 20});
 }
 
+TEST_CASE("files of every size around a slice, of every kind, new and then replaced: every byte and time")
+{
+    // Literal runs of kind 0: unpacked whole, in a slice or a buffer of their own.
+    auto runs = [](const std::string& data) {
+        std::string packed;
+        for (size_t at = 0; at < data.size(); at += 127) {
+            size_t n = std::min<size_t>(127, data.size() - at);
+            packed += static_cast<char>(n);
+            packed += data.substr(at, n);
+        }
+        return packed;
+    };
+    const size_t sizes[] = {0, 1, SliceSize - 1, SliceSize, SliceSize + 1, 3 * SliceSize + 7,
+                            EntryQueueLimit + SliceSize + 3};
+    InstallFixture scene;
+    Entries entries;
+    std::wstring copy = L"foo.exe";
+    for (int version : {1, 2}) {
+        CAPTURE(version);
+        entries = {{L"_de_install.exe", "uninstaller " + std::to_string(version)}, {L"foo.exe", "program"}};
+        scene.archive.clear();
+        for (const auto& entry : entries)
+            scene.archive += ZlibRecord(std::u16string(entry.first.begin(), entry.first.end()), entry.second, NewTime);
+        for (size_t size : sizes)
+            for (const char* kind : {"zlib", "stored", "runs"}) {
+                std::wstring name = L"sizes\\" + std::wstring(kind, kind + strlen(kind)) + std::to_wstring(size) + L".bin";
+                std::string data = Content(name, version, size);
+                std::u16string name16(name.begin(), name.end());
+                uint64_t time = NewTime + version * 1000 + size;
+                if (kind[0] == 'z')
+                    scene.archive += ZlibRecord(name16, data, time);
+                else if (kind[0] == 's')
+                    scene.archive += RawRecord(name16, data, time);
+                else
+                    scene.archive += size ? Record(name16, EntryKindRuns, runs(data), static_cast<int32_t>(size), time)
+                                          : RawRecord(name16, data, time);
+                entries.push_back({name, data});
+                if (version == 1)
+                    copy += L"|" + name;
+            }
+        scene.archive += EndRecord();
+        ReleaseArchive();
+        UseArchive(Bytes(scene.archive), static_cast<int32_t>(scene.archive.size()));
+        scene.useProgram(L"LumivoTestSliceSizes", copy, false);
+        AnswerAlerts({0});
+        REQUIRE(scene.install());
+        std::wstring dir = scene.installDir();
+        for (size_t i = 2; i < entries.size(); i++) {
+            CAPTURE(std::string(entries[i].first.begin(), entries[i].first.end()));
+            REQUIRE(ReadWholeFile(dir + L"\\" + entries[i].first) == entries[i].second);
+            size_t size = entries[i].second.size();
+            CHECK(LastWriteTime(dir + L"\\" + entries[i].first) == NewTime + version * 1000 + size);
+        }
+        CHECK(Leftovers(scene).empty());
+    }
+}
+
 TEST_CASE("a damaged entry in the middle: the files before it are written in order, then everything is undone")
 {
     for (bool upgrade : {false, true}) {
@@ -211,46 +272,6 @@ TEST_CASE("a held file asks while later files are already written ahead: Cancel 
             CHECK(Leftovers(scene).empty());
             CHECK(SeenAlerts()[1].text == L"Installation completed successfully.");
         }
-    }
-}
-
-TEST_CASE("the flusher closes every file it was given; one that cannot be flushed is named")
-{
-    ScratchDir scratch;
-    std::vector<std::wstring> paths;
-    for (int i = 0; i < 100; i++)
-        paths.push_back(scratch.path(L"f" + std::to_wstring(i) + L".txt"));
-    {
-        FileFlusher flusher;
-        for (int i = 0; i < 100; i++) {
-            // File 37 is opened without write access: flushing it fails, as on a broken disk.
-            bool readOnly = i == 37 || i == 80;
-            if (readOnly)
-                WriteWholeFile(paths[i], "x");
-            OwnedFileHandle file(CreateFileW(paths[i].c_str(), readOnly ? GENERIC_READ : GENERIC_WRITE, 0,
-                                             nullptr, readOnly ? OPEN_EXISTING : CREATE_NEW, 0, nullptr));
-            REQUIRE(file);
-            DWORD written = 0;
-            if (!readOnly)
-                WriteFile(file.get(), "bytes", 5, &written, nullptr);
-            flusher.add(file, Str(paths[i].c_str()));
-            CHECK_FALSE(file);
-        }
-        try {
-            flusher.await();
-            FAIL("no error");
-        } catch (const WinError& e) {
-            CHECK(e.code == ERROR_ACCESS_DENIED);
-            CHECK(std::wstring(e.text) == paths[37]); // the first in the order given
-        }
-        CHECK(flusher.inFlight() == 0);
-        // Every file is closed: each can be opened without sharing.
-        for (const std::wstring& path : paths) {
-            HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            CHECK(file != INVALID_HANDLE_VALUE);
-            CloseHandle(file);
-        }
-        flusher.await(); // the failure was reported once
     }
 }
 

@@ -13,6 +13,10 @@
 #include "packer/SetupReader.h"
 #include "packer/VersionInfo.h"
 #include "packer/SetupWriter.h"
+#include "packer/SlicedDeflate.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -411,6 +415,65 @@ TEST_CASE("packing keeps only streams that are smaller than the file")
         CHECK(std::string(raw.data.begin(), raw.data.end()) == small);
         CHECK(raw.size == static_cast<int32_t>(small.size()));
     }
+}
+
+TEST_CASE("a file compressed in slices is one zlib stream that both zlib and the installer's reader read")
+{
+    std::mt19937 random(11);
+    std::string text;
+    for (int i = 0; text.size() < 300000; i++)
+        text += "slice line " + std::to_string(random() % 3000) + " of a program's text\n";
+    std::string noise(70000, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(random());
+    std::unique_ptr<libdeflate_compressor, void (*)(libdeflate_compressor*)> compressor(
+        libdeflate_alloc_compressor(10), libdeflate_free_compressor);
+    // Every block end lands somewhere else in its byte: slices of all sizes, files of none, one
+    // byte, exactly one slice, one byte more, text and noise.
+    for (size_t sliceSize : {1, 2, 3, 7, 1000, 4096, 65536}) {
+        for (const std::string& file : {std::string(), std::string("x"), text.substr(0, sliceSize),
+                                        text.substr(0, sliceSize + 1), text.substr(0, 9 * sliceSize + 5),
+                                        text, noise + text.substr(0, 5000)}) {
+            if (sliceSize < 100 && file.size() > 20000)
+                continue;
+            CAPTURE(sliceSize);
+            CAPTURE(file.size());
+            const uint8_t* bytes = reinterpret_cast<const uint8_t*>(file.data());
+            std::vector<uint8_t> stream = DeflateSliced(compressor.get(), bytes, file.size(), sliceSize);
+            std::vector<uint8_t> out(file.size() + 1);
+            CHECK(InflateExact(stream.data(), static_cast<int32_t>(stream.size()), out.data(),
+                               static_cast<int32_t>(file.size())));
+            CHECK(std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(file.size())) == file);
+            uLongf length = static_cast<uLongf>(out.size());
+            REQUIRE(uncompress(out.data(), &length, stream.data(), static_cast<uLong>(stream.size())) == Z_OK);
+            CHECK(std::string(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(length)) == file);
+        }
+    }
+
+    // A large file of the build is sliced: the same bytes on any number of threads.
+    TempDir dir;
+    MakeApp(dir);
+    std::string large;
+    while (large.size() <= SliceFilesAbove + 12345)
+        large += text;
+    large.resize(SliceFilesAbove + 12345);
+    Put(dir.path("app/large.bin"), large);
+    std::map<int, std::string> stored;
+    for (int jobs : {1, 3}) {
+        BuildOptions options = Options(dir, "sliced" + std::to_string(jobs) + ".exe");
+        options.jobs = jobs;
+        BuildSetup(options);
+        std::map<std::string, ReadEntry> entries = Entries(dir.path("sliced" + std::to_string(jobs) + ".exe"));
+        REQUIRE(entries["large.bin"].good);
+        CHECK(entries["large.bin"].bytes == large);
+        CHECK(entries["large.bin"].record.kind == EntryKindZlib);
+        CHECK(entries["docs\\readme.txt"].bytes.size() > 0);
+        const ArchiveEntry& record = entries["large.bin"].record;
+        stored[jobs] = std::string(reinterpret_cast<const char*>(record.data), static_cast<size_t>(record.packedSize));
+    }
+    CHECK(stored[1] == stored[3]);
+    CHECK(stored[1].size() < large.size() / 10);
+    CHECK(DeflateLevelFor(LevelBySize, SliceFilesAbove + 1) == 10);
 }
 
 } // TEST_SUITE

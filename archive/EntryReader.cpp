@@ -1,0 +1,131 @@
+#include "archive/EntryReader.h"
+
+#include "archive/LzmaDecoder.h"
+#include "core/Error.h"
+
+#include <string.h>
+#include <zlib.h>
+
+EntryReader::EntryReader() : entry(), done(0), zlib(nullptr), wholeBytes(nullptr) {}
+
+EntryReader::~EntryReader()
+{
+    if (zlib) {
+        inflateEnd(zlib);
+        FreeBlock(zlib);
+    }
+}
+
+bool IsStored(const ArchiveEntry& entry)
+{
+    return entry.packedSize == entry.size;
+}
+
+static bool UnpacksWhole(const ArchiveEntry& entry)
+{
+    return !IsStored(entry) && entry.kind != EntryKindZlib;
+}
+
+int64_t WholeBufferSize(const ArchiveEntry& entry, int32_t capacity)
+{
+    return UnpacksWhole(entry) && entry.size > capacity ? entry.size : 0;
+}
+
+EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChecked)
+{
+    reader.entry = entry;
+    reader.done = 0;
+    reader.whole.release();
+    reader.wholeBytes = nullptr;
+    if (!crcChecked && Crc32(entry.data, entry.packedSize) != entry.crc)
+        return EntryCheck::BadCrc;
+    if (!DeclaredSizeIsPlausible(entry) ||
+        (!IsStored(entry) && entry.kind != EntryKindZlib && entry.kind != EntryKindRuns &&
+         entry.kind != EntryKindLzma))
+        return EntryCheck::BadData;
+    if (!IsStored(entry) && entry.kind == EntryKindZlib) {
+        if (!reader.zlib) {
+            reader.zlib = static_cast<z_stream*>(AllocateZeroed(sizeof(z_stream)));
+            // 15 window bits, plus 32: a zlib or a gzip header.
+            if (inflateInit2(reader.zlib, 47) != Z_OK) {
+                FreeBlock(reader.zlib);
+                reader.zlib = nullptr;
+                throw MemoryError();
+            }
+        } else {
+            inflateReset(reader.zlib);
+        }
+        // zlib refuses null buffers even when they are empty.
+        static const uint8_t none = 0;
+        reader.zlib->next_in = const_cast<Bytef*>(entry.packedSize > 0 ? entry.data : &none);
+        reader.zlib->avail_in = static_cast<uInt>(entry.packedSize);
+    }
+    return EntryCheck::Good;
+}
+
+static PieceResult FromMemory(EntryReader& reader, const uint8_t* bytes, int32_t limit, const uint8_t** piece,
+                              int64_t* count)
+{
+    int64_t left = reader.entry.size - reader.done;
+    if (left == 0)
+        return PieceResult::End;
+    *piece = bytes + reader.done;
+    *count = left < limit ? left : limit;
+    reader.done += *count;
+    return PieceResult::Piece;
+}
+
+static PieceResult Inflate(EntryReader& reader, uint8_t* buffer, int32_t capacity, const uint8_t** piece,
+                           int64_t* count)
+{
+    z_stream& z = *reader.zlib;
+    int64_t left = reader.entry.size - reader.done;
+    if (left == 0) {
+        // The stream must end here: one byte more is a stream longer than its entry.
+        uint8_t extra;
+        z.next_out = &extra;
+        z.avail_out = 1;
+        int result = inflate(&z, Z_FINISH);
+        return result == Z_STREAM_END && z.avail_out == 1 ? PieceResult::End : PieceResult::Damaged;
+    }
+    z.next_out = buffer;
+    z.avail_out = static_cast<uInt>(left < capacity ? left : capacity);
+    int result = inflate(&z, Z_NO_FLUSH);
+    int64_t produced = (left < capacity ? left : capacity) - z.avail_out;
+    if (result == Z_MEM_ERROR)
+        return PieceResult::NoMemory;
+    if ((result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) || produced == 0 ||
+        (result == Z_STREAM_END && produced != left))
+        return PieceResult::Damaged;
+    reader.done += produced;
+    *piece = buffer;
+    *count = produced;
+    return PieceResult::Piece;
+}
+
+PieceResult ReadPiece(EntryReader& reader, uint8_t* buffer, int32_t capacity, const uint8_t** piece,
+                      int64_t* count)
+{
+    const ArchiveEntry& entry = reader.entry;
+    if (IsStored(entry))
+        return FromMemory(reader, entry.data, MaxPieceSize, piece, count);
+    if (entry.kind == EntryKindZlib)
+        return Inflate(reader, buffer, capacity, piece, count);
+    if (!reader.wholeBytes) {
+        uint8_t* out = buffer;
+        if (entry.size > capacity) {
+            try {
+                reader.whole.resizeForFilling(entry.size);
+            } catch (const MemoryError&) {
+                return PieceResult::NoMemory;
+            }
+            out = reader.whole.items();
+        }
+        bool good = entry.kind == EntryKindRuns ? UnpackRuns(entry.data, entry.packedSize, out, entry.size)
+                                                : LzmaDecodeExact(entry.data, entry.packedSize, out, entry.size);
+        if (!good)
+            return PieceResult::Damaged;
+        reader.wholeBytes = out;
+    }
+    return FromMemory(reader, reader.wholeBytes, capacity, piece, count);
+}
