@@ -42,7 +42,7 @@ struct Slot {
 
 } // namespace
 
-typedef Array<ArchiveEntry, true, 4> EntryArray;
+typedef Array<int64_t, true, 4> IndexArray;
 
 // Everything below the lock is shared with the workers; names and the errors built from them stay
 // on the caller's thread, because texts and arrays are counted without locks.
@@ -51,11 +51,18 @@ struct PipelineState {
     CONDITION_VARIABLE workReady;  // a worker may claim an entry, or must stop
     CONDITION_VARIABLE entryReady; // the caller's entry began, or a piece of it came
     CONDITION_VARIABLE roomReady;  // the caller took a piece: a worker with a full queue may go on
+    CONDITION_VARIABLE runReady;   // the worker reading a solid block may claim its next entry
     PipelineLimits limits;
     StrArray names;
-    EntryArray entries; // record null for a name that the archive does not hold; read-only
-    const ArchiveEntry* entryItems;
+    LocationArray entries; // record null for a name that the archive does not hold; read-only
+    const EntryLocation* entryItems;
+    // For each entry, the end of its run: the entries up to there are files of one solid block in
+    // the block's order, which one worker claims one after the other as it decodes the block.
+    IndexArray runEnds;
+    const int64_t* runEndItems;
     int64_t count;
+    int64_t reservedEnd;  // entries from claimed up to here belong to the worker of a block
+    bool runWaiting;      // that worker waits on runReady
     Slot slots[MaxWindowEntries];
     int64_t taken;   // entries handed to the caller
     int64_t claimed; // entries that workers took up
@@ -96,8 +103,9 @@ static int32_t ProcessorCount()
 }
 
 // What an entry counts against the window: the most of its bytes it holds at once.
-static int64_t Charge(const ArchiveEntry& entry)
+static int64_t Charge(const EntryLocation& location)
 {
+    const ArchiveEntry& entry = location.entry;
     if (WholeBufferSize(entry, SliceSize) > 0)
         return entry.size;
     return entry.size < EntryQueueLimit ? entry.size : EntryQueueLimit;
@@ -140,7 +148,7 @@ static void FreeQueue(PipelineState& s, Slot& slot)
 
 // Whether the next unclaimed entry fits in the window. The entry the caller waits for always does,
 // so that one entry larger than the window still moves.
-static bool CanClaim(const PipelineState& s)
+static bool WindowHasRoom(const PipelineState& s)
 {
     if (s.stopping || s.claimed >= s.count || s.claimed - s.taken >= s.limits.maxEntries ||
         s.slots[s.claimed % MaxWindowEntries].status != SlotStatus::Empty)
@@ -148,10 +156,20 @@ static bool CanClaim(const PipelineState& s)
     return s.claimed == s.taken || s.bytesAhead + Charge(s.entryItems[s.claimed]) <= s.limits.maxBytes;
 }
 
+// Whether any worker may claim the next entry: not one that a block's worker will claim.
+static bool CanClaim(const PipelineState& s)
+{
+    return s.claimed >= s.reservedEnd && WindowHasRoom(s);
+}
+
 static void WakeWorker(PipelineState& s)
 {
-    if (s.idleWorkers > 0 && CanClaim(s))
+    if (s.claimed < s.reservedEnd) {
+        if (s.runWaiting && WindowHasRoom(s))
+            WakeConditionVariable(&s.runReady);
+    } else if (s.idleWorkers > 0 && CanClaim(s)) {
         WakeConditionVariable(&s.workReady);
+    }
 }
 
 // Takes up the next entry under the lock: counted in the window until the caller takes it.
@@ -217,11 +235,11 @@ static bool NextForHandler(void* context, const uint8_t** bytes, int64_t* count)
 // How the worker's entry comes: checked, and handed to the handler when there is one.
 static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, const EntryHandler& handler)
 {
-    const ArchiveEntry& entry = s.entryItems[index];
+    const ArchiveEntry& entry = s.entryItems[index].entry;
     if (!entry.record)
         return SlotStatus::Missing;
     try {
-        if (OpenEntry(reader, entry, false) != EntryCheck::Good)
+        if (OpenLocatedEntry(reader, s.entryItems[index], false) != EntryCheck::Good)
             return SlotStatus::Damaged;
     } catch (const MemoryError&) {
         return SlotStatus::NoMemory;
@@ -289,6 +307,41 @@ static void Fill(PipelineState& s, EntryReader& reader, Slot& slot)
     }
 }
 
+// Under the lock: the worker's entry is begun; a queued one is unpacked into its slot.
+static void Finish(PipelineState& s, EntryReader& reader, int64_t index, SlotStatus status)
+{
+    Slot& slot = s.slots[index % MaxWindowEntries];
+    if (status == SlotStatus::Handled) {
+        // Written out: it holds nothing any more, so the window has room again.
+        s.bytesAhead -= Charge(s.entryItems[index]);
+        slot.released = true;
+    }
+    slot.status = status;
+    if (status == SlotStatus::Queued) {
+        slot.producing = true;
+        WakeCaller(s);
+        Fill(s, reader, slot);
+        slot.producing = false;
+        if (slot.abandoned) {
+            FreeQueue(s, slot);
+            slot.status = SlotStatus::Empty;
+        }
+    }
+    WakeCaller(s);
+    WakeWorker(s);
+}
+
+// Under the lock: waits until the worker of a block may claim its next entry; false when stopping.
+static bool WaitForRunRoom(PipelineState& s)
+{
+    while (!s.stopping && !WindowHasRoom(s)) {
+        s.runWaiting = true;
+        SleepConditionVariableSRW(&s.runReady, &s.lock, INFINITE, 0);
+        s.runWaiting = false;
+    }
+    return !s.stopping;
+}
+
 static DWORD WINAPI WorkerMain(void* parameter)
 {
     PipelineState& s = *static_cast<PipelineState*>(parameter);
@@ -301,32 +354,28 @@ static DWORD WINAPI WorkerMain(void* parameter)
             s.idleWorkers--;
             continue;
         }
+        // The first entry of a run and, one after the other as the window allows, the rest: one
+        // worker decodes a block from file to file.
         int64_t index = Claim(s);
-        EntryHandler handler = s.handler;
-        ReleaseSRWLockExclusive(&s.lock);
-
-        SlotStatus status = Begin(s, reader, index, handler);
-
-        AcquireSRWLockExclusive(&s.lock);
-        Slot& slot = s.slots[index % MaxWindowEntries];
-        if (status == SlotStatus::Handled) {
-            // Written out: it holds nothing any more, so the window has room again.
-            s.bytesAhead -= Charge(s.entryItems[index]);
-            slot.released = true;
+        int64_t runEnd = s.runEndItems[index];
+        if (runEnd > index + 1)
+            s.reservedEnd = runEnd;
+        for (;;) {
+            EntryHandler handler = s.handler;
+            ReleaseSRWLockExclusive(&s.lock);
+            SlotStatus status = Begin(s, reader, index, handler);
+            AcquireSRWLockExclusive(&s.lock);
+            Finish(s, reader, index, status);
+            if (++index >= runEnd || !WaitForRunRoom(s))
+                break;
+            Claim(s);
+            WakeWorker(s); // past the run's last entry: the others may claim again
         }
-        slot.status = status;
-        if (status == SlotStatus::Queued) {
-            slot.producing = true;
-            WakeCaller(s);
-            Fill(s, reader, slot);
-            slot.producing = false;
-            if (slot.abandoned) {
-                FreeQueue(s, slot);
-                slot.status = SlotStatus::Empty;
-            }
+        if (reader.block.cursor) {
+            ReleaseSRWLockExclusive(&s.lock);
+            CloseBlock(reader.block);
+            AcquireSRWLockExclusive(&s.lock);
         }
-        WakeCaller(s);
-        WakeWorker(s);
     }
     ReleaseSRWLockExclusive(&s.lock);
     return 0;
@@ -350,6 +399,7 @@ static bool StopWorkers(PipelineState& s, uint32_t milliseconds)
     s.stopping = true;
     WakeAllConditionVariable(&s.workReady);
     WakeAllConditionVariable(&s.roomReady);
+    WakeAllConditionVariable(&s.runReady);
     ReleaseSRWLockExclusive(&s.lock);
     // Each worker ends after the slice in hand (a handler after its entry).
     if (s.threadCount > 0 &&
@@ -388,6 +438,7 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
     InitializeConditionVariable(&s->workReady);
     InitializeConditionVariable(&s->entryReady);
     InitializeConditionVariable(&s->roomReady);
+    InitializeConditionVariable(&s->runReady);
     s->current = -1;
     s->currentMode = SlotStatus::Empty;
     state = s;
@@ -405,15 +456,19 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
         s->entries.makeEmpty();
         s->entries.resize(s->count);
         for (int64_t i = 0; i < s->count; i++) {
-            ArchiveEntry& entry = s->entries.items()[i];
-            entry = ArchiveEntry();
-            const uint8_t* record = FindEntry(names.ref(i).text(), names.ref(i).length());
-            if (record) {
-                ArchiveWalk walk = StartWalk(record, Payload.base + Payload.length - record);
-                NextEntry(walk, entry); // whole: it was found through the index
-            }
+            const EntryLocation* location = LocateEntry(names.ref(i).text(), names.ref(i).length());
+            s->entries.items()[i] = location ? *location : EntryLocation{ArchiveEntry(), -1};
         }
         s->entryItems = s->entries.items();
+        s->runEnds.makeEmpty();
+        s->runEnds.resize(s->count);
+        for (int64_t i = s->count - 1; i >= 0; i--) {
+            const EntryLocation& here = s->entryItems[i];
+            const EntryLocation* next = i + 1 < s->count ? &s->entryItems[i + 1] : nullptr;
+            bool sameRun = next && here.file >= 0 && next->file > here.file && next->entry.record == here.entry.record;
+            s->runEnds.items()[i] = sameRun ? s->runEnds.items()[i + 1] : i + 1;
+        }
+        s->runEndItems = s->runEnds.items();
         for (int32_t i = 0; i < s->limits.workers; i++) {
             HANDLE thread =
                 CreateThread(nullptr, WorkerStackSize, WorkerMain, s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -443,12 +498,12 @@ bool EntryPipeline::stopWithin(uint32_t milliseconds)
     return StopWorkers(*state, milliseconds);
 }
 
-// The record's own name, for the error of a damaged entry.
+// The entry's own name, for the error of a damaged entry.
 static Str RecordName(const ArchiveEntry& entry)
 {
     wchar_t small[260];
     CharBuffer large;
-    return Str(RecordNameUnits(entry.record, small, large), entry.nameLength);
+    return Str(EntryNameUnits(entry, small, large), entry.nameLength);
 }
 
 TakenEntry EntryPipeline::take()
@@ -461,11 +516,14 @@ TakenEntry EntryPipeline::take()
         throw IndexError();
     }
     int64_t index = s.taken;
-    const ArchiveEntry& entry = s.entryItems[index];
+    const EntryLocation& location = s.entryItems[index];
+    const ArchiveEntry& entry = location.entry;
     Slot& slot = s.slots[index % MaxWindowEntries];
     bool checked = true;
+    // A block is decoded on a worker when there is one, never on the caller's thread.
+    bool forWorkers = index < s.reservedEnd || (location.file >= 0 && s.threadCount > 0);
     for (;;) {
-        if (s.claimed == index && slot.status == SlotStatus::Empty) {
+        if (s.claimed == index && slot.status == SlotStatus::Empty && !forWorkers) {
             // No worker has it yet (all busy, or none scheduled): it is read here, with no hand-over.
             Claim(s);
             slot.status = entry.record ? SlotStatus::Direct : SlotStatus::Missing;
@@ -475,13 +533,17 @@ TakenEntry EntryPipeline::take()
         // A worker is at it, or is still leaving the slot to an entry given up earlier.
         if (s.claimed > index && slot.status != SlotStatus::Working)
             break;
+        if (s.claimed == index)
+            WakeAllConditionVariable(&s.workReady);
+        WakeWorker(s);
         s.callerWaiting = true;
         SleepConditionVariableSRW(&s.entryReady, &s.lock, INFINITE, 0);
         s.callerWaiting = false;
+        forWorkers = forWorkers && !s.stopping;
     }
     SlotStatus status = slot.status;
     if (!slot.released)
-        s.bytesAhead -= Charge(entry);
+        s.bytesAhead -= Charge(location);
     s.entriesAhead--;
     s.taken++;
     s.current = index;
@@ -496,7 +558,9 @@ TakenEntry EntryPipeline::take()
     LastEntryTime = entry.time;
     if (status == SlotStatus::NoMemory)
         throw MemoryError();
-    if (status == SlotStatus::Direct && OpenEntry(s.reader, entry, checked) != EntryCheck::Good)
+    if (status != SlotStatus::Direct || location.entry.record != s.reader.block.record)
+        CloseBlock(s.reader.block); // kept only to read on through the same block here
+    if (status == SlotStatus::Direct && OpenLocatedEntry(s.reader, location, checked) != EntryCheck::Good)
         status = SlotStatus::Damaged;
     if (status == SlotStatus::Damaged) {
         s.currentMode = SlotStatus::Empty;
@@ -534,6 +598,8 @@ static bool NextForCaller(void* context, const uint8_t** bytes, int64_t* count)
             result = slot.ending;
         }
         ReleaseSRWLockExclusive(&s.lock);
+    } else if (s.currentMode == SlotStatus::Damaged) {
+        result = PieceResult::Damaged;
     } else if (s.currentMode == SlotStatus::Direct) {
         if (!s.own) {
             AcquireSRWLockExclusive(&s.lock);
@@ -547,7 +613,7 @@ static bool NextForCaller(void* context, const uint8_t** bytes, int64_t* count)
     if (result == PieceResult::NoMemory)
         throw MemoryError();
     if (result == PieceResult::Damaged)
-        throw CrcError(RecordName(s.entryItems[s.current]).text());
+        throw CrcError(RecordName(s.entryItems[s.current].entry).text());
     return result == PieceResult::Piece;
 }
 
@@ -561,8 +627,10 @@ static void RewindForCaller(void* context)
     if (s.currentMode == SlotStatus::Queued)
         Detach(s, s.current);
     ReleaseSRWLockExclusive(&s.lock);
+    // A file of a solid block is reached by decoding its block again from the start, here.
     s.currentMode = SlotStatus::Direct;
-    OpenEntry(s.reader, s.entryItems[s.current], true);
+    if (OpenLocatedEntry(s.reader, s.entryItems[s.current], true) != EntryCheck::Good)
+        s.currentMode = SlotStatus::Damaged;
 }
 
 ByteSource EntryPipeline::source()
@@ -629,6 +697,7 @@ bool EntryPipeline::waitReady(uint32_t milliseconds)
         bool unclaimed = s.claimed == s.taken;
         if (unclaimed)
             WakeAllConditionVariable(&s.workReady);
+        WakeWorker(s); // the worker of a block, when the entry is one of its files
         if (unclaimed || slot.status == SlotStatus::Working) {
             s.callerWaiting = true;
             SleepConditionVariableSRW(&s.entryReady, &s.lock, milliseconds, 0);

@@ -6,7 +6,7 @@
 #include <string.h>
 #include <zlib.h>
 
-EntryReader::EntryReader() : entry(), done(0), zlib(nullptr), wholeBytes(nullptr) {}
+EntryReader::EntryReader() : entry(), done(0), zlib(nullptr), wholeBytes(nullptr), file(-1) {}
 
 EntryReader::~EntryReader()
 {
@@ -18,12 +18,12 @@ EntryReader::~EntryReader()
 
 bool IsStored(const ArchiveEntry& entry)
 {
-    return entry.packedSize == entry.size;
+    return entry.packedSize == entry.size && entry.kind != EntryKindSolid;
 }
 
 static bool UnpacksWhole(const ArchiveEntry& entry)
 {
-    return !IsStored(entry) && entry.kind != EntryKindZlib;
+    return !IsStored(entry) && entry.kind != EntryKindZlib && entry.kind != EntryKindSolid;
 }
 
 int64_t WholeBufferSize(const ArchiveEntry& entry, int32_t capacity)
@@ -35,6 +35,7 @@ EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChe
 {
     reader.entry = entry;
     reader.done = 0;
+    reader.file = -1;
     reader.whole.release();
     reader.wholeBytes = nullptr;
     if (!crcChecked && Crc32(entry.data, entry.packedSize) != entry.crc)
@@ -61,6 +62,31 @@ EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChe
         reader.zlib->avail_in = static_cast<uInt>(entry.packedSize);
     }
     return EntryCheck::Good;
+}
+
+EntryCheck OpenLocatedEntry(EntryReader& reader, const EntryLocation& location, bool crcChecked)
+{
+    if (location.file < 0)
+        return OpenEntry(reader, location.entry, crcChecked);
+    reader.entry = location.entry;
+    reader.done = 0;
+    reader.whole.release();
+    reader.wholeBytes = nullptr;
+    reader.file = -1;
+    if (!SeekBlockFile(reader.block, location.entry, location.file))
+        return EntryCheck::BadData;
+    reader.file = location.file;
+    return EntryCheck::Good;
+}
+
+static PieceResult FromBlock(EntryReader& reader, int32_t capacity, const uint8_t** piece, int64_t* count)
+{
+    SolidStep step = ReadBlockSlice(reader.block, capacity, piece, count);
+    if (step == SolidStep::Slice) {
+        reader.done += *count;
+        return PieceResult::Piece;
+    }
+    return step == SolidStep::End ? PieceResult::End : PieceResult::Damaged;
 }
 
 static PieceResult FromMemory(EntryReader& reader, const uint8_t* bytes, int32_t limit, const uint8_t** piece,
@@ -107,6 +133,8 @@ PieceResult ReadPiece(EntryReader& reader, uint8_t* buffer, int32_t capacity, co
                       int64_t* count)
 {
     const ArchiveEntry& entry = reader.entry;
+    if (reader.file >= 0)
+        return FromBlock(reader, capacity, piece, count);
     if (IsStored(entry))
         return FromMemory(reader, entry.data, MaxPieceSize, piece, count);
     if (entry.kind == EntryKindZlib)

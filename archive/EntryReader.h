@@ -4,11 +4,15 @@
 // back-references may reach anywhere in what came before, are unpacked whole first (into the
 // caller's buffer when they fit). The stored bytes' CRC and the declared size are checked before
 // the first piece, so a damaged record gives nothing; a stream that then turns out wrong (only a
-// crafted archive has a right CRC for it) fails at the piece where it does.
+// crafted archive has a right CRC for it) fails at the piece where it does. A file of a solid block
+// comes slice by slice from the block's window as the block is decoded; each file is checked
+// against its own CRC-32 at its end, so a damaged one fails at its last piece.
 #ifndef LUMIVO_ARCHIVE_ENTRYREADER_H
 #define LUMIVO_ARCHIVE_ENTRYREADER_H
 
 #include "archive/ArchiveFormat.h"
+#include "archive/ArchiveIndex.h"
+#include "archive/BlockReader.h"
 #include "core/Array.h"
 
 #include <stdint.h>
@@ -29,11 +33,14 @@ struct EntryReader {
     struct z_stream_s* zlib; // null until a zlib stream is read; kept for the next one
     ByteArray whole;         // runs and LZMA unpacked whole, when they do not fit the caller's buffer
     const uint8_t* wholeBytes;
+    int32_t file;      // of the solid block open in block, -1 when reading a record of its own
+    BlockReader block; // kept open from file to file; CloseBlock frees it
 };
 
 enum class PieceResult { Piece, End, Damaged, NoMemory };
 
-// Whether the entry is stored as it is: its pieces are the archive's own bytes.
+// Whether the entry is stored as it is: its pieces are the archive's own bytes (never a file of a
+// solid block, whose entry is its block's record).
 bool IsStored(const ArchiveEntry& entry);
 // The memory that reading the entry takes beside a caller's buffer of capacity bytes: its whole
 // size for runs and LZMA that do not fit there, else nothing.
@@ -42,6 +49,10 @@ int64_t WholeBufferSize(const ArchiveEntry& entry, int32_t capacity);
 // Starts reading entry from its first byte, after checking its declared size and the CRC of its
 // stored bytes (unless crcChecked: it was, by whoever opened it before).
 EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChecked);
+// OpenEntry for any located entry. A file of a solid block is reached by carrying on through the
+// block that the reader has open when the file lies ahead, else by decoding its block from the
+// start; BadData when the block cannot be read, MemoryError when its window cannot be had.
+EntryCheck OpenLocatedEntry(EntryReader& reader, const EntryLocation& location, bool crcChecked);
 
 // The next piece of the open entry in piece and count: at most capacity bytes unpacked into buffer
 // or taken from the whole buffer, or stored bytes straight from the archive. End after the last byte; Damaged when
