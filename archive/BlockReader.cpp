@@ -47,8 +47,13 @@ bool SeekBlockFile(BlockReader& reader, const ArchiveEntry& block, int32_t file)
     if (!Ahead(reader, block, file)) {
         CloseBlock(reader);
         reader.cursor = static_cast<SolidCursor*>(AllocateBlock(sizeof(SolidCursor)));
+        // The block's own record: block may stand for one of its files, with that file's size.
+        ArchiveWalk walk = StartWalk(block.record, block.data + block.packedSize - block.record);
+        ArchiveEntry record;
+        if (!NextEntry(walk, record))
+            record = ArchiveEntry(); // cannot be: the record was whole when it was indexed
         SolidMemory memory = {AllocatePages, ReleasePages, nullptr};
-        SolidOpen opened = OpenSolidBlock(*reader.cursor, block, memory, SolidUse::Files);
+        SolidOpen opened = OpenSolidBlock(*reader.cursor, record, memory, SolidUse::Files);
         reader.record = block.record;
         if (opened != SolidOpen::Good) {
             CloseBlock(reader);

@@ -19,7 +19,8 @@ struct BlockReader {
     const uint8_t* record; // the open block's record
 };
 
-// Makes file the current file of the block whose record is block, with none of its bytes read:
+// Makes file the current file of the block at block.record (block may be one of the block's files
+// as the index locates it), with none of its bytes read:
 // carries on from where the reader stands when the file lies ahead, else opens the block from
 // its start and decodes up to the file. False when the block cannot be read (damaged); MemoryError
 // when its window cannot be had.
