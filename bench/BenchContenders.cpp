@@ -92,11 +92,8 @@ std::vector<Contender> Contenders(const ContenderPrograms& programs)
     };
     if (programs.lzma) {
         // The default-codec rule compares LZMA's install time with deflate's: its third ratio.
-        // The stub does not install solid blocks yet: their size and pack time are measured.
-        Contender solid = Lumivo(programs, "Lumivo solid LZMA", {"NSIS LZMA", "NSIS zlib", "Lumivo deflate"},
-                                 {"--codec", "lzma"}, programs.stub);
-        solid.installs = false;
-        contenders.push_back(solid);
+        contenders.push_back(Lumivo(programs, "Lumivo solid LZMA", {"NSIS LZMA", "NSIS zlib", "Lumivo deflate"},
+                                    {"--codec", "lzma"}, programs.stub));
         contenders.push_back(Nsis("NSIS LZMA", "/SOLID lzma", "lzma_solid-amd64-unicode"));
     }
     if (!programs.baselineStub.empty())

@@ -18,7 +18,6 @@ struct Contender {
     std::filesystem::path stub;     // the installer without its payload
     std::string installDir;         // Windows path the installer writes into
     bool deterministic = false;     // packing the same payload twice must give the same bytes
-    bool installs = true;           // false: packed and measured for size and pack time only
     std::vector<std::string> tools; // programs it runs, looked up in PATH before the run starts
     // The command that packs payload into setup.
     std::function<std::vector<std::string>(const BenchPayload& payload, const std::filesystem::path& setup)>

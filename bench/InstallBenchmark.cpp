@@ -2,8 +2,7 @@
 // side in one run, on the same payloads, under one persistent Wine server, runs alternated. For
 // each payload: pack time, installer size, install time (median), CPU time, peak memory and stub
 // size, with each contender's ratios to the ones it is measured against. One table per payload,
-// printed and written to WORK-DIR/results.md. Solid LZMA is packed and weighed but not installed
-// until the installer reads solid blocks.
+// printed and written to WORK-DIR/results.md.
 //
 // Usage: install-benchmark --pack LUMIVO-PACK --stub STUB.exe --work WORK-DIR --tools TOOLS-DIR
 //                          [--runs N] [--only dlls|small|program|large] [--win-bench BIN-DIR]
@@ -141,7 +140,6 @@ struct Row {
     std::string label;
     std::function<double(const Results&, const Contender&)> value; // what the ratio divides
     std::function<std::string(const Results&, const Contender&)> text;
-    bool ofInstalls = false; // "-" for a contender that is not installed
 };
 
 std::vector<Row> Rows(int runs)
@@ -168,15 +166,14 @@ std::vector<Row> Rows(int runs)
     };
     return {
         {"install, wall (median of " + std::to_string(runs) + ")", wall,
-         [wall](const Results& r, const Contender& c) { return Format("%.2f s", wall(r, c)); }, true},
+         [wall](const Results& r, const Contender& c) { return Format("%.2f s", wall(r, c)); }},
         {"install, user + sys CPU",
          [user, sys](const Results& r, const Contender&) { return user(r) + sys(r); },
          [user, sys](const Results& r, const Contender&) {
              return Format("%.2f", user(r)) + " + " + Format("%.2f s", sys(r));
-         },
-         true},
+         }},
         {"install, system CPU", [sys](const Results& r, const Contender&) { return sys(r); },
-         [sys](const Results& r, const Contender&) { return Format("%.2f s", sys(r)); }, true},
+         [sys](const Results& r, const Contender&) { return Format("%.2f s", sys(r)); }},
         {"install, minor page faults",
          [](const Results& r, const Contender&) {
              return MedianOf(r.installs, [](const RunMeasure& m) { return static_cast<double>(m.minorFaults); });
@@ -185,16 +182,13 @@ std::vector<Row> Rows(int runs)
              return Format("%.0f", MedianOf(r.installs, [](const RunMeasure& m) {
                                return static_cast<double>(m.minorFaults);
                            }));
-         },
-         true},
+         }},
         {"peak private memory", privateBytes,
          [privateBytes](const Results& r, const Contender& c) {
              return Megabytes(static_cast<uint64_t>(privateBytes(r, c)));
-         },
-         true},
+         }},
         {"peak resident memory", rss,
-         [rss](const Results& r, const Contender& c) { return Megabytes(static_cast<uint64_t>(rss(r, c))); },
-         true},
+         [rss](const Results& r, const Contender& c) { return Megabytes(static_cast<uint64_t>(rss(r, c))); }},
         {"installer size",
          [](const Results& r, const Contender&) { return static_cast<double>(r.setupBytes); },
          [](const Results& r, const Contender&) { return Megabytes(r.setupBytes); }},
@@ -230,14 +224,13 @@ std::string Table(const BenchPayload& payload, const std::vector<Contender>& con
     out << "\n";
     for (const Row& row : Rows(runs)) {
         out << "| " << row.label << " |";
-        auto measured = [&row](const Contender& c) { return c.installs || !row.ofInstalls; };
         for (const Contender& c : contenders)
-            out << " " << (measured(c) ? row.text(results.at(c.name), c) : "-") << " |";
+            out << " " << row.text(results.at(c.name), c) << " |";
         for (const Contender& c : contenders)
             for (const std::string& reference : c.references) {
                 const Contender& ref = *byName.at(reference);
                 double base = row.value(results.at(ref.name), ref);
-                bool both = measured(c) && measured(ref) && base > 0;
+                bool both = base > 0;
                 out << " " << (both ? Format("%.2f", row.value(results.at(c.name), c) / base) : "-") << " |";
             }
         out << "\n";
@@ -273,10 +266,6 @@ std::string Verdicts(const std::vector<Contender>& contenders, const std::map<st
     out << "- Lumivo solid LZMA against NSIS LZMA: installer size "
         << verdict(static_cast<double>(lumivo.setupBytes) / static_cast<double>(nsis.setupBytes), sizeLimit, true)
         << ", pack time " << verdict(lumivo.packSeconds / nsis.packSeconds, 1.5, true);
-    if (!byName.at(solid)->installs) {
-        out << "; install time not measured: the installer does not install solid blocks yet.\n";
-        return out.str();
-    }
     out << ", install time " << verdict(value(wall, solid) / value(wall, "NSIS LZMA"), 1.0, true) << ".\n"
         << "- Default codec: Lumivo solid LZMA installs in "
         << verdict(value(wall, solid) / value(wall, "Lumivo deflate"), 1.2, true)
@@ -329,15 +318,13 @@ std::map<std::string, Results> Measure(const Settings& settings, const std::vect
     // One run of each first, checking every byte: Wine maps its own DLLs and the page cache takes
     // the installers.
     for (const Contender& c : contenders)
-        if (c.installs)
-            Install(settings, c, payload, setups[c.name], true);
+        Install(settings, c, payload, setups[c.name], true);
     for (int run = 0; run < settings.runs; run++) {
         std::fprintf(stderr, "  install run %d of %d\n", run + 1, settings.runs);
         for (size_t i = 0; i < contenders.size(); i++) {
             // Alternate who goes first, so that neither always follows the other's clean-up.
             const Contender& c = contenders[run % 2 ? contenders.size() - 1 - i : i];
-            if (c.installs)
-                results[c.name].installs.push_back(Install(settings, c, payload, setups[c.name]));
+            results[c.name].installs.push_back(Install(settings, c, payload, setups[c.name]));
         }
     }
     return results;
@@ -399,8 +386,7 @@ Settings ParseArguments(int argc, char** argv)
                 "                         [--baseline-stub STUB.exe]\n"
                 "Packs each payload with lumivo-pack (--codec deflate and --codec lzma, each twice to\n"
                 "check that it gives the same bytes) and with makensis (zlib and solid LZMA), installs\n"
-                "each installer N times (5) under Wine, alternating (not yet Lumivo's solid LZMA, which\n"
-                "the installer does not read yet), and writes one table per payload\n"
+                "each installer N times (5) under Wine, alternating, and writes one table per payload\n"
                 "to WORK-DIR/results.md, with the ratios the codec decisions rest on. With --win-bench,\n"
                 "lumivo-pipeline-bench.exe and lumivo-file-calls-bench.exe from BIN-DIR add their tables.\n"
                 "The payloads: about 100 MB of Windows DLLs, 5,000 small files, and one program of about\n"
@@ -506,7 +492,7 @@ int main(int argc, char** argv)
         // The pipeline reads the installers that the stub installs.
         if (!settings.winBench.empty() && settings.only != "large")
             for (const Contender& c : contenders)
-                if (c.installs && c.name.rfind("Lumivo ", 0) == 0 && c.name != "Lumivo baseline")
+                if (c.name.rfind("Lumivo ", 0) == 0 && c.name != "Lumivo baseline")
                     pipelineRows += RunWindowsBench(
                         settings, "lumivo-pipeline-bench.exe",
                         {(folder / (FileNameOf(c.name) + "-setup.exe")).string(), payload.title + ", " + c.name.substr(7)});

@@ -263,9 +263,9 @@ TEST_CASE("listing names in archive order up to the end record")
     CHECK(FindEntry(L"z.txt", -1) == nullptr);
 }
 
-TEST_CASE("a solid block, whose files this reader cannot read, fails as corrupted, also when listed")
+TEST_CASE("a solid block whose directory does not decode fails as corrupted, also when listed")
 {
-    // Its files are not listed, so a pattern would match none of them: listing fails instead of
+    // Its files cannot be listed, so a pattern would match none of them: listing fails instead of
     // leaving an installation without them.
     ArchiveInUse archive(RawRecord(u"install.script", "copy-files=*") +
                          Record(u"<solid block 1>", EntryKindSolid, std::string(40, 'x'), 300) + EndRecord());
