@@ -212,6 +212,33 @@ TEST_CASE("the read-ahead pipeline gives every file in list order, written ahead
     }
 }
 
+// Run on a copy whose solid block run-packed-test damaged, with the name of the first file that
+// lumivo-pack verify finds damaged (LUMIVO_PACKED_DAMAGED); a no-op otherwise.
+TEST_CASE("a damaged block fails at the first damaged file, by its name, the files before it whole")
+{
+    const wchar_t* damaged = _wgetenv(L"LUMIVO_PACKED_DAMAGED");
+    if (!damaged)
+        return;
+    PackedProgram program;
+    StrArray names = ListEntryNames(); // from the blocks' directories, which the damage spares
+    CHECK(names.length() == static_cast<int64_t>(program.files.size()));
+    EntryPipeline pipeline(names);
+    bool failed = false;
+    for (int64_t i = 0; i < names.length() && !failed; i++) {
+        std::wstring name(names.ref(i).text());
+        CAPTURE(std::string(name.begin(), name.end()));
+        WaitFor("a worker to begin the entry", [&pipeline] { return pipeline.waitReady(50); });
+        try {
+            std::string bytes = Text(pipeline.next());
+            CHECK(bytes == program.files.at(name).bytes);
+        } catch (const CrcError& e) {
+            CHECK(std::wstring(e.text) == damaged);
+            failed = true;
+        }
+    }
+    CHECK(failed);
+}
+
 TEST_CASE("the settings come from the packed install.script")
 {
     PackedProgram program;
