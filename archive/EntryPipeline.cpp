@@ -38,6 +38,10 @@ struct Slot {
     bool abandoned;      // the caller no longer reads them: the worker stops and empties the slot
     bool released;       // what the entry counts was given back before it was taken
     PieceResult ending;  // Damaged or NoMemory when the stream went wrong after the queued pieces
+    // A small file of a solid block, queued whole and right: any idle worker may write it ahead
+    // with handler while the block's worker decodes on.
+    bool writable;
+    EntryHandler handler;
 };
 
 } // namespace
@@ -232,6 +236,13 @@ static bool NextForHandler(void* context, const uint8_t** bytes, int64_t* count)
     throw CrcError(nullptr); // the caller raises the entry's own error
 }
 
+// Whether a file is left for other workers to write: one of a solid block small enough to be
+// queued whole, so that the block's worker goes on decoding instead of writing it.
+static bool QueuedForWriters(const EntryLocation& location, const EntryHandler& handler)
+{
+    return handler.handle && location.file >= 0 && location.entry.size < EntryQueueLimit;
+}
+
 // How the worker's entry comes: checked, and handed to the handler when there is one.
 static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, const EntryHandler& handler)
 {
@@ -244,7 +255,7 @@ static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, co
     } catch (const MemoryError&) {
         return SlotStatus::NoMemory;
     }
-    if (handler.handle) {
+    if (handler.handle && !QueuedForWriters(s.entryItems[index], handler)) {
         AcquireSRWLockExclusive(&s.lock);
         HandlerSource source = {&reader, TakeSlice(s), false, PieceResult::Piece};
         ReleaseSRWLockExclusive(&s.lock);
@@ -308,7 +319,8 @@ static void Fill(PipelineState& s, EntryReader& reader, Slot& slot)
 }
 
 // Under the lock: the worker's entry is begun; a queued one is unpacked into its slot.
-static void Finish(PipelineState& s, EntryReader& reader, int64_t index, SlotStatus status)
+static void Finish(PipelineState& s, EntryReader& reader, int64_t index, SlotStatus status,
+                   const EntryHandler& handler)
 {
     Slot& slot = s.slots[index % MaxWindowEntries];
     if (status == SlotStatus::Handled) {
@@ -325,8 +337,69 @@ static void Finish(PipelineState& s, EntryReader& reader, int64_t index, SlotSta
         if (slot.abandoned) {
             FreeQueue(s, slot);
             slot.status = SlotStatus::Empty;
+        } else if (index >= s.taken && slot.ending == PieceResult::End &&
+                   QueuedForWriters(s.entryItems[index], handler)) {
+            slot.writable = true;
+            slot.handler = handler;
+            if (s.idleWorkers > 0)
+                WakeConditionVariable(&s.workReady);
         }
     }
+    WakeCaller(s);
+    WakeWorker(s);
+}
+
+// A queued file's slices read in place, for a handler: the queue stays as it is should the
+// handler give up, and the caller then reads it.
+struct QueuedSource {
+    Slice* next;
+};
+
+static bool NextQueued(void* context, const uint8_t** bytes, int64_t* count)
+{
+    QueuedSource& source = *static_cast<QueuedSource*>(context);
+    Slice* slice = source.next;
+    if (!slice)
+        return false;
+    source.next = slice->next;
+    *bytes = slice->bytes();
+    *count = slice->count;
+    return true;
+}
+
+// Under the lock: the first entry that a worker may write from its queue, or -1.
+static int64_t WritableEntry(const PipelineState& s)
+{
+    for (int64_t index = s.taken; index < s.claimed; index++)
+        if (s.slots[index % MaxWindowEntries].writable)
+            return index;
+    return -1;
+}
+
+// Under the lock, left while writing: writes a queued file of a block ahead; the caller waits
+// for it meanwhile, and reads the queue when the handler gives up.
+static void WriteQueued(PipelineState& s, int64_t index)
+{
+    Slot& slot = s.slots[index % MaxWindowEntries];
+    slot.writable = false;
+    slot.status = SlotStatus::Working;
+    EntryHandler handler = slot.handler;
+    QueuedSource source = {slot.first};
+    const ArchiveEntry& entry = s.entryItems[index].entry;
+    ReleaseSRWLockExclusive(&s.lock);
+    bool handled = false;
+    try {
+        handled = handler.handle(handler.context, index, entry.size, entry.time, ByteSource{NextQueued, nullptr, &source});
+    } catch (...) {
+        handled = false;
+    }
+    AcquireSRWLockExclusive(&s.lock);
+    if (handled) {
+        FreeQueue(s, slot);
+        s.bytesAhead -= Charge(s.entryItems[index]);
+        slot.released = true;
+    }
+    slot.status = handled ? SlotStatus::Handled : SlotStatus::Queued;
     WakeCaller(s);
     WakeWorker(s);
 }
@@ -335,6 +408,11 @@ static void Finish(PipelineState& s, EntryReader& reader, int64_t index, SlotSta
 static bool WaitForRunRoom(PipelineState& s)
 {
     while (!s.stopping && !WindowHasRoom(s)) {
+        int64_t writable = WritableEntry(s); // meanwhile, write what the block gave
+        if (writable >= 0) {
+            WriteQueued(s, writable);
+            continue;
+        }
         s.runWaiting = true;
         SleepConditionVariableSRW(&s.runReady, &s.lock, INFINITE, 0);
         s.runWaiting = false;
@@ -349,6 +427,11 @@ static DWORD WINAPI WorkerMain(void* parameter)
     AcquireSRWLockExclusive(&s.lock);
     while (!s.stopping) {
         if (!CanClaim(s)) {
+            int64_t writable = WritableEntry(s);
+            if (writable >= 0) {
+                WriteQueued(s, writable);
+                continue;
+            }
             s.idleWorkers++;
             SleepConditionVariableSRW(&s.workReady, &s.lock, INFINITE, 0);
             s.idleWorkers--;
@@ -365,7 +448,7 @@ static DWORD WINAPI WorkerMain(void* parameter)
             ReleaseSRWLockExclusive(&s.lock);
             SlotStatus status = Begin(s, reader, index, handler);
             AcquireSRWLockExclusive(&s.lock);
-            Finish(s, reader, index, status);
+            Finish(s, reader, index, status, handler);
             if (++index >= runEnd || !WaitForRunRoom(s))
                 break;
             Claim(s);
@@ -542,6 +625,7 @@ TakenEntry EntryPipeline::take()
         forWorkers = forWorkers && !s.stopping;
     }
     SlotStatus status = slot.status;
+    slot.writable = false; // the caller writes it now
     if (!slot.released)
         s.bytesAhead -= Charge(location);
     s.entriesAhead--;
