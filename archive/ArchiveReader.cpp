@@ -55,7 +55,7 @@ static HANDLE OpenForMapping(const Str& path)
         file = CreateFileW(path.text(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        ThrowLastError(path.text());
+        ThrowLastError(path.text(), L"CreateFileW");
     return file;
 }
 
@@ -66,7 +66,7 @@ void UseArchiveFile(const Str& path)
     OwnedFileHandle file(OpenForMapping(path));
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file.get(), &size))
-        ThrowLastError(path.text());
+        ThrowLastError(path.text(), L"GetFileSizeEx");
     if (size.QuadPart <= TrailerSize)
         throw WinError(ErrCorrupted, path.text()); // also: an empty file cannot be mapped
     OwnedHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));

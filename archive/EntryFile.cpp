@@ -34,7 +34,7 @@ static void WriteAll(HANDLE file, const ByteSource& source, const Str& name, con
             int64_t limit = progress ? WritePieceSize - done % WritePieceSize : 1 << 30;
             DWORD wanted = static_cast<DWORD>(count - at < limit ? count - at : limit), written = 0;
             if (!WriteFile(file, bytes + at, wanted, &written, nullptr))
-                ThrowLastError(name.text());
+                ThrowLastError(name.text(), L"WriteFile");
             // A short write is followed by another, which tells why (a full disk fills part of a write).
             if (written == 0)
                 throw WinError(ERROR_DISK_FULL, name.text());
@@ -72,14 +72,14 @@ void WriteTemporary(TemporaryFile& file, const ByteSource& bytes, const uint64_t
         DWORD code = GetLastError();
         Str name = file.path;
         file.path.release(); // whatever holds the name is not ours to delete
-        ThrowWinError(code, name.text());
+        ThrowWinError(code, name.text(), L"CreateFileW");
     }
     try {
         CheckPlainNewFile(file.handle.get(), file.path);
         WriteAll(file.handle.get(), bytes, file.path, progress);
         SetLastWriteTime(file.handle.get(), time);
         if (!FlushFileBuffers(file.handle.get()))
-            ThrowLastError(file.path.text());
+            ThrowLastError(file.path.text(), L"FlushFileBuffers");
     } catch (...) {
         DiscardTemporary(file);
         throw;
@@ -94,7 +94,7 @@ void CreateInPlace(OwnedFileHandle& file, const Str& path, const ByteSource& byt
     file.reset(CreateFileW(path.text(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
-        ThrowLastError(path.text());
+        ThrowLastError(path.text(), L"CreateFileW");
     try {
         WriteAll(file.get(), bytes, path, progress);
         SetLastWriteTime(file.get(), time);
@@ -133,7 +133,7 @@ bool RenameOpenFile(void* file, const Str& destination, bool replaceExisting)
 void RenameTemporary(TemporaryFile& file, const Str& destination, bool replaceExisting)
 {
     if (!RenameOpenFile(file.handle.get(), destination, replaceExisting))
-        ThrowLastError(destination.text());
+        ThrowLastError(destination.text(), L"SetFileInformationByHandle");
     file.handle.reset();
     file.path.release();
 }

@@ -556,7 +556,7 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
             HANDLE thread =
                 CreateThread(nullptr, WorkerStackSize, WorkerMain, s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
             if (!thread)
-                ThrowLastError();
+                ThrowLastError(nullptr, L"CreateThread");
             s->threads[s->threadCount++] = thread;
         }
     } catch (...) {
@@ -722,6 +722,19 @@ ByteSource EntryPipeline::source()
     return ByteSource{NextForCaller, RewindForCaller, state};
 }
 
+// Under the lock: the caller waits for news of the workers until deadline (GetTickCount64);
+// false when the time is up.
+static bool SleepUntil(PipelineState& s, uint64_t deadline)
+{
+    uint64_t now = GetTickCount64();
+    if (now >= deadline)
+        return false;
+    s.callerWaiting = true;
+    SleepConditionVariableSRW(&s.entryReady, &s.lock, static_cast<DWORD>(deadline - now), 0);
+    s.callerWaiting = false;
+    return true;
+}
+
 bool EntryPipeline::pieceReady(uint32_t milliseconds)
 {
     PipelineState& s = *state;
@@ -729,11 +742,10 @@ bool EntryPipeline::pieceReady(uint32_t milliseconds)
         return true;
     AcquireSRWLockExclusive(&s.lock);
     Slot& slot = s.slots[s.current % MaxWindowEntries];
-    if (!slot.first && slot.producing) {
-        s.callerWaiting = true;
-        SleepConditionVariableSRW(&s.entryReady, &s.lock, milliseconds, 0);
-        s.callerWaiting = false;
-    }
+    // A wake-up may be for another slot: wait again for the time left.
+    uint64_t deadline = GetTickCount64() + milliseconds;
+    while (!slot.first && slot.producing && SleepUntil(s, deadline))
+        ;
     bool ready = slot.first || !slot.producing;
     ReleaseSRWLockExclusive(&s.lock);
     return ready;
@@ -778,15 +790,14 @@ bool EntryPipeline::waitReady(uint32_t milliseconds)
         Slot& slot = s.slots[s.taken % MaxWindowEntries];
         // Unclaimed, with workers about (they are waking up): one of them takes it, so that the
         // caller's thread, which answers the window, never unpacks a large entry itself.
-        bool unclaimed = s.claimed == s.taken;
-        if (unclaimed)
+        if (s.claimed == s.taken)
             WakeAllConditionVariable(&s.workReady);
         WakeWorker(s); // the worker of a block, when the entry is one of its files
-        if (unclaimed || slot.status == SlotStatus::Working) {
-            s.callerWaiting = true;
-            SleepConditionVariableSRW(&s.entryReady, &s.lock, milliseconds, 0);
-            s.callerWaiting = false;
-        }
+        // A wake-up may be for another entry: wait again for the time left.
+        uint64_t deadline = GetTickCount64() + milliseconds;
+        while ((s.claimed == s.taken || slot.status == SlotStatus::Working) && !s.stopping &&
+               SleepUntil(s, deadline))
+            ;
         ready = s.claimed > s.taken && slot.status != SlotStatus::Working;
     }
     ReleaseSRWLockExclusive(&s.lock);

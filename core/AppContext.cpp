@@ -18,11 +18,11 @@ void CreateAppContext(AppContext* context, HINSTANCE instance)
         if (ContextSlot == TLS_OUT_OF_INDEXES) {
             DWORD slot = TlsAlloc();
             if (slot == TLS_OUT_OF_INDEXES)
-                ThrowLastError();
+                ThrowLastError(nullptr, L"TlsAlloc");
             ContextSlot = slot;
         }
         if (!TlsSetValue(ContextSlot, context))
-            ThrowLastError();
+            ThrowLastError(nullptr, L"TlsSetValue");
         context->instance = instance;
 
         context->arguments = SplitCommandLine(GetCommandLineW());
@@ -38,7 +38,7 @@ StrArray SplitCommandLine(const wchar_t* commandLine)
     int count = 0;
     OwnedLocal vector(CommandLineToArgvW(commandLine, &count));
     if (!vector)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"CommandLineToArgvW");
     LPWSTR* arguments = static_cast<LPWSTR*>(vector.get());
     StrArray split;
     split.makeEmpty();
@@ -79,6 +79,6 @@ Str ModuleFileName()
     wchar_t path[2999];
     DWORD length = GetModuleFileNameW(AppInstance(), path, 2999);
     if (length == 0)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"GetModuleFileNameW");
     return Str(path, length < 2999 ? length : 2998);
 }

@@ -16,18 +16,19 @@ static wchar_t* CopyText(const wchar_t* text)
     return copy;
 }
 
-Error::Error(int32_t code, const wchar_t* text) : code(code), text(nullptr)
+Error::Error(int32_t code, const wchar_t* text, const wchar_t* call) : code(code), text(nullptr), call(call)
 {
     setText(text);
 }
 
-Error::Error(const Error& other) noexcept : code(other.code), text(CopyText(other.text)) {}
+Error::Error(const Error& other) noexcept : code(other.code), text(CopyText(other.text)), call(other.call) {}
 
 Error& Error::operator=(const Error& other)
 {
     if (this != &other) {
         setText(other.text);
         code = other.code;
+        call = other.call;
     }
     return *this;
 }
@@ -56,9 +57,9 @@ int32_t CheckInt(int64_t value)
     return static_cast<int32_t>(value);
 }
 
-void ThrowWinError(uint32_t code, const wchar_t* name)
+void ThrowWinError(uint32_t code, const wchar_t* name, const wchar_t* call)
 {
     if (code == static_cast<uint32_t>(ErrOutOfMemory) || code == static_cast<uint32_t>(ErrOutOfMemoryToo))
         throw MemoryError();
-    throw WinError(static_cast<int32_t>(code), name);
+    throw WinError(static_cast<int32_t>(code), name, call);
 }

@@ -16,10 +16,11 @@ enum : int32_t {
     ErrOutOfMemoryToo = 14, // ERROR_OUTOFMEMORY
 };
 
-// A code and an owned copy of one text (a file name, an entry name or a diagnostic), or none.
+// A code and an owned copy of one text (a file name, an entry name or a diagnostic), or none; for
+// a failed system call also the call's name (a literal, never owned), which the log shows.
 class Error {
 public:
-    explicit Error(int32_t code, const wchar_t* text = nullptr);
+    explicit Error(int32_t code, const wchar_t* text = nullptr, const wchar_t* call = nullptr);
     // Copying never throws: should the copy of the text fail, the copy carries no text.
     Error(const Error& other) noexcept;
     Error& operator=(const Error& other);
@@ -27,6 +28,7 @@ public:
 
     int32_t code;
     wchar_t* text;
+    const wchar_t* call;
 
     // Replaces the text with a copy of the given one (null clears it); MemoryError when out of memory.
     void setText(const wchar_t* newText);
@@ -36,7 +38,10 @@ struct InternalError : Error {
     InternalError() : Error(ErrInternal) {}
 };
 struct WinError : Error {
-    explicit WinError(int32_t code, const wchar_t* name = nullptr) : Error(code, name) {}
+    explicit WinError(int32_t code, const wchar_t* name = nullptr, const wchar_t* call = nullptr)
+        : Error(code, name, call)
+    {
+    }
 };
 struct IndexError : Error {
     IndexError() : Error(ErrIndex) {}
@@ -61,10 +66,11 @@ struct Abort {};
 int32_t CheckInt(int64_t value);
 
 // Raises the code as the program does for failed Windows calls: MemoryError for codes 8 and 14,
-// otherwise WinError with the code and the optional file name.
-[[noreturn]] void ThrowWinError(uint32_t code, const wchar_t* name = nullptr);
+// otherwise WinError with the code, the optional file name and the name of the call that failed
+// (which is all there is to tell when the system gave no code).
+[[noreturn]] void ThrowWinError(uint32_t code, const wchar_t* name = nullptr, const wchar_t* call = nullptr);
 
 // ThrowWinError with GetLastError() (LastError.cpp: the one part of the errors bound to Windows).
-[[noreturn]] void ThrowLastError(const wchar_t* name = nullptr);
+[[noreturn]] void ThrowLastError(const wchar_t* name = nullptr, const wchar_t* call = nullptr);
 
 #endif

@@ -61,11 +61,28 @@ const MessageRow* FindRow(int32_t code)
     return nullptr;
 }
 
+// A code of 0 says nothing: what failed is all there is to tell.
+Str NoReasonMessage(const Error& error, bool polish)
+{
+    const wchar_t* space = error.call ? L" " : L"";
+    const wchar_t* call = error.call ? error.call : L"";
+    const wchar_t* quote = error.text ? L" (\"" : L"";
+    const wchar_t* name = error.text ? error.text : L"";
+    const wchar_t* unquote = error.text ? L"\")" : L"";
+    const wchar_t* polishPieces[] = {L"Wywołanie systemowe", space, call, quote, name, unquote,
+                                     L" nie powiodło się bez podania przyczyny.", nullptr};
+    const wchar_t* englishPieces[] = {L"The system call", space, call, quote, name, unquote,
+                                      L" failed without giving a reason.", nullptr};
+    return ConcatList(polish ? polishPieces : englishPieces);
+}
+
 } // namespace
 
 Str ErrorMessage(const Error& error)
 {
     bool polish = Language == LangPolish;
+    if (error.code == 0)
+        return NoReasonMessage(error, polish);
     const MessageRow* row = FindRow(error.code);
     if (!row) {
         Str code = IntToStr(error.code);
@@ -80,4 +97,23 @@ Str ErrorMessage(const Error& error)
     default:
         return Concat(message.before, error.text, message.after);
     }
+}
+
+Str ErrorDetails(const Error& error)
+{
+    Str code = IntToStr(error.code);
+    const wchar_t* pieces[] = {Language == LangPolish ? L"błąd " : L"error ", code.text(),
+                               error.call ? L", " : L"", error.call ? error.call : L"",
+                               error.text ? L", " : L"", error.text ? error.text : L"", nullptr};
+    return ConcatList(pieces);
+}
+
+Str FailureLine(const Str& step, const Error& error)
+{
+    Str message = ErrorMessage(error);
+    Str details = ErrorDetails(error);
+    const wchar_t* line[] = {Language == LangPolish ? L"Niepowodzenie (" : L"Failed while ", step.text(),
+                             Language == LangPolish ? L"): " : L": ", message.text(), L" (", details.text(), L")",
+                             nullptr};
+    return ConcatList(line);
 }

@@ -91,7 +91,7 @@ void File::open(const Str& name, int32_t mode, int32_t bufferSize)
                                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
         }
         if (handle == INVALID_HANDLE_VALUE)
-            ThrowLastError(name.text());
+            ThrowLastError(name.text(), L"CreateFileW");
         fresh->handle = handle;
     } catch (const Error&) {
         DropState(fresh);
@@ -106,10 +106,10 @@ void File::checkUsable() const
         throw InternalError();
 }
 
-void File::fail(uint32_t code)
+void File::fail(uint32_t code, const wchar_t* call)
 {
     state->failed = true;
-    ThrowWinError(code, state->name.text());
+    ThrowWinError(code, state->name.text(), call);
 }
 
 int64_t File::size()
@@ -117,7 +117,7 @@ int64_t File::size()
     checkUsable();
     LARGE_INTEGER size;
     if (!GetFileSizeEx(state->handle, &size))
-        fail(GetLastError());
+        fail(GetLastError(), L"GetFileSizeEx");
     return size.QuadPart;
 }
 
@@ -130,7 +130,7 @@ int64_t File::read(void* destination, int64_t count)
     if (state->buffer.isNull()) {
         DWORD got = 0;
         if (!ReadFile(state->handle, out, CheckInt(count), &got, nullptr))
-            fail(GetLastError());
+            fail(GetLastError(), L"ReadFile");
         return got;
     }
     int64_t total = 0;
@@ -141,7 +141,7 @@ int64_t File::read(void* destination, int64_t count)
             state->filled = 0;
             DWORD got = 0;
             if (!ReadFile(state->handle, state->buffer.items(), CheckInt(state->buffer.length()), &got, nullptr))
-                fail(GetLastError());
+                fail(GetLastError(), L"ReadFile");
             state->filled = static_cast<int32_t>(got);
             if (state->filled == 0)
                 break; // the file has ended
@@ -162,10 +162,10 @@ void File::flush()
         return;
     DWORD written = 0;
     if (!WriteFile(state->handle, state->buffer.items(), state->used, &written, nullptr))
-        fail(GetLastError());
+        fail(GetLastError(), L"WriteFile");
     state->position += written;
     if (written < static_cast<DWORD>(state->used))
-        fail(ERROR_DISK_FULL);
+        fail(ERROR_DISK_FULL, L"WriteFile");
     state->used = 0;
 }
 
@@ -179,9 +179,9 @@ void File::write(const void* source, int64_t count)
         if (wanted <= 0)
             return;
         if (!WriteFile(state->handle, in, wanted, &written, nullptr))
-            fail(GetLastError());
+            fail(GetLastError(), L"WriteFile");
         if (written < static_cast<DWORD>(wanted))
-            fail(ERROR_WRITE_FAULT);
+            fail(ERROR_WRITE_FAULT, L"WriteFile");
         return;
     }
     int64_t capacity = state->buffer.length();

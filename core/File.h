@@ -54,7 +54,7 @@ public:
 private:
     void checkUsable() const;
     void flush();
-    [[noreturn]] void fail(uint32_t code);
+    [[noreturn]] void fail(uint32_t code, const wchar_t* call);
 };
 
 #endif

@@ -10,7 +10,7 @@ void GlobalBlock::allocate(int64_t bytes)
         throw MemoryError();
     HGLOBAL fresh = GlobalAlloc(GMEM_MOVEABLE | GMEM_DDESHARE, static_cast<SIZE_T>(bytes));
     if (!fresh)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"GlobalAlloc");
     destroy();
     handle = fresh;
 }
@@ -21,7 +21,7 @@ void* GlobalBlock::lock()
         throw InternalError();
     void* memory = GlobalLock(handle);
     if (!memory)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"GlobalLock");
     locked = memory;
     return memory;
 }

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-void ThrowLastError(const wchar_t* name)
+void ThrowLastError(const wchar_t* name, const wchar_t* call)
 {
-    ThrowWinError(GetLastError(), name);
+    ThrowWinError(GetLastError(), name, call);
 }

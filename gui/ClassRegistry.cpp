@@ -42,7 +42,7 @@ Str RegisterToolkitClass(HINSTANCE instance, const wchar_t* label, uint32_t clas
         if (!RegisterClassW(&windowClass)) {
             DWORD code = GetLastError();
             ToolkitClasses.remove(ToolkitClasses.length() - 1, 1);
-            ThrowWinError(code);
+            ThrowWinError(code, nullptr, L"RegisterClassW");
         }
     }
     return name;

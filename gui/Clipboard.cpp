@@ -11,7 +11,7 @@ struct OpenedClipboard {
     explicit OpenedClipboard(HWND window)
     {
         if (!OpenClipboard(window))
-            ThrowLastError();
+            ThrowLastError(nullptr, L"OpenClipboard");
     }
     ~OpenedClipboard() { CloseClipboard(); }
     OpenedClipboard(const OpenedClipboard&) = delete;
@@ -30,6 +30,6 @@ void CopyTextToClipboard(HWND window, const Str& text)
 
     OpenedClipboard clipboard(window);
     if (!EmptyClipboard() || !SetClipboardData(CF_UNICODETEXT, block.handle))
-        ThrowLastError();
+        ThrowLastError(nullptr, L"SetClipboardData");
     block.detach(); // the clipboard owns it now
 }

@@ -58,7 +58,7 @@ void Control::createWindow(const wchar_t* label, uint32_t classStyle, uint32_t e
                                    style | classStyle | WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 0,
                                    0, parentHandle(), nullptr, instance, nullptr);
     if (!created)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"CreateWindowExW");
     hwnd = created;
     RegisterWindow(this);
     SetWindowLongW(hwnd, GWL_ID, static_cast<LONG>(controlId));
@@ -83,6 +83,8 @@ void Control::destroyWindow()
     }
     // Unregistered first: WM_DESTROY and what follows no longer reach the object.
     UnregisterWindow(hwnd);
+    if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_CHILD))
+        vanish(); // no hide step: the window is gone at once, the process free to end
     DestroyWindow(hwnd);
     hwnd = nullptr;
 }

@@ -85,6 +85,7 @@ void Dialog::runModal(Control* focus)
     if (dialogOwner && ownerDisabled) {
         dialogOwner->enableAfterModal(this);
         ownerDisabled = false;
+        SetActiveWindow(dialogOwner->hwnd); // what hiding the active dialog would have done
     }
-    hide();
+    vanish(); // its caller destroys it next
 }

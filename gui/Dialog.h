@@ -24,7 +24,8 @@ public:
     // kept in the work area.
     void placeForContent();
     // Fits, shows, disables the owner, focuses the control (if any) and runs the loop; then
-    // enables the owner and hides. The result is what the derived dialog stored.
+    // enables and activates the owner and takes the dialog out of sight (vanish: destroy it next).
+    // The result is what the derived dialog stored.
     void runModal(Control* focus);
 
     Form* dialogOwner = nullptr; // disabled while the dialog runs; not owned

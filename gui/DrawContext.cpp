@@ -29,21 +29,25 @@ void DrawContext::openFresh(int32_t kind, HWND window, HDC other)
     fresh->kind = kind;
     fresh->window = window;
     fresh->lineHeight = -1;
+    const wchar_t* call;
     switch (kind) {
     case WindowDCKind:
         fresh->dc = GetDC(window);
+        call = L"GetDC";
         break;
     case PaintDCKind:
         fresh->dc = BeginPaint(window, &fresh->paint);
+        call = L"BeginPaint";
         break;
     default:
         fresh->dc = CreateCompatibleDC(other);
+        call = L"CreateCompatibleDC";
         break;
     }
     if (!fresh->dc) {
         DWORD code = GetLastError();
         delete fresh;
-        ThrowWinError(code);
+        ThrowWinError(code, nullptr, call);
     }
     record = fresh;
 }

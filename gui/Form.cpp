@@ -94,7 +94,7 @@ void Form::createFormWindow(const wchar_t* label)
     HWND created = CreateWindowExW(extended, className.text(), nullptr, style, x, y, width, height,
                                    ownerWindow, nullptr, instance, nullptr);
     if (!created)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"CreateWindowExW");
     hwnd = created;
     RegisterWindow(this);
 
@@ -286,7 +286,7 @@ void Form::loadMenu(uint32_t resourceId)
         return;
     HMENU menu = LoadMenuW(instance, MAKEINTRESOURCEW(resourceId));
     if (!menu)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"LoadMenuW");
     HMENU previous = GetMenu(hwnd);
     SetMenu(hwnd, menu);
     if (previous)
@@ -297,7 +297,7 @@ void Form::loadAccelerators(uint32_t resourceId)
 {
     HACCEL loaded = LoadAcceleratorsW(AppInstance(), MAKEINTRESOURCEW(resourceId));
     if (!loaded)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"LoadAcceleratorsW");
     accelerators = loaded;
 }
 

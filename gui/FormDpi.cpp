@@ -98,7 +98,7 @@ void Form::loadIcon(uint32_t resourceId)
     // Without an image of its own size, the shared icon of the resource (never destroyed).
     HICON shownBig = big ? big.get() : LoadIconW(instance, MAKEINTRESOURCEW(resourceId));
     if (!shownBig)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"LoadIconW");
     send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(shownBig));
     bigIcon = std::move(big); // the one shown before is no longer in use
     // The small icon is a nicety: without one the system shrinks the big one.

@@ -44,7 +44,7 @@ public:
 
 private:
     // Takes ownership of a freshly created object (null: the creator failed, GetLastError tells).
-    void adopt(HGDIOBJ created);
+    void adopt(HGDIOBJ created, const wchar_t* call);
 
     GdiHandle* record;
 };

@@ -40,7 +40,7 @@ void GuiBase::setTextAlways(const wchar_t* text)
     if (!hwnd)
         throw InternalError();
     if (!SetWindowTextW(hwnd, text ? text : L""))
-        ThrowLastError();
+        ThrowLastError(nullptr, L"SetWindowTextW");
 }
 
 bool GuiBase::isShown()
@@ -84,6 +84,22 @@ void GuiBase::hide()
     if (tabStopWhenShown) // a hidden window is no tab stop
         SetWindowLongW(hwnd, GWL_STYLE, GetWindowLongW(hwnd, GWL_STYLE) & ~WS_TABSTOP);
     ShowWindow(hwnd, SW_HIDE);
+}
+
+void GuiBase::vanish()
+{
+    if (!shown)
+        return;
+    shown = false;
+    if (!hwnd)
+        return;
+    // An empty window region first: nothing of it shows from now on, and a system that composes no
+    // windows repaints what lay beneath. (Moving it off the screen would not do: Wine unmaps such
+    // a window, and waits.)
+    HRGN nothing = CreateRectRgn(0, 0, 0, 0);
+    if (nothing && !SetWindowRgn(hwnd, nothing, TRUE))
+        DeleteObject(nothing); // the window owns the region once it is set
+    DefWindowProcW(hwnd, WM_SETREDRAW, FALSE, 0);
 }
 
 RECT GuiBase::clientRect()

@@ -146,6 +146,11 @@ public:
     {
         setBounds(rectangle.left, rectangle.top, rectangle.right, rectangle.bottom);
     }
+    // Takes a shown top-level window out of sight for good, for a window that is destroyed next:
+    // an empty window region, and WS_VISIBLE taken off as WM_SETREDRAW does, without the hide of
+    // ShowWindow, which Wine's X11 driver makes wait up to two seconds for a window manager to
+    // confirm the window (without one, it never does). The destruction then hides nothing either.
+    void vanish();
 
     uint32_t kind = KindUnset;
     HWND hwnd = nullptr;             // the object's window, or null

@@ -12,10 +12,15 @@
 
 #include <windows.h>
 
-// The question for a failed write, or -1 when the failure is not one to retry.
+// The question for a failed write, or -1 when the failure is not one to retry (the caller's log
+// names that one). The log names the failure before the question.
 static int AskRetry(InstallHost& host, const Error& error, const Str& destination)
 {
     const wchar_t* buttons = Tr(L"+Ponów|-Anuluj", L"+Retry|-Cancel");
+    bool retryable = error.code == ERROR_DISK_FULL || error.code == ERROR_ACCESS_DENIED ||
+                     error.code == ERROR_SHARING_VIOLATION;
+    if (retryable)
+        HostLogFailure(host, error);
     if (error.code == ERROR_DISK_FULL)
         return HostAlert(
             host,
@@ -82,6 +87,8 @@ void InstallBytes(InstallHost& host, InstallTransaction& transaction, const Byte
                 int answer = AskRetry(host, error, destination);
                 if (answer < 0)
                     throw;
+                if (answer == 0 && host.silent && attempt >= SilentAttempts && host.writeLog)
+                    HostLog(host, StrFormat(Tr(L"Zaniechano po [] próbach", L"Given up after [] attempts"), attempt));
                 if (answer != 0 || (host.silent && attempt >= SilentAttempts))
                     throw Abort();
                 if (host.silent)

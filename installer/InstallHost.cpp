@@ -1,8 +1,18 @@
 #include "installer/InstallHost.h"
 
+#include "core/AppContext.h"
 #include "core/Error.h"
+#include "core/ErrorMessage.h"
+#include "gui/AlertButtons.h"
 #include "gui/Form.h"
 #include "script/InstallScript.h"
+
+// The caption of a button of the specification, for the log.
+static Str ButtonCaption(const wchar_t* buttons, int answer)
+{
+    AlertButtons parsed = ParseAlertButtons(buttons);
+    return answer >= 0 && answer < parsed.count ? parsed.captions[answer] : IntToStr(answer);
+}
 
 int HostAlert(InstallHost& host, const wchar_t* text, const wchar_t* buttons, uint32_t kind)
 {
@@ -12,12 +22,17 @@ int HostAlert(InstallHost& host, const wchar_t* text, const wchar_t* buttons, ui
 
 int HostAlertPieces(InstallHost& host, const wchar_t* const* pieces, const wchar_t* buttons, uint32_t kind)
 {
-    if (host.silent || !host.form) {
-        // Nobody reads it: what it would have said goes into the log.
-        HostLog(host, ConcatList(pieces));
-        return 0;
-    }
-    return host.form->alertPieces(pieces, Script.titleText.text(), buttons, kind);
+    // Written when asked, so that a run killed at the question still says what it asked.
+    if (host.writeLog)
+        HostLog(host, Concat(Str(Tr(L"Komunikat: ", L"Alert: ")), ConcatList(pieces)));
+    // Nobody reads it in silence: the first button is taken.
+    bool shown = !host.silent && host.form;
+    int answer = shown ? host.form->alertPieces(pieces, Script.titleText.text(), buttons, kind) : 0;
+    if (host.writeLog)
+        HostLog(host, Concat(Str(shown ? Tr(L"Odpowiedź: ", L"Answer: ")
+                                       : Tr(L"Odpowiedź bez pytania: ", L"Answered without asking: ")),
+                             ButtonCaption(buttons, answer)));
+    return answer;
 }
 
 void HostStatus(InstallHost& host, const Str& line1, const Str& line2)
@@ -44,6 +59,26 @@ void HostLog(InstallHost& host, const Str& line)
 {
     if (host.writeLog)
         host.writeLog(host, line);
+}
+
+void HostStep(InstallHost& host, const wchar_t* step, const Str& object)
+{
+    host.step = step;
+    host.stepObject = object;
+}
+
+Str HostStepText(const InstallHost& host)
+{
+    if (host.stepObject.isEmpty())
+        return Str(host.step);
+    const wchar_t* pieces[] = {host.step, L" ", host.stepObject.text(), nullptr};
+    return ConcatList(pieces);
+}
+
+void HostLogFailure(InstallHost& host, const Error& error)
+{
+    if (host.writeLog)
+        HostLog(host, FailureLine(HostStepText(host), error));
 }
 
 void HostWaiting(InstallHost& host)

@@ -7,6 +7,7 @@
 
 #include <stdint.h>
 
+class Error;
 class Form;
 struct InstallHost;
 
@@ -32,11 +33,13 @@ struct InstallHost {
     bool cancelRequested = false; // honoured at the next file boundary, like Cancel
     int64_t progressDone = 0;     // what HostProgress showed last
     int64_t progressTotal = 0;
+    const wchar_t* step = L"";   // what the installation does now, and to what, named by the log of
+    Str stepObject;               // a failure
 };
 
-// An alert of the installation, captioned with the title; the index of the pressed button. In a
-// silent run, or without a form, nothing is shown, its text goes into the log and the first
-// button is taken.
+// An alert of the installation, captioned with the title; the index of the pressed button. Its
+// text and the answer go into the log. In a silent run, or without a form, nothing is shown and
+// the first button is taken.
 int HostAlert(InstallHost& host, const wchar_t* text, const wchar_t* buttons, uint32_t kind);
 int HostAlertPieces(InstallHost& host, const wchar_t* const* pieces, const wchar_t* buttons, uint32_t kind);
 void HostStatus(InstallHost& host, const Str& line1, const Str& line2);
@@ -45,6 +48,14 @@ void HostProgress(InstallHost& host, int64_t done, int64_t total);
 // moves no byte forward (undoing an installation, deleting kept files).
 void HostKeepAnswering(InstallHost& host);
 void HostLog(InstallHost& host, const Str& line);
+// Notes what the installation does now and to what ("writing", "C:\App\a.exe"), for
+// HostLogFailure; step is a literal.
+void HostStep(InstallHost& host, const wchar_t* step, const Str& object = Str());
+// The step and its object as the log names them.
+Str HostStepText(const InstallHost& host);
+// The log line of a failure: the step, the message a user would see, then the code, the call that
+// failed and the object (file, entry or key) it concerns.
+void HostLogFailure(InstallHost& host, const Error& error);
 void HostWaiting(InstallHost& host);
 // Raises Abort when the user asked to cancel.
 void StopIfCancelled(InstallHost& host);

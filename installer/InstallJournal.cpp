@@ -15,7 +15,7 @@ static void WriteRecords(InstallJournal& journal, const Str& records)
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(records.text());
     DWORD wanted = static_cast<DWORD>(CheckInt(records.length() * 2)), written = 0;
     if (!WriteFile(journal.file.get(), bytes, wanted, &written, nullptr))
-        ThrowLastError(journal.path.text());
+        ThrowLastError(journal.path.text(), L"WriteFile");
     if (written != wanted)
         throw WinError(ERROR_DISK_FULL, journal.path.text());
 }
@@ -26,7 +26,7 @@ void CreateJournal(InstallJournal& journal, const Str& path, const Str& records)
     journal.file.reset(CreateFileW(path.text(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!journal.file)
-        ThrowLastError(path.text());
+        ThrowLastError(path.text(), L"CreateFileW");
     CheckPlainNewFile(journal.file.get(), path);
     Str text = Concat(Str(JournalMarker), Str(L"\n"), records);
     WriteRecords(journal, text);
@@ -73,7 +73,7 @@ int64_t AppendStep(InstallJournal& journal, const wchar_t* kind, std::initialize
 void FlushJournal(InstallJournal& journal)
 {
     if (!FlushFileBuffers(journal.file.get()))
-        ThrowLastError(journal.path.text());
+        ThrowLastError(journal.path.text(), L"FlushFileBuffers");
 }
 
 Str ReadJournalText(const Str& path)

@@ -15,7 +15,7 @@ void OpenInstallLog(const Str& path)
                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        ThrowLastError(path.text());
+        ThrowLastError(path.text(), L"CreateFileW");
     LogFile = static_cast<OwnedFileHandle&&>(file);
 }
 

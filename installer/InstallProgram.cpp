@@ -5,6 +5,7 @@
 #include "archive/EntryPipeline.h"
 #include "core/AppContext.h"
 #include "core/Error.h"
+#include "core/ErrorMessage.h"
 #include "core/Owned.h"
 #include "core/Path.h"
 #include "core/StrFormat.h"
@@ -98,8 +99,26 @@ void Log(InstallHost& host, const Str& line)
         HostLog(host, line);
 }
 
-// Undoes everything the transaction did; in a normal run the user is told once.
-void RollBack(InstallHost& host, InstallTransaction& transaction)
+// Why the installation stops, in the log: the failure with its cause, or the cancel. The message
+// of a failure, for the closing alert; empty after a cancel (the user knows why).
+Str ReportStop(InstallHost& host)
+{
+    Str step = HostStepText(host);
+    try {
+        throw;
+    } catch (const Error& error) {
+        HostLogFailure(host, error);
+        return ErrorMessage(error);
+    } catch (const Abort&) {
+        Log(host, Concat(Str(Tr(L"Przerwano: ", L"Stopped while ")), step));
+    } catch (...) {
+        Log(host, Concat(Str(Tr(L"Nieoczekiwany wyjątek: ", L"An unexpected exception while ")), step));
+    }
+    return Str();
+}
+
+// Undoes everything the transaction did; in a normal run the user is told once, with the cause.
+void RollBack(InstallHost& host, InstallTransaction& transaction, const Str& cause)
 {
     try {
         HostStatus(host,
@@ -116,8 +135,10 @@ void RollBack(InstallHost& host, InstallTransaction& transaction)
     if (Script.updateMode)
         return;
     try {
-        HostAlert(host, Tr(L"Nieudana instalacja programu.", L"The program could not be installed properly."), L"+OK",
-                  2);
+        Str text(Tr(L"Nieudana instalacja programu.", L"The program could not be installed properly."));
+        if (!cause.isEmpty())
+            text = Concat(text, Str(L"\n\n"), cause);
+        HostAlert(host, text.text(), L"+OK", 2);
     } catch (...) {
     }
 }
@@ -158,10 +179,9 @@ int64_t UnpackedSize(const InstallPlan& plan)
     return total;
 }
 
-} // namespace
-
-void InstallProgram(InstallHost& host)
+void Install(InstallHost& host)
 {
+    HostStep(host, Tr(L"przygotowanie instalacji", L"preparing the installation"));
     HostStatus(host, Str(Tr(L"Przygotowywanie instalacji, proszę czekać.", L"Initializing setup, please wait.")),
               Str());
     InstallPlan plan = MakePlan();
@@ -196,8 +216,11 @@ void InstallProgram(InstallHost& host)
     limits.workers = WriteAheadWorkers();
     EntryPipeline entries(entryNames, limits);
 
+    HostStep(host, Tr(L"dokończenie przerwanej instalacji w", L"completing an interrupted installation in"),
+             Script.installDir);
     RecoverInterruptedInstall(host, Script.installDir, Script.programName);
 
+    HostStep(host, Tr(L"tworzenie katalogu", L"creating the directory"), Script.installDir);
     HostStatus(host, Str(Tr(L"Tworzenie katalogu...", L"Creating directory...")), Str());
     StrArray createdDirectories = MakeInstallDirectory(host);
     for (int64_t i = 0; i < createdDirectories.length(); i++)
@@ -213,9 +236,11 @@ void InstallProgram(InstallHost& host)
     EntryHandler writeAhead = WriteAheadHandler(ahead);
     try {
         HostStatus(host, Str(Tr(L"Kopiowanie plików...", L"Copying files...")), Str());
+        HostStep(host, Tr(L"rozpoczęcie dziennika w", L"starting the journal in"), Script.installDir);
         BeginTransaction(transaction, host, Script.installDir, Script.programName, createdDirectories);
         int64_t total = UnpackedSize(plan), done = 0;
         HostProgress(host, done, total);
+        HostStep(host, Tr(L"zapis", L"writing"), plan.uninstallerPath);
         done += InstallFile(host, transaction, entries, plan.uninstallerPath, CopyProgress{done, total});
         HostProgress(host, done, total);
         StrArray newDirectories; // an array of its own: copies share their items
@@ -229,6 +254,7 @@ void InstallProgram(InstallHost& host)
         entries.handleAhead(&writeAhead);
         for (int64_t i = 0; i < plan.files.length(); i++) {
             StopIfCancelled(host);
+            HostStep(host, Tr(L"zapis", L"writing"), plan.destinations.ref(i));
             done += InstallFile(host, transaction, entries, plan.destinations.ref(i), CopyProgress{done, total});
             HostProgress(host, done, total);
         }
@@ -238,26 +264,32 @@ void InstallProgram(InstallHost& host)
         if (!Script.updateMode) {
             HostStatus(host, Str(Tr(L"Kopiowanie plików    WYKONANO", L"Copying files    SUCCESS")),
                        Str(Tr(L"Tworzenie skrótów...", L"Creating shortcuts...")));
+            HostStep(host, Tr(L"tworzenie skrótów do", L"creating the shortcuts to"), plan.programPath);
             if (Script.startMenuShortcut)
                 AddStartMenuShortcut(host, transaction, Script.programName, plan.programPath);
             if (Script.desktopShortcut)
                 AddDesktopShortcut(host, transaction, Script.programName, plan.programPath);
+            HostStep(host, Tr(L"rejestracja deinstalatora w", L"registering the uninstaller in"),
+                     Concat(Str(RootName(plan.root)), Str(L"\\"), plan.keyPath));
             SaveKey(transaction, plan.root, plan.keyPath);
             RegisterUninstaller(host, plan.root, plan.keyPath, Script.programName, plan.uninstallCommand,
                                 plan.programPath, plan.publisher, plan.version, Script.installDir, done,
                                 ScriptValues.valueOf(L"url"));
             LogRegistryValues(host, plan);
         }
+        HostStep(host, Tr(L"zapis", L"writing"), plan.dataPath);
         // The data file says that the installation is complete: flushed, before the commit.
         ByteArray dataBytes = UninstallDataBytes(dataText);
         MemorySource data = {dataBytes.items(), dataBytes.length(), false};
         InstallBytes(host, transaction, SourceOf(data), dataBytes.length(), nullptr, plan.dataPath, nullptr,
                      FlushToDisk);
         StopIfCancelled(host);
+        HostStep(host, Tr(L"zatwierdzenie instalacji w", L"completing the installation in"), Script.installDir);
         CommitTransaction(transaction);
     } catch (...) {
+        Str cause = ReportStop(host);
         StopEntries(host, entries);
-        RollBack(host, transaction);
+        RollBack(host, transaction, cause);
         throw Abort();
     }
     CurrentAppContext()->exitCode = 0; // complete, whatever happens to the closing message
@@ -269,5 +301,18 @@ void InstallProgram(InstallHost& host)
                    Str(Tr(L"Tworzenie skrótów    WYKONANO", L"Creating shortcuts  SUCCESS")));
         HostAlert(host, Tr(L"Instalacja wykonana prawidłowo.", L"Installation completed successfully."),
                   L"+OK", 4);
+    }
+}
+
+} // namespace
+
+void InstallProgram(InstallHost& host)
+{
+    try {
+        Install(host);
+    } catch (const Error& error) {
+        // Only failures before anything was written get here: the rest were undone and reported.
+        HostLogFailure(host, error);
+        throw;
     }
 }

@@ -41,7 +41,7 @@ void BeginTransaction(InstallTransaction& transaction, InstallHost& host, const 
     bool folderMade = false;
     try {
         if (!CreateDirectoryW(transaction.backupDir.text(), nullptr))
-            ThrowLastError(transaction.backupDir.text());
+            ThrowLastError(transaction.backupDir.text(), L"CreateDirectoryW");
         folderMade = true;
         SetFileAttributesW(transaction.backupDir.text(), FILE_ATTRIBUTE_HIDDEN);
         CreateJournal(transaction.journal,
@@ -118,7 +118,7 @@ bool CreateNewFile(InstallTransaction& transaction, const Str& path, const ByteS
         DWORD code = GetLastError();
         DeleteOpenFile(file, path);
         SkipNumber(transaction, number);
-        ThrowWinError(code, path.text());
+        ThrowWinError(code, path.text(), L"FlushFileBuffers");
     }
     file.reset();
     return true;
@@ -158,12 +158,12 @@ static void SettlePrevious(InstallTransaction& transaction, PutStep& step)
     DWORD code = previous ? 0 : GetLastError();
     if (!previous) {
         if (code != ERROR_FILE_NOT_FOUND)
-            ThrowWinError(code, step.path.text());
+            ThrowWinError(code, step.path.text(), L"CreateFileW");
         AppendJournal(transaction.journal, JournalRecord(L"new", {IntToStr(step.number)}));
         step.absentBefore = true;
     } else {
         if (!RenameOpenFile(previous.get(), step.aside, false))
-            ThrowLastError(step.path.text());
+            ThrowLastError(step.path.text(), L"SetFileInformationByHandle");
         Log(transaction, L"Poprzedni plik [] odłożony jako []", L"Kept the previous [] as []", step.path,
             step.aside);
     }

@@ -75,7 +75,7 @@ Str SaveRegistryKey(HKEY root, const Str& keyPath)
         return Concat(JournalRecord(L"key", {Str(RootName(root)), Str(L"0"), keyPath}),
                       JournalRecord(L"key-saved"));
     if (opened != ERROR_SUCCESS)
-        ThrowWinError(opened, keyPath.text());
+        ThrowWinError(opened, keyPath.text(), L"RegOpenKeyExW");
     Str records = JournalRecord(L"key", {Str(RootName(root)), Str(L"1"), keyPath});
     SavedValue value;
     for (DWORD i = 0; ValueAt(key.get(), i, value); i++) {

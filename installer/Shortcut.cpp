@@ -19,6 +19,15 @@ static const GUID ShellLinkClass = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x0
 static const GUID ShellLinkInterface = {0x000214F9, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 static const GUID PersistFileInterface = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
+// A failed COM or shell call: its Windows code where the result carries one, else the result.
+static void Check(HRESULT result, const wchar_t* call, const Str& path)
+{
+    if (!FAILED(result))
+        return;
+    uint32_t code = HRESULT_FACILITY(result) == FACILITY_WIN32 ? HRESULT_CODE(result) : static_cast<uint32_t>(result);
+    ThrowWinError(code, path.text(), call);
+}
+
 int StartMenuFolder(bool perUser)
 {
     return perUser ? CSIDL_STARTMENU : CSIDL_COMMON_STARTMENU;
@@ -32,13 +41,13 @@ int DesktopFolder(bool perUser)
 Str ShortcutPath(void* ownerWindow, int csidl, const Str& linkName)
 {
     OwnedCoTaskMemory items;
-    if (FAILED(SHGetSpecialFolderLocation(static_cast<HWND>(ownerWindow), csidl,
-                                          reinterpret_cast<LPITEMIDLIST*>(items.receive()))))
-        throw InternalError();
+    Check(SHGetSpecialFolderLocation(static_cast<HWND>(ownerWindow), csidl,
+                                     reinterpret_cast<LPITEMIDLIST*>(items.receive())),
+          L"SHGetSpecialFolderLocation", linkName);
     CharBuffer folder;
     folder.reserveZeros(5000);
     if (!SHGetPathFromIDListW(static_cast<LPCITEMIDLIST>(items.get()), folder.text()))
-        throw InternalError();
+        ThrowWinError(0, linkName.text(), L"SHGetPathFromIDListW"); // it sets no code
     Str path = Concat(folder.text(), L"\\");
     path.append(linkName);
     path.append(Str(L".lnk"));
@@ -49,21 +58,19 @@ void CreateShortcut(InstallHost& host, int csidl, const Str& linkName, const Str
 {
     HWND owner = static_cast<HWND>(HostWindow(host));
     Str linkPath = ShortcutPath(owner, csidl, linkName);
-    bool saved;
     {
         ComPtr<IShellLinkW> link;
-        ComPtr<IPersistFile> file;
-        saved = SUCCEEDED(CoCreateInstance(ShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, ShellLinkInterface,
-                                           link.receiveVoid())) &&
-                SUCCEEDED(link->QueryInterface(PersistFileInterface, file.receiveVoid())) &&
-                SUCCEEDED(link->SetDescription(linkName.text())) &&
-                SUCCEEDED(link->SetIconLocation(targetPath.text(), 0)) &&
-                SUCCEEDED(link->SetPath(targetPath.text())) && SUCCEEDED(link->SetShowCmd(SW_SHOW)) &&
-                SUCCEEDED(file->Save(linkPath.text(), FALSE));
-        file.reset(); // IPersistFile first, then the link
+        ComPtr<IPersistFile> file; // released first, then the link
+        Check(CoCreateInstance(ShellLinkClass, nullptr, CLSCTX_INPROC_SERVER, ShellLinkInterface, link.receiveVoid()),
+              L"CoCreateInstance(ShellLink)", linkPath);
+        Check(link->QueryInterface(PersistFileInterface, file.receiveVoid()), L"QueryInterface(IPersistFile)",
+              linkPath);
+        Check(link->SetDescription(linkName.text()), L"IShellLinkW::SetDescription", linkPath);
+        Check(link->SetIconLocation(targetPath.text(), 0), L"IShellLinkW::SetIconLocation", linkPath);
+        Check(link->SetPath(targetPath.text()), L"IShellLinkW::SetPath", linkPath);
+        Check(link->SetShowCmd(SW_SHOW), L"IShellLinkW::SetShowCmd", linkPath);
+        Check(file->Save(linkPath.text(), FALSE), L"IPersistFile::Save", linkPath);
     }
-    if (!saved)
-        throw InternalError();
     OwnedCoTaskMemory folder;
     if (SUCCEEDED(SHGetSpecialFolderLocation(owner, csidl, reinterpret_cast<LPITEMIDLIST*>(folder.receive()))))
         SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_IDLIST, folder.get(), nullptr);
@@ -79,7 +86,8 @@ static void AddShortcut(InstallHost& host, InstallTransaction& transaction, int 
         if (host.writeLog)
             HostLog(host, StrFormat(Tr(L"Utworzono skrót [] do []", L"Created the shortcut [] to []"),
                                     step.path, targetPath));
-    } catch (const Error&) {
+    } catch (const Error& error) {
+        HostLogFailure(host, error);
         UndoStep(transaction, step);
         int answer = HostAlert(host, question, Tr(L"+Kontynuuj|-Anuluj", L"+Continue|-Cancel"), 2);
         if (answer == 1)

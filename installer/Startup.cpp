@@ -21,6 +21,9 @@
 
 namespace {
 
+// What start-up does now: the log and the alert of a failure say it.
+const wchar_t* StartStep = L"";
+
 void SetExitCode(int32_t code)
 {
     CurrentAppContext()->exitCode = code;
@@ -122,8 +125,8 @@ void InstallSilently()
     try {
         InstallProgram(host);
     } catch (const Abort&) {
-    } catch (const Error& error) {
-        WriteInstallLog(ErrorMessage(error));
+    } catch (const Error&) {
+        // InstallProgram has logged it
     }
     if (CurrentAppContext()->exitCode != ExitInstalled)
         SetExitCode(ExitInstallFailed);
@@ -132,6 +135,7 @@ void InstallSilently()
 void RunMainForm()
 {
     MainForm* form = new MainForm();
+    StartStep = Tr(L"obsługa okna instalatora", L"answering the installer's window");
     try {
         if (form->isShown())
             form->runLoop();
@@ -179,6 +183,8 @@ void RunInstaller(const InstallerSwitches& switches)
         return;
     }
     if (NeedsElevation(switches)) {
+        StartStep = Tr(L"uruchamianie z uprawnieniami administratora",
+                       L"starting again with administrator rights");
         RelaunchFor(switches);
         return;
     }
@@ -200,6 +206,8 @@ void RunInstaller(const InstallerSwitches& switches)
     }
     try {
         LogPlace();
+        StartStep = switches.silent ? Tr(L"instalacja", L"installing")
+                                    : Tr(L"otwieranie okna instalatora", L"opening the installer's window");
         if (switches.silent)
             InstallSilently();
         else
@@ -218,22 +226,26 @@ void AppMain()
         CurrentAppContext()->exitCode = ExitNotInstalled;
         bool silent = false;
         try {
+            StartStep = Tr(L"odczyt wiersza poleceń", L"reading the command line");
             RunSwitches = ParseInstallerSwitches(GetCommandLineW());
             silent = RunSwitches.silent;
             isAdmin = ShellSaysAdministrator();
+            StartStep = Tr(L"otwieranie dziennika", L"opening the log");
             if (!RunSwitches.logFile.isEmpty())
                 OpenInstallLog(RunSwitches.logFile);
+            StartStep = Tr(L"odczyt skryptu instalacji", L"reading the install script");
             LoadInstallScript();
             LogStart(RunSwitches);
+            StartStep = Tr(L"wybór sposobu instalacji", L"choosing how to install");
             RunInstaller(RunSwitches);
         } catch (const Abort&) {
         } catch (const Error& error) {
-            WriteInstallLog(ErrorMessage(error));
+            WriteInstallLog(FailureLine(Str(StartStep), error));
             if (silent)
                 SetExitCode(ExitStartFailed);
             else
                 ShowError(nullptr, Tr(L"Nieudane uruchomienie programu Lumivo.", L"Lumivo failed to start"),
-                          error);
+                          error, StartStep);
         }
         WriteInstallLog(
             Concat(Str(Tr(L"Kod wyjścia: ", L"Exit code: ")), IntToStr(CurrentAppContext()->exitCode)));

@@ -79,7 +79,7 @@ ByteArray UninstallDataBytes(const Str& text)
     int units = CheckInt(lines.length());
     int size = WideCharToMultiByte(CP_UTF8, 0, lines.text(), units, nullptr, 0, nullptr, nullptr);
     if (size <= 0)
-        ThrowLastError();
+        ThrowLastError(nullptr, L"WideCharToMultiByte");
     bytes.insertUninitialized(0, size);
     WideCharToMultiByte(CP_UTF8, 0, lines.text(), units, reinterpret_cast<char*>(bytes.items()), size,
                         nullptr, nullptr);

@@ -11,26 +11,33 @@ Str UninstallKeyPath(const Str& programName)
     return Concat(Str(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\"), programName);
 }
 
-static bool SetText(HKEY key, const wchar_t* name, const Str& value)
+// Each value's failure names the call and the value.
+static void Check(LONG result, const wchar_t* call, const wchar_t* name)
 {
-    DWORD bytes = static_cast<DWORD>(CheckInt((value.length() + 1) * 2));
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text()), bytes) ==
-           ERROR_SUCCESS;
+    if (result != ERROR_SUCCESS)
+        ThrowWinError(static_cast<uint32_t>(result), name, call);
 }
 
-static bool SetNumber(HKEY key, const wchar_t* name, DWORD value)
+static void SetText(HKEY key, const wchar_t* name, const Str& value)
 {
-    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value) ==
-           ERROR_SUCCESS;
+    DWORD bytes = static_cast<DWORD>(CheckInt((value.length() + 1) * 2));
+    Check(RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.text()), bytes),
+          L"RegSetValueExW", name);
+}
+
+static void SetNumber(HKEY key, const wchar_t* name, DWORD value)
+{
+    Check(RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value),
+          L"RegSetValueExW", name);
 }
 
 // An optional value: written when there is one, removed otherwise.
-static bool SetOptionalText(HKEY key, const wchar_t* name, const Str& value)
+static void SetOptionalText(HKEY key, const wchar_t* name, const Str& value)
 {
     if (!value.isEmpty())
         return SetText(key, name, value);
     LONG result = RegDeleteValueW(key, name);
-    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+    Check(result == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : result, L"RegDeleteValueW", name);
 }
 
 static DWORD KibiBytes(int64_t bytes)
@@ -44,24 +51,26 @@ void RegisterUninstaller(InstallHost& host, HKEY root, const Str& keyPath, const
                          const Str& version, const Str& installLocation, int64_t installedBytes,
                          const Str& url)
 {
-    OwnedKey key;
-    bool written =
-        RegCreateKeyExW(root, keyPath.text(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, key.receive(), nullptr) == ERROR_SUCCESS;
-    // Values in order; the first failure stops the rest.
-    written = written && SetText(key.get(), L"DisplayName", displayName) &&
-              SetText(key.get(), L"UninstallString", uninstallCommand) &&
-              SetText(key.get(), L"QuietUninstallString", Concat(uninstallCommand, Str(L" /S"))) &&
-              SetText(key.get(), L"DisplayIcon", iconPath) &&
-              SetOptionalText(key.get(), L"Publisher", publisher) &&
-              SetOptionalText(key.get(), L"ProductVersion", version) &&
-              SetOptionalText(key.get(), L"DisplayVersion", version) &&
-              SetText(key.get(), L"InstallLocation", installLocation) &&
-              SetNumber(key.get(), L"EstimatedSize", KibiBytes(installedBytes)) &&
-              SetNumber(key.get(), L"NoModify", 1) && SetNumber(key.get(), L"NoRepair", 1) &&
-              SetOptionalText(key.get(), L"URLInfoAbout", url);
-    key.reset();
-    if (!written) {
+    try {
+        OwnedKey key;
+        Check(RegCreateKeyExW(root, keyPath.text(), 0, const_cast<wchar_t*>(L""), REG_OPTION_NON_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, key.receive(), nullptr),
+              L"RegCreateKeyExW", keyPath.text());
+        // Values in order; the first failure stops the rest.
+        SetText(key.get(), L"DisplayName", displayName);
+        SetText(key.get(), L"UninstallString", uninstallCommand);
+        SetText(key.get(), L"QuietUninstallString", Concat(uninstallCommand, Str(L" /S")));
+        SetText(key.get(), L"DisplayIcon", iconPath);
+        SetOptionalText(key.get(), L"Publisher", publisher);
+        SetOptionalText(key.get(), L"ProductVersion", version);
+        SetOptionalText(key.get(), L"DisplayVersion", version);
+        SetText(key.get(), L"InstallLocation", installLocation);
+        SetNumber(key.get(), L"EstimatedSize", KibiBytes(installedBytes));
+        SetNumber(key.get(), L"NoModify", 1);
+        SetNumber(key.get(), L"NoRepair", 1);
+        SetOptionalText(key.get(), L"URLInfoAbout", url);
+    } catch (const Error& error) {
+        HostLogFailure(host, error);
         HostAlert(host,
                   Tr(L"Nieudane dołączenie deistalatora.", L"Failed to register the uninstall program."),
                   L"+OK", 2);

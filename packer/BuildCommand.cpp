@@ -14,6 +14,7 @@
 #include "packer/SetupReader.h"
 #include "packer/SetupWriter.h"
 #include "packer/SolidPacker.h"
+#include "packer/StubDebugInfo.h"
 #include "packer/VersionInfo.h"
 
 #include <cctype>
@@ -54,6 +55,7 @@ static std::vector<uint8_t> ReadStub(const fs::path& stub)
         Refuse(error.message);
     }
     try {
+        bytes = WithoutDebugInfo(std::move(bytes));
         PeLayout layout = ReadPeLayout(bytes.data(), bytes.size());
         CheckRebuildable(layout, bytes.size());
         ReadResources(bytes.data(), bytes.size(), layout);

@@ -58,7 +58,10 @@ Options:
                           this installation, as lumivo-pack --version shows). It must be an
                           unsigned PE image whose resource section is last (apart from the
                           base relocations, which are moved behind it), with nothing behind
-                          its last section and no archive resource (103) of its own.
+                          its last section and no archive resource (103) of its own. The
+                          sections for debuggers of an unstripped build (.debug_*, behind the
+                          resources) and its symbol table are left out of SETUP.exe, in both
+                          layouts.
   --uninstaller EXE       the uninstaller to add under the two names that installations use,
                           "_de_install.exe" (all users) and "_de_installu.exe" (per user)
                           (default: lumivo-uninstall.exe beside the default stub). A name that

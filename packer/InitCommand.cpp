@@ -69,8 +69,8 @@ std::string StarterScript(const fs::path& appDir, const std::string& name, const
            "# The main executable, relative to the installation folder; the shortcuts start it.\n" +
            ExeLine(appDir, exe) +
            "\n"
-           "# What to install: \"*\" matches every entry (install.script and the uninstaller programs\n"
-           "# too); a list such as app.exe|docs\\* installs only those.\n"
+           "# What to install: \"*\" matches every entry but install.script and the uninstaller programs\n"
+           "# (the installer writes the one it needs); a list such as app.exe|docs\\* installs only those.\n"
            "copy-files=*\n"
            "\n"
            "# Check boxes for a Start-menu and a desktop shortcut, checked when yes.\n"

@@ -1,5 +1,6 @@
-// Progress of a build on stderr: files and bytes done. Workers count, one thread shows: a line
-// that rewrites itself on a terminal, a line now and then in a log.
+// Progress of a build on stderr: files and bytes done. Workers count, one thread shows: one line
+// that rewrites itself on a terminal; in a log (stderr not a terminal) a new line only for news,
+// at most one per tenth of the work, so at most about ten lines and the last.
 #ifndef LUMIVO_PACKER_PROGRESS_H
 #define LUMIVO_PACKER_PROGRESS_H
 
@@ -19,12 +20,14 @@ public:
     void finish();
 
 private:
-    void print(bool last);
+    void print(bool last, uint64_t fileCount, uint64_t byteCount);
 
     uint64_t totalFiles, totalBytes;
     bool quiet, terminal;
     std::atomic<uint64_t> files{0}, bytes{0};
     std::chrono::steady_clock::time_point lastShown;
+    uint64_t shownFiles = 0, shownBytes = 0; // what the last line said
+    int shownTenth = 0;                      // in a log: the tenth of the work it reached
 };
 
 #endif

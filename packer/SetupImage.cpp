@@ -41,7 +41,7 @@ void CheckRebuildable(const PeLayout& layout, size_t stubSize)
         Unusable("it is signed: sign the setup program that lumivo-pack writes, not the stub");
     if (stubSize > layout.imageEnd)
         Unusable("it carries " + std::to_string(stubSize - layout.imageEnd) +
-                 " bytes behind its last section (an appended archive, or symbols: use a stripped stub)");
+                 " bytes behind its last section (an appended archive or other data)");
 }
 
 std::vector<ResourceItem> StubResources(const std::vector<uint8_t>& stub, const PeLayout& layout)

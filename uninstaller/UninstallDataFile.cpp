@@ -19,10 +19,10 @@ DataFile ReadDataFile(const Str& path)
     OwnedFileHandle file(CreateFileW(path.text(), GENERIC_READ | READ_CONTROL, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file)
-        ThrowLastError(path.text());
+        ThrowLastError(path.text(), L"CreateFileW");
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(file.get(), &size))
-        ThrowLastError(path.text());
+        ThrowLastError(path.text(), L"GetFileSizeEx");
     if (size.QuadPart > LargestDataFile)
         throw WinError(ErrTooLarge, path.text());
     ByteArray bytes;
@@ -32,7 +32,7 @@ DataFile ReadDataFile(const Str& path)
         DWORD got = 0;
         if (!ReadFile(file.get(), bytes.items() + done, static_cast<DWORD>(size.QuadPart - done), &got,
                       nullptr))
-            ThrowLastError(path.text());
+            ThrowLastError(path.text(), L"ReadFile");
         if (got == 0)
             throw EofError(path.text());
         done += got;

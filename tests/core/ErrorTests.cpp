@@ -85,7 +85,10 @@ TEST_CASE("messages in both languages, unit for unit")
     CHECK(Message(-300, L"e", LangPolish) == L"Uszkodzony plik \"e\".");
     CHECK(Message(1234, L"ignored", LangEnglish) == L"Error number 1234.");
     CHECK(Message(-7, L"CheckInt(int64)", LangEnglish) == L"Error number -7.");
-    CHECK(Message(0, nullptr, LangPolish) == L"Błąd numer 0.");
+    CHECK(Message(0, nullptr, LangPolish) == L"Wywołanie systemowe nie powiodło się bez podania przyczyny.");
+    LanguageScope english(LangEnglish);
+    CHECK(ErrorMessage(WinError(0, nullptr, L"CreateWindowExW")) ==
+          L"The system call CreateWindowExW failed without giving a reason.");
     CHECK(Message(2, nullptr, LangEnglish) == L"\"\" not found.");
 }
 

@@ -39,6 +39,22 @@ pack_app() {
         fail "lumivo-pack build failed"
 }
 
+# Flips one bit in the middle of an entry's stored bytes in a setup program, wherever the archive
+# lies: its record is found by its name (length, then the name in UTF-16), behind the 28-byte header.
+damage_entry() {
+    local offset byte
+    offset=$(python3 -c '
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+name = data.find(struct.pack("<I", len(sys.argv[2])) + sys.argv[2].encode("utf-16-le"))
+record = name - 24
+packed = struct.unpack_from("<I", data, record + 4)[0]
+print(record + 28 + 2 * len(sys.argv[2]) + packed // 2 if name >= 24 else "")' "$1" "$2")
+    [ -n "$offset" ] || fail "$2 is not in the archive"
+    byte=$(od -An -tu1 -j "$offset" -N1 "$1" | tr -d ' ')
+    printf "$(printf '\\%03o' $((byte ^ 1)))" | dd of="$1" bs=1 seek="$offset" conv=notrunc status=none
+}
+
 # Starts a setup program under Wine in the background; its pid in setup_pid.
 start_setup() {
     "$root/tools/wine-run" "$@" >"$work/setup.log" 2>&1 &

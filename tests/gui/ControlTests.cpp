@@ -114,7 +114,7 @@ TEST_SUITE("controls") {
 
 TEST_CASE("buttons measure in dialog units of their font, at 96 and at 144 DPI")
 {
-    int32_t widthAt96 = 0;
+    int32_t widthAt96 = 0, heightAt96 = 0;
     for (uint32_t dpi : {96u, 144u}) {
         CAPTURE(dpi);
         ControlForm owner(dpi);
@@ -140,10 +140,17 @@ TEST_CASE("buttons measure in dialog units of their font, at 96 and at 144 DPI")
         ok->paddingY = 2;
         int32_t s6 = MulDiv(6, dpi, 96), s2 = MulDiv(2, dpi, 96);
         CHECK(FixedAt(ok->sizeLimits(), Extent(font, L"OK").cx + 2 * s6, textHeight + 2 * s2));
-        if (dpi == 96)
+        // The font grows with the DPI, and the button with it: measured with the font the form
+        // selected (its average width rounds per size, whatever the family), not as 1.5 times.
+        LOGFONTW description = {};
+        REQUIRE(GetObjectW(font.handle(), sizeof description, &description) == sizeof description);
+        if (dpi == 96) {
             widthAt96 = (50 * average + 2) / 4;
-        else // the font grows with the DPI, and the button with it
-            CHECK(std::abs((50 * average + 2) / 4 - widthAt96 * 3 / 2) <= 6);
+            heightAt96 = description.lfHeight;
+        } else {
+            CHECK(description.lfHeight == MulDiv(heightAt96, 144, 96));
+            CHECK((50 * average + 2) / 4 > widthAt96);
+        }
     }
 }
 

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // An owner form that catches the help requests its dialogs pass on.
 class HelpOwner : public Form {
 public:
@@ -38,6 +40,19 @@ static SIZE WindowSize(Form& form)
 {
     RECT outer = form.windowRect();
     return SIZE{outer.right - outer.left, outer.bottom - outer.top};
+}
+
+// Windows hidden by a hide step (SWP_HIDEWINDOW), which Wine's X11 driver makes wait up to two
+// seconds for a window manager; the ending of a dialog and of a shown window need none.
+static std::vector<HWND> HiddenWindows;
+
+static LRESULT CALLBACK NoteHides(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && message->message == WM_WINDOWPOSCHANGING &&
+        (reinterpret_cast<const WINDOWPOS*>(message->lParam)->flags & SWP_HIDEWINDOW))
+        HiddenWindows.push_back(message->hwnd);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 TEST_SUITE("dialog") {
@@ -151,6 +166,8 @@ TEST_CASE("runModal disables the owner while its loop runs")
         dialog.post(WM_CLOSE, 0, 0);
     });
     RunInModalLoop([&] { dialog.quitLoop(); }, 5000); // a watchdog
+    HiddenWindows.clear();
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, NoteHides, nullptr, GetCurrentThreadId());
     dialog.runModal(edit);
     CHECK(ran);
     CHECK(IsWindowEnabled(owner.hwnd));
@@ -158,7 +175,16 @@ TEST_CASE("runModal disables the owner while its loop runs")
     CHECK(!dialog.ownerDisabled);
     CHECK(!IsWindowVisible(dialog.hwnd));
     CHECK(IsWindow(dialog.hwnd));
+    CHECK(GetActiveWindow() == owner.hwnd);
     CancelModalLoopCallbacks();
+    // A shown window is destroyed out of sight too, without a hide step.
+    Form* shown = new Form(FormMain, L"Shown Form", nullptr, 1);
+    shown->show();
+    HWND shownWindow = shown->hwnd;
+    delete shown;
+    CHECK_FALSE(IsWindow(shownWindow));
+    UnhookWindowsHookEx(hook);
+    CHECK(HiddenWindows.empty());
 
     // help and errors go to the owner
     HELPINFO help = {};

@@ -208,7 +208,8 @@ TEST_CASE("a damaged entry in the middle: the files before it are written in ord
         AnswerAlerts({0});
         CHECK_FALSE(scene.install());
         REQUIRE(SeenAlerts().size() == 1);
-        CHECK(SeenAlerts()[0].text == L"The program could not be installed properly.");
+        CHECK(SeenAlerts()[0].text ==
+              L"The program could not be installed properly.\n\nCorrupted file \"" + damaged + L"\".");
         // The loop wrote every file before the damaged one, in order, and none after it (the workers
         // may have written later ones ahead: those went with the rest).
         std::vector<std::wstring> written = WrittenInOrder(scene);

@@ -78,7 +78,8 @@ TEST_CASE("missing parents are created, the outermost first, and go again when t
                   std::string::npos);
         } else {
             CHECK_FALSE(DirectoryExists(scene.scratch.path(L"Outer")));
-            CHECK(SeenAlerts().back().text == L"The program could not be installed properly.");
+            CHECK(SeenAlerts().back().text ==
+                  L"The program could not be installed properly.\n\n\"missing.dll\" not found.");
         }
     }
 }

@@ -254,7 +254,8 @@ TEST_CASE("a missing entry undoes everything, with one closing alert")
     CHECK_FALSE(scene.install());
     CheckNothingLeft(scene, false);
     REQUIRE(SeenAlerts().size() == 1);
-    CHECK(SeenAlerts()[0].text == L"The program could not be installed properly.");
+    CHECK(SeenAlerts()[0].text ==
+          L"The program could not be installed properly.\n\n\"Syntax\\nothing.x\" not found.");
     CHECK(scene.statusLines.back().first == L"Cleaning after a failed installation");
     CHECK(scene.context.exitCode == 1);
 }

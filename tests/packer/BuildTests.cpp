@@ -11,6 +11,7 @@
 #include "packer/PeResources.h"
 #include "packer/Progress.h"
 #include "packer/SetupReader.h"
+#include "packer/StubDebugInfo.h"
 #include "packer/VersionInfo.h"
 #include "packer/SetupWriter.h"
 #include "packer/SlicedDeflate.h"
@@ -331,6 +332,36 @@ TEST_CASE("a refused build writes nothing and leaves an earlier output as it was
     options = Options(dir);
     options.appDir = dir.path("missing-app");
     CHECK(refusal(options).find("missing-app") != std::string::npos);
+}
+
+TEST_CASE("an unstripped stub builds in both layouts, without its sections for debuggers and symbols")
+{
+    TempDir dir;
+    MakeApp(dir);
+    std::vector<uint8_t> stripped = MinimalPe(), unstripped = WithDebugInfo(stripped);
+    CHECK(WithoutDebugInfo(unstripped) == stripped);
+    Save(dir.path("stub.exe"), unstripped);
+    BuildOptions appended = Options(dir, "appended.exe");
+    appended.appended = true;
+    for (const BuildOptions& options : {Options(dir), appended}) {
+        BuildSetup(options);
+        CHECK(Entries(options.output.string()).size() == 5);
+        std::vector<uint8_t> setup = Load(options.output.string());
+        PeLayout layout = ReadPeLayout(setup.data(), setup.size());
+        CHECK(layout.sections.size() == 3);
+        CHECK(layout.sections.back().name == ".reloc");
+        CHECK(ReadU32(&setup[layout.fileHeader + 8]) == 0); // no symbol table
+    }
+    // With anything else behind the symbols nothing is left out, and the stub is refused.
+    unstripped.resize(unstripped.size() + 100, 'x');
+    CHECK(WithoutDebugInfo(unstripped) == unstripped);
+    Save(dir.path("stub.exe"), unstripped);
+    try {
+        BuildSetup(Options(dir, "refused.exe"));
+        FAIL("an overlay behind the symbols was accepted");
+    } catch (const PackError& error) {
+        CHECK(error.status == ExitRefused);
+    }
 }
 
 TEST_CASE("an output that cannot be written fails with 1 and leaves no temporary file")

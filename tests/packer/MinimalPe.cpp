@@ -75,3 +75,22 @@ std::vector<uint8_t> MinimalPe(const std::string* resource103)
     std::copy(data.begin(), data.end(), image.begin() + raw + 0x58);
     return image;
 }
+
+std::vector<uint8_t> WithDebugInfo(const std::vector<uint8_t>& image)
+{
+    std::vector<uint8_t> unstripped = image;
+    const size_t pe = MinimalPeHeader, optional = pe + 24;
+    const uint32_t address = ReadU32(&image[optional + 56]); // behind the last section
+    const uint32_t rawOffset = static_cast<uint32_t>(image.size());
+    unstripped.resize(rawOffset + 0x200, 0xDB); // the debugging data
+    Put16(unstripped, pe + 6, 4);
+    Section(unstripped, 3, "/4", 0x1F0, address, 0x200, rawOffset, 0x42000040);
+    WriteU32(&unstripped[optional + 56], address + 0x1000);
+    WriteU32(&unstripped[optional + 8], ReadU32(&image[optional + 8]) + 0x200);
+    WriteU32(&unstripped[pe + 12], static_cast<uint32_t>(unstripped.size())); // the symbol table
+    WriteU32(&unstripped[pe + 16], 2);
+    unstripped.resize(unstripped.size() + 2 * 18, 0x11);
+    const char strings[] = "\x10\0\0\0.debug_info\0\0";
+    unstripped.insert(unstripped.end(), strings, strings + 16);
+    return unstripped;
+}

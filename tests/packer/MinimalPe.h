@@ -13,6 +13,10 @@
 // else an RCDATA resource 104 holding "other resource".
 std::vector<uint8_t> MinimalPe(const std::string* resource103 = nullptr);
 
+// The image as an unstripped build has it: a discardable section for debuggers behind the base
+// relocations (".debug_info", named "/4" through the string table), then the symbol table and its strings.
+std::vector<uint8_t> WithDebugInfo(const std::vector<uint8_t>& image);
+
 // Where MinimalPe puts things.
 enum : size_t {
     MinimalPeHeader = 0x40,         // "PE\0\0"
