@@ -155,6 +155,7 @@ int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize)
         return packed * 1032;
     case EntryKindLzma:
     case EntryKindPatch:
+    case EntryKindSolid:
         return packed * 10000;
     default:
         return 0;
@@ -170,7 +171,7 @@ EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out)
 {
     if (Crc32(entry.data, entry.packedSize) != entry.crc)
         return EntryCheck::BadCrc;
-    if (!DeclaredSizeIsPlausible(entry))
+    if (!DeclaredSizeIsPlausible(entry) || entry.kind == EntryKindSolid)
         return EntryCheck::BadData;
     bool good;
     if (entry.packedSize == entry.size) {

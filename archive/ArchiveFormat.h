@@ -17,6 +17,7 @@ enum : uint32_t {
     EntryKindRuns = 0,
     EntryKindZlib = 1,
     EntryKindLzma = 2,
+    EntryKindSolid = 3, // several files in one LZMA stream (archive/SolidBlock.h)
     // Kinds of an update installer, which installs over one earlier version, its base
     // (archive/UpdateFormat.h): a file as a patch to the base's file, a file kept as the base has
     // it, and the record that names the base's version and the files it no longer has.
@@ -94,11 +95,13 @@ bool UnpackRuns(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t
 bool InflateExact(const uint8_t* packed, int32_t packedSize, uint8_t* out, int32_t size);
 
 // Kind 2 data is one LZMA stream (archive/LzmaDecoder.h) that decodes to exactly size bytes.
+// Kind 3 data is one LZMA stream too, holding a solid block of several files; it is read through a
+// cursor (archive/SolidBlock.h), never as one entry.
 
 // The most bytes that packedSize stored bytes of a kind can unpack to: a kind-0 run of three
 // bytes gives at most 127, a deflate stream at most 1032 bytes per byte (two bits for each
-// 258-byte match); LZMA gets 10,000 per byte, and so does a patch, which is LZMA too. An unknown
-// kind, and a kept file, unpack nothing.
+// 258-byte match); LZMA gets 10,000 per byte (solid blocks too), and so does a patch, which is LZMA
+// too. An unknown kind, and a kept file, unpack nothing.
 int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize);
 // Whether the entry's declared size is one that its stored bytes can give (any size when they are
 // stored raw). Readers check this before they allocate memory for the entry.
@@ -106,8 +109,9 @@ bool DeclaredSizeIsPlausible(const ArchiveEntry& entry);
 
 enum class EntryCheck { Good, BadCrc, BadData };
 // Checks the stored bytes' CRC and unpacks the entry into out (entry.size bytes): a copy when
-// packed size equals size (raw, whatever the kind), else by kind. An unknown kind, or a declared
-// size that the stored bytes cannot give, is BadData.
+// packed size equals size (raw, whatever the kind), else by kind. An unknown kind, a solid block
+// (which is never one file, nor raw), or a declared size that the stored bytes cannot give, is
+// BadData.
 EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out);
 
 // The archive region named by the trailer at the end of a file of fileSize bytes. False unless

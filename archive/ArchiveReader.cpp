@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIndex.h"
+#include "archive/EntryReader.h"
 #include "core/AppContext.h"
 #include "core/CharCase.h"
 #include "core/Error.h"
@@ -15,7 +16,7 @@
 PayloadArchive Payload = {nullptr, 0, nullptr};
 uint64_t LastEntryTime = 0;
 
-static ArchiveIndex Index = {PtrArray(), 0};
+static ArchiveIndex Index = {LocationArray(), PtrArray(), PtrArray(), nullptr, 0};
 
 enum : int32_t { ProgramResourceId = 103 };
 
@@ -23,8 +24,7 @@ void ReleaseArchive()
 {
     Payload.base = nullptr;
     Payload.length = 0;
-    Index.slots.release();
-    Index.count = 0;
+    ReleaseIndex(Index);
     if (Payload.fileView)
         UnmapViewOfFile(Payload.fileView);
     Payload.fileView = nullptr;
@@ -109,24 +109,49 @@ static Str EntryName(const ArchiveEntry& entry)
     return name;
 }
 
-static bool FindRecord(const wchar_t* name, int64_t length, ArchiveEntry& found)
+const EntryLocation* LocateEntry(const wchar_t* name, int64_t length)
 {
     if (!name)
         name = L"";
     if (length < 0)
         length = TextLength(name);
-    const uint8_t* record = IndexLookup(Index, name, length);
-    if (!record)
-        return false;
-    // The record was whole when it was indexed: decoding it again cannot fail.
-    ArchiveWalk walk = StartWalk(record, Payload.base + Payload.length - record);
-    return NextEntry(walk, found);
+    const EntryLocation* location = IndexLookup(Index, name, length);
+    if (location || !Index.damagedBlock)
+        return location;
+    static EntryLocation damaged;
+    ArchiveWalk walk = StartWalk(Index.damagedBlock, Payload.base + Payload.length - Index.damagedBlock);
+    NextEntry(walk, damaged.entry); // whole: it was walked when indexed
+    damaged.file = -1;
+    return &damaged;
 }
 
 const uint8_t* FindEntry(const wchar_t* name, int64_t length)
 {
-    ArchiveEntry entry;
-    return FindRecord(name, length, entry) ? entry.record : nullptr;
+    const EntryLocation* location = LocateEntry(name, length);
+    return location ? location->entry.record : nullptr;
+}
+
+// A file of a solid block: the block decoded from its start up to the file, then the file.
+static ByteArray ReadBlockFile(const EntryLocation& location)
+{
+    ByteArray bytes;
+    bytes.resizeForFilling(location.entry.size);
+    EntryReader reader;
+    if (OpenLocatedEntry(reader, location, false) != EntryCheck::Good)
+        throw CrcError(EntryName(location.entry).text());
+    const uint8_t* piece;
+    int64_t count, at = 0;
+    for (;;) {
+        PieceResult result = ReadPiece(reader, nullptr, MaxPieceSize, &piece, &count);
+        if (result == PieceResult::End)
+            return bytes;
+        if (result == PieceResult::NoMemory)
+            throw MemoryError();
+        if (result != PieceResult::Piece)
+            throw CrcError(EntryName(location.entry).text());
+        memcpy(bytes.items() + at, piece, static_cast<size_t>(count));
+        at += count;
+    }
 }
 
 ByteArray ReadEntry(const wchar_t* name, int64_t length)
@@ -135,10 +160,13 @@ ByteArray ReadEntry(const wchar_t* name, int64_t length)
         name = L"";
     if (length < 0)
         length = TextLength(name);
-    ArchiveEntry entry;
-    if (!FindRecord(name, length, entry))
+    const EntryLocation* location = LocateEntry(name, length);
+    if (!location)
         throw WinError(ERROR_FILE_NOT_FOUND, Str(name, length).text());
+    const ArchiveEntry& entry = location->entry;
     LastEntryTime = entry.time;
+    if (location->file >= 0)
+        return ReadBlockFile(*location);
     // A crafted size must not make us allocate what the stored bytes could never fill.
     if (!DeclaredSizeIsPlausible(entry))
         throw CrcError(EntryName(entry).text());
@@ -158,12 +186,18 @@ Str ReadEntryText(const wchar_t* name)
 
 StrArray ListEntryNames()
 {
+    // A pattern would silently match none of an unreadable block's files: the archive counts as
+    // damaged rather than as holding fewer files.
+    if (Index.damagedBlock) {
+        ArchiveWalk walk = StartWalk(Index.damagedBlock, Payload.base + Payload.length - Index.damagedBlock);
+        ArchiveEntry block;
+        NextEntry(walk, block);
+        throw CrcError(EntryName(block).text());
+    }
     StrArray names;
     names.makeEmpty();
-    ArchiveWalk walk = StartWalk(Payload.base, Payload.length);
-    ArchiveEntry entry;
-    while (NextEntry(walk, entry))
-        if (entry.kind != EntryKindUpdate) // describes the update, not a file
-            names.append(EntryName(entry));
+    for (int64_t i = 0; i < Index.names.length(); i++)
+        if (Index.names.items()[i].entry.kind != EntryKindUpdate) // describes the update, not a file
+            names.append(EntryName(Index.names.items()[i].entry));
     return names;
 }

@@ -39,11 +39,15 @@ struct Slot {
     bool abandoned;      // the caller no longer reads them: the worker stops and empties the slot
     bool released;       // what the entry counts was given back before it was taken
     PieceResult ending;  // Damaged or NoMemory when the stream went wrong after the queued pieces
+    // A small file of a solid block, queued whole and right: any idle worker may write it ahead
+    // with handler while the block's worker decodes on.
+    bool writable;
+    EntryHandler handler;
 };
 
 } // namespace
 
-typedef Array<ArchiveEntry, true, 4> EntryArray;
+typedef Array<int64_t, true, 4> IndexArray;
 
 // Everything below the lock is shared with the workers; names and the errors built from them stay
 // on the caller's thread, because texts and arrays are counted without locks.
@@ -52,11 +56,18 @@ struct PipelineState {
     CONDITION_VARIABLE workReady;  // a worker may claim an entry, or must stop
     CONDITION_VARIABLE entryReady; // the caller's entry began, or a piece of it came
     CONDITION_VARIABLE roomReady;  // the caller took a piece: a worker with a full queue may go on
+    CONDITION_VARIABLE runReady;   // the worker reading a solid block may claim its next entry
     PipelineLimits limits;
     StrArray names;
-    EntryArray entries; // record null for a name that the archive does not hold; read-only
-    const ArchiveEntry* entryItems;
+    LocationArray entries; // record null for a name that the archive does not hold; read-only
+    const EntryLocation* entryItems;
+    // For each entry, the end of its run: the entries up to there are files of one solid block in
+    // the block's order, which one worker claims one after the other as it decodes the block.
+    IndexArray runEnds;
+    const int64_t* runEndItems;
     int64_t count;
+    int64_t reservedEnd;  // entries from claimed up to here belong to the worker of a block
+    bool runWaiting;      // that worker waits on runReady
     Slot slots[MaxWindowEntries];
     int64_t taken;   // entries handed to the caller
     int64_t claimed; // entries that workers took up
@@ -98,8 +109,9 @@ static int32_t ProcessorCount()
 }
 
 // What an entry counts against the window: the most of its bytes it holds at once.
-static int64_t Charge(const ArchiveEntry& entry)
+static int64_t Charge(const EntryLocation& location)
 {
+    const ArchiveEntry& entry = location.entry;
     int64_t whole = WholeBufferSize(entry, SliceSize);
     if (whole > 0)
         return whole;
@@ -143,20 +155,30 @@ static void FreeQueue(PipelineState& s, Slot& slot)
 
 // Whether the next unclaimed entry fits in the window. The entry the caller waits for always does,
 // so that one entry larger than the window still moves.
-static bool CanClaim(const PipelineState& s)
+static bool WindowHasRoom(const PipelineState& s)
 {
     if (s.stopping || s.claimed >= s.count || s.claimed - s.taken >= s.limits.maxEntries ||
         s.slots[s.claimed % MaxWindowEntries].status != SlotStatus::Empty)
         return false;
-    if (!s.bases.read && NeedsBase(s.entryItems[s.claimed]))
+    if (!s.bases.read && NeedsBase(s.entryItems[s.claimed].entry))
         return false;
     return s.claimed == s.taken || s.bytesAhead + Charge(s.entryItems[s.claimed]) <= s.limits.maxBytes;
 }
 
+// Whether any worker may claim the next entry: not one that a block's worker will claim.
+static bool CanClaim(const PipelineState& s)
+{
+    return s.claimed >= s.reservedEnd && WindowHasRoom(s);
+}
+
 static void WakeWorker(PipelineState& s)
 {
-    if (s.idleWorkers > 0 && CanClaim(s))
+    if (s.claimed < s.reservedEnd) {
+        if (s.runWaiting && WindowHasRoom(s))
+            WakeConditionVariable(&s.runReady);
+    } else if (s.idleWorkers > 0 && CanClaim(s)) {
         WakeConditionVariable(&s.workReady);
+    }
 }
 
 // Takes up the next entry under the lock: counted in the window until the caller takes it.
@@ -219,19 +241,26 @@ static bool NextForHandler(void* context, const uint8_t** bytes, int64_t* count)
     throw CrcError(nullptr); // the caller raises the entry's own error
 }
 
+// Whether a file is left for other workers to write: one of a solid block small enough to be
+// queued whole, so that the block's worker goes on decoding instead of writing it.
+static bool QueuedForWriters(const EntryLocation& location, const EntryHandler& handler)
+{
+    return handler.handle && location.file >= 0 && location.entry.size < EntryQueueLimit;
+}
+
 // How the worker's entry comes: checked, and handed to the handler when there is one.
 static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, const EntryHandler& handler)
 {
-    const ArchiveEntry& entry = s.entryItems[index];
+    const ArchiveEntry& entry = s.entryItems[index].entry;
     if (!entry.record)
         return SlotStatus::Missing;
     try {
-        if (OpenEntry(reader, entry, false, index) != EntryCheck::Good)
+        if (OpenLocatedEntry(reader, s.entryItems[index], false, index) != EntryCheck::Good)
             return SlotStatus::Damaged;
     } catch (const MemoryError&) {
         return SlotStatus::NoMemory;
     }
-    if (handler.handle) {
+    if (handler.handle && !QueuedForWriters(s.entryItems[index], handler)) {
         AcquireSRWLockExclusive(&s.lock);
         HandlerSource source = {&reader, TakeSlice(s), false, PieceResult::Piece};
         ReleaseSRWLockExclusive(&s.lock);
@@ -294,6 +323,108 @@ static void Fill(PipelineState& s, EntryReader& reader, Slot& slot)
     }
 }
 
+// Under the lock: the worker's entry is begun; a queued one is unpacked into its slot.
+static void Finish(PipelineState& s, EntryReader& reader, int64_t index, SlotStatus status,
+                   const EntryHandler& handler)
+{
+    Slot& slot = s.slots[index % MaxWindowEntries];
+    if (status == SlotStatus::Handled) {
+        // Written out: it holds nothing any more, so the window has room again.
+        s.bytesAhead -= Charge(s.entryItems[index]);
+        slot.released = true;
+    }
+    slot.status = status;
+    if (status == SlotStatus::Queued) {
+        slot.producing = true;
+        WakeCaller(s);
+        Fill(s, reader, slot);
+        slot.producing = false;
+        if (slot.abandoned) {
+            FreeQueue(s, slot);
+            slot.status = SlotStatus::Empty;
+        } else if (index >= s.taken && slot.ending == PieceResult::End &&
+                   QueuedForWriters(s.entryItems[index], handler)) {
+            slot.writable = true;
+            slot.handler = handler;
+            if (s.idleWorkers > 0)
+                WakeConditionVariable(&s.workReady);
+        }
+    }
+    WakeCaller(s);
+    WakeWorker(s);
+}
+
+// A queued file's slices read in place, for a handler: the queue stays as it is should the
+// handler give up, and the caller then reads it.
+struct QueuedSource {
+    Slice* next;
+};
+
+static bool NextQueued(void* context, const uint8_t** bytes, int64_t* count)
+{
+    QueuedSource& source = *static_cast<QueuedSource*>(context);
+    Slice* slice = source.next;
+    if (!slice)
+        return false;
+    source.next = slice->next;
+    *bytes = slice->bytes();
+    *count = slice->count;
+    return true;
+}
+
+// Under the lock: the first entry that a worker may write from its queue, or -1.
+static int64_t WritableEntry(const PipelineState& s)
+{
+    for (int64_t index = s.taken; index < s.claimed; index++)
+        if (s.slots[index % MaxWindowEntries].writable)
+            return index;
+    return -1;
+}
+
+// Under the lock, left while writing: writes a queued file of a block ahead; the caller waits
+// for it meanwhile, and reads the queue when the handler gives up.
+static void WriteQueued(PipelineState& s, int64_t index)
+{
+    Slot& slot = s.slots[index % MaxWindowEntries];
+    slot.writable = false;
+    slot.status = SlotStatus::Working;
+    EntryHandler handler = slot.handler;
+    QueuedSource source = {slot.first};
+    const ArchiveEntry& entry = s.entryItems[index].entry;
+    ReleaseSRWLockExclusive(&s.lock);
+    bool handled = false;
+    try {
+        handled = handler.handle(handler.context, index, entry.size, entry.time, ByteSource{NextQueued, nullptr, &source});
+    } catch (...) {
+        handled = false;
+    }
+    AcquireSRWLockExclusive(&s.lock);
+    if (handled) {
+        FreeQueue(s, slot);
+        s.bytesAhead -= Charge(s.entryItems[index]);
+        slot.released = true;
+    }
+    slot.status = handled ? SlotStatus::Handled : SlotStatus::Queued;
+    WakeCaller(s);
+    WakeWorker(s);
+}
+
+// Under the lock: waits until the worker of a block may claim its next entry; false when stopping.
+static bool WaitForRunRoom(PipelineState& s)
+{
+    while (!s.stopping && !WindowHasRoom(s)) {
+        int64_t writable = WritableEntry(s); // meanwhile, write what the block gave
+        if (writable >= 0) {
+            WriteQueued(s, writable);
+            continue;
+        }
+        s.runWaiting = true;
+        SleepConditionVariableSRW(&s.runReady, &s.lock, INFINITE, 0);
+        s.runWaiting = false;
+    }
+    return !s.stopping;
+}
+
 static DWORD WINAPI WorkerMain(void* parameter)
 {
     PipelineState& s = *static_cast<PipelineState*>(parameter);
@@ -301,38 +432,39 @@ static DWORD WINAPI WorkerMain(void* parameter)
     AcquireSRWLockExclusive(&s.lock);
     while (!s.stopping) {
         if (!CanClaim(s)) {
+            int64_t writable = WritableEntry(s);
+            if (writable >= 0) {
+                WriteQueued(s, writable);
+                continue;
+            }
             s.idleWorkers++;
             SleepConditionVariableSRW(&s.workReady, &s.lock, INFINITE, 0);
             s.idleWorkers--;
             continue;
         }
+        // The first entry of a run and, one after the other as the window allows, the rest: one
+        // worker decodes a block from file to file.
         int64_t index = Claim(s);
-        EntryHandler handler = s.handler;
-        reader.bases = s.bases;
-        ReleaseSRWLockExclusive(&s.lock);
-
-        SlotStatus status = Begin(s, reader, index, handler);
-
-        AcquireSRWLockExclusive(&s.lock);
-        Slot& slot = s.slots[index % MaxWindowEntries];
-        if (status == SlotStatus::Handled) {
-            // Written out: it holds nothing any more, so the window has room again.
-            s.bytesAhead -= Charge(s.entryItems[index]);
-            slot.released = true;
+        int64_t runEnd = s.runEndItems[index];
+        if (runEnd > index + 1)
+            s.reservedEnd = runEnd;
+        for (;;) {
+            EntryHandler handler = s.handler;
+            reader.bases = s.bases;
+            ReleaseSRWLockExclusive(&s.lock);
+            SlotStatus status = Begin(s, reader, index, handler);
+            AcquireSRWLockExclusive(&s.lock);
+            Finish(s, reader, index, status, handler);
+            if (++index >= runEnd || !WaitForRunRoom(s))
+                break;
+            Claim(s);
+            WakeWorker(s); // past the run's last entry: the others may claim again
         }
-        slot.status = status;
-        if (status == SlotStatus::Queued) {
-            slot.producing = true;
-            WakeCaller(s);
-            Fill(s, reader, slot);
-            slot.producing = false;
-            if (slot.abandoned) {
-                FreeQueue(s, slot);
-                slot.status = SlotStatus::Empty;
-            }
+        if (reader.block.cursor) {
+            ReleaseSRWLockExclusive(&s.lock);
+            CloseBlock(reader.block);
+            AcquireSRWLockExclusive(&s.lock);
         }
-        WakeCaller(s);
-        WakeWorker(s);
     }
     ReleaseSRWLockExclusive(&s.lock);
     return 0;
@@ -356,6 +488,7 @@ static bool StopWorkers(PipelineState& s, uint32_t milliseconds)
     s.stopping = true;
     WakeAllConditionVariable(&s.workReady);
     WakeAllConditionVariable(&s.roomReady);
+    WakeAllConditionVariable(&s.runReady);
     ReleaseSRWLockExclusive(&s.lock);
     // Each worker ends after the slice in hand (a handler after its entry).
     if (s.threadCount > 0 &&
@@ -394,6 +527,7 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
     InitializeConditionVariable(&s->workReady);
     InitializeConditionVariable(&s->entryReady);
     InitializeConditionVariable(&s->roomReady);
+    InitializeConditionVariable(&s->runReady);
     s->current = -1;
     s->currentMode = SlotStatus::Empty;
     state = s;
@@ -411,15 +545,19 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
         s->entries.makeEmpty();
         s->entries.resize(s->count);
         for (int64_t i = 0; i < s->count; i++) {
-            ArchiveEntry& entry = s->entries.items()[i];
-            entry = ArchiveEntry();
-            const uint8_t* record = FindEntry(names.ref(i).text(), names.ref(i).length());
-            if (record) {
-                ArchiveWalk walk = StartWalk(record, Payload.base + Payload.length - record);
-                NextEntry(walk, entry); // whole: it was found through the index
-            }
+            const EntryLocation* location = LocateEntry(names.ref(i).text(), names.ref(i).length());
+            s->entries.items()[i] = location ? *location : EntryLocation{ArchiveEntry(), -1};
         }
         s->entryItems = s->entries.items();
+        s->runEnds.makeEmpty();
+        s->runEnds.resize(s->count);
+        for (int64_t i = s->count - 1; i >= 0; i--) {
+            const EntryLocation& here = s->entryItems[i];
+            const EntryLocation* next = i + 1 < s->count ? &s->entryItems[i + 1] : nullptr;
+            bool sameRun = next && here.file >= 0 && next->file > here.file && next->entry.record == here.entry.record;
+            s->runEnds.items()[i] = sameRun ? s->runEnds.items()[i + 1] : i + 1;
+        }
+        s->runEndItems = s->runEnds.items();
         for (int32_t i = 0; i < s->limits.workers; i++) {
             HANDLE thread =
                 CreateThread(nullptr, WorkerStackSize, WorkerMain, s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -449,12 +587,12 @@ bool EntryPipeline::stopWithin(uint32_t milliseconds)
     return StopWorkers(*state, milliseconds);
 }
 
-// The record's own name, for the error of a damaged entry.
+// The entry's own name, for the error of a damaged entry.
 static Str RecordName(const ArchiveEntry& entry)
 {
     wchar_t small[260];
     CharBuffer large;
-    return Str(RecordNameUnits(entry.record, small, large), entry.nameLength);
+    return Str(EntryNameUnits(entry, small, large), entry.nameLength);
 }
 
 TakenEntry EntryPipeline::take()
@@ -467,11 +605,14 @@ TakenEntry EntryPipeline::take()
         throw IndexError();
     }
     int64_t index = s.taken;
-    const ArchiveEntry& entry = s.entryItems[index];
+    const EntryLocation& location = s.entryItems[index];
+    const ArchiveEntry& entry = location.entry;
     Slot& slot = s.slots[index % MaxWindowEntries];
     bool checked = true;
+    // A block is decoded on a worker when there is one, never on the caller's thread.
+    bool forWorkers = index < s.reservedEnd || (location.file >= 0 && s.threadCount > 0);
     for (;;) {
-        if (s.claimed == index && slot.status == SlotStatus::Empty) {
+        if (s.claimed == index && slot.status == SlotStatus::Empty && !forWorkers) {
             // No worker has it yet (all busy, or none scheduled): it is read here, with no hand-over.
             Claim(s);
             slot.status = entry.record ? SlotStatus::Direct : SlotStatus::Missing;
@@ -481,13 +622,18 @@ TakenEntry EntryPipeline::take()
         // A worker is at it, or is still leaving the slot to an entry given up earlier.
         if (s.claimed > index && slot.status != SlotStatus::Working)
             break;
+        if (s.claimed == index)
+            WakeAllConditionVariable(&s.workReady);
+        WakeWorker(s);
         s.callerWaiting = true;
         SleepConditionVariableSRW(&s.entryReady, &s.lock, INFINITE, 0);
         s.callerWaiting = false;
+        forWorkers = forWorkers && !s.stopping;
     }
     SlotStatus status = slot.status;
+    slot.writable = false; // the caller writes it now
     if (!slot.released)
-        s.bytesAhead -= Charge(entry);
+        s.bytesAhead -= Charge(location);
     s.entriesAhead--;
     s.taken++;
     s.current = index;
@@ -502,7 +648,9 @@ TakenEntry EntryPipeline::take()
     LastEntryTime = entry.time;
     if (status == SlotStatus::NoMemory)
         throw MemoryError();
-    if (status == SlotStatus::Direct && OpenEntry(s.reader, entry, checked, index) != EntryCheck::Good)
+    if (status != SlotStatus::Direct || location.entry.record != s.reader.block.record)
+        CloseBlock(s.reader.block); // kept only to read on through the same block here
+    if (status == SlotStatus::Direct && OpenLocatedEntry(s.reader, location, checked, index) != EntryCheck::Good)
         status = SlotStatus::Damaged;
     if (status == SlotStatus::Damaged) {
         s.currentMode = SlotStatus::Empty;
@@ -540,6 +688,8 @@ static bool NextForCaller(void* context, const uint8_t** bytes, int64_t* count)
             result = slot.ending;
         }
         ReleaseSRWLockExclusive(&s.lock);
+    } else if (s.currentMode == SlotStatus::Damaged) {
+        result = PieceResult::Damaged;
     } else if (s.currentMode == SlotStatus::Direct) {
         if (!s.own) {
             AcquireSRWLockExclusive(&s.lock);
@@ -553,7 +703,7 @@ static bool NextForCaller(void* context, const uint8_t** bytes, int64_t* count)
     if (result == PieceResult::NoMemory)
         throw MemoryError();
     if (result == PieceResult::Damaged)
-        throw CrcError(RecordName(s.entryItems[s.current]).text());
+        throw CrcError(RecordName(s.entryItems[s.current].entry).text());
     return result == PieceResult::Piece;
 }
 
@@ -567,8 +717,10 @@ static void RewindForCaller(void* context)
     if (s.currentMode == SlotStatus::Queued)
         Detach(s, s.current);
     ReleaseSRWLockExclusive(&s.lock);
+    // A file of a solid block is reached by decoding its block again from the start, here.
     s.currentMode = SlotStatus::Direct;
-    OpenEntry(s.reader, s.entryItems[s.current], true, s.current);
+    if (OpenLocatedEntry(s.reader, s.entryItems[s.current], true, s.current) != EntryCheck::Good)
+        s.currentMode = SlotStatus::Damaged;
 }
 
 ByteSource EntryPipeline::source()
@@ -655,6 +807,7 @@ bool EntryPipeline::waitReady(uint32_t milliseconds)
         // caller's thread, which answers the window, never unpacks a large entry itself.
         if (s.claimed == s.taken)
             WakeAllConditionVariable(&s.workReady);
+        WakeWorker(s); // the worker of a block, when the entry is one of its files
         // A wake-up may be for another entry: wait again for the time left.
         uint64_t deadline = GetTickCount64() + milliseconds;
         while ((s.claimed == s.taken || slot.status == SlotStatus::Working) && !s.stopping &&

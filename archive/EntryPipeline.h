@@ -9,8 +9,10 @@
 // 2 with the requested name when it is missing, CrcError with the record's name when it is damaged
 // (when only its stream's end is wrong, at the piece where that shows).
 //
-// Whatever produces an entry's slices (today one record's stream; a block holding several files
-// would be another producer) feeds the same queue, and the caller reads every entry alike.
+// Whatever produces an entry's slices (one record's stream, or a solid block holding several
+// files) feeds the same queue, and the caller reads every entry alike. One worker decodes a solid
+// block from file to file, claiming its files one after the other as the window has room; small
+// files it queues whole, and idle workers write them ahead from the queue.
 #ifndef LUMIVO_ARCHIVE_ENTRYPIPELINE_H
 #define LUMIVO_ARCHIVE_ENTRYPIPELINE_H
 

@@ -7,7 +7,7 @@
 #include <string.h>
 #include <zlib.h>
 
-EntryReader::EntryReader() : entry(), done(0), zlib(nullptr), wholeBytes(nullptr), bases(), index(-1) {}
+EntryReader::EntryReader() : entry(), done(0), zlib(nullptr), wholeBytes(nullptr), bases(), index(-1), file(-1) {}
 
 EntryReader::~EntryReader()
 {
@@ -19,12 +19,12 @@ EntryReader::~EntryReader()
 
 bool IsStored(const ArchiveEntry& entry)
 {
-    return entry.packedSize == entry.size;
+    return entry.packedSize == entry.size && entry.kind != EntryKindSolid;
 }
 
 static bool UnpacksWhole(const ArchiveEntry& entry)
 {
-    return !IsStored(entry) && entry.kind != EntryKindZlib;
+    return !IsStored(entry) && entry.kind != EntryKindZlib && entry.kind != EntryKindSolid;
 }
 
 // The bytes an entry unpacked whole takes: a patch's base lies before it, as the decoder's window.
@@ -49,6 +49,7 @@ EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChe
     reader.entry = entry;
     reader.index = index;
     reader.done = 0;
+    reader.file = -1;
     reader.whole.release();
     reader.wholeBytes = nullptr;
     if (!crcChecked && Crc32(entry.data, entry.packedSize) != entry.crc)
@@ -77,6 +78,32 @@ EntryCheck OpenEntry(EntryReader& reader, const ArchiveEntry& entry, bool crcChe
         reader.zlib->avail_in = static_cast<uInt>(entry.packedSize);
     }
     return EntryCheck::Good;
+}
+
+EntryCheck OpenLocatedEntry(EntryReader& reader, const EntryLocation& location, bool crcChecked, int64_t index)
+{
+    if (location.file < 0)
+        return OpenEntry(reader, location.entry, crcChecked, index);
+    reader.entry = location.entry;
+    reader.index = index;
+    reader.done = 0;
+    reader.whole.release();
+    reader.wholeBytes = nullptr;
+    reader.file = -1;
+    if (!SeekBlockFile(reader.block, location.entry, location.file))
+        return EntryCheck::BadData;
+    reader.file = location.file;
+    return EntryCheck::Good;
+}
+
+static PieceResult FromBlock(EntryReader& reader, int32_t capacity, const uint8_t** piece, int64_t* count)
+{
+    SolidStep step = ReadBlockSlice(reader.block, capacity, piece, count);
+    if (step == SolidStep::Slice) {
+        reader.done += *count;
+        return PieceResult::Piece;
+    }
+    return step == SolidStep::End ? PieceResult::End : PieceResult::Damaged;
 }
 
 static PieceResult FromMemory(EntryReader& reader, const uint8_t* bytes, int32_t limit, const uint8_t** piece,
@@ -123,6 +150,8 @@ PieceResult ReadPiece(EntryReader& reader, uint8_t* buffer, int32_t capacity, co
                       int64_t* count)
 {
     const ArchiveEntry& entry = reader.entry;
+    if (reader.file >= 0)
+        return FromBlock(reader, capacity, piece, count);
     if (IsStored(entry))
         return FromMemory(reader, entry.data, MaxPieceSize, piece, count);
     if (entry.kind == EntryKindZlib)

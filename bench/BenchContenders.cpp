@@ -91,8 +91,8 @@ std::vector<Contender> Contenders(const ContenderPrograms& programs)
         Nsis("NSIS zlib", "/FINAL zlib", "zlib-amd64-unicode"),
     };
     if (programs.lzma) {
-        // The default-codec rule compares LZMA's install time with deflate's: its second ratio.
-        contenders.push_back(Lumivo(programs, "Lumivo LZMA", {"NSIS LZMA", "Lumivo deflate"},
+        // The default-codec rule compares LZMA's install time with deflate's: its third ratio.
+        contenders.push_back(Lumivo(programs, "Lumivo solid LZMA", {"NSIS LZMA", "NSIS zlib", "Lumivo deflate"},
                                     {"--codec", "lzma"}, programs.stub));
         contenders.push_back(Nsis("NSIS LZMA", "/SOLID lzma", "lzma_solid-amd64-unicode"));
     }

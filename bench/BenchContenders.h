@@ -33,8 +33,8 @@ struct ContenderPrograms {
     bool lzma = true;                   // the LZMA contenders too
 };
 
-// Lumivo with deflate and with LZMA, NSIS with zlib and with solid LZMA (the LZMA ones only when
-// programs.lzma); "Lumivo baseline" too when programs names a baseline stub.
+// Lumivo with deflate and with solid LZMA, NSIS with zlib and with solid LZMA (the LZMA ones only
+// when programs.lzma); "Lumivo baseline" too when programs names a baseline stub.
 std::vector<Contender> Contenders(const ContenderPrograms& programs);
 
 // "NSIS zlib" as "nsis-zlib".

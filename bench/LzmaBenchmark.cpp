@@ -1,7 +1,7 @@
-// LZMA benchmark: packs files the way lumivo-pack build --codec lzma does (liblzma, preset 9
-// extreme, one stream per file, on all cores) and compares with its deflate entries, then decodes
-// every stream on one core with the installer's decoder and with liblzma, alternating, and prints
-// sizes, speeds and the largest ratio of unpacked to packed size on a run of zeros.
+// LZMA benchmark: packs files the way lumivo-pack build --codec lzma --no-solid does (liblzma,
+// preset 9 extreme, one stream per file, on all cores) and compares with its deflate entries, then
+// decodes every stream on one core with the installer's decoder and with liblzma, alternating, and
+// prints sizes, speeds and the largest ratio of unpacked to packed size on a run of zeros.
 //
 // Usage: lzma-benchmark [FILE-OR-FOLDER...]
 // Without arguments: the PE files that Wine installs, in name order, up to 100 MiB.

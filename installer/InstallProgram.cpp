@@ -173,13 +173,13 @@ int32_t WriteAheadWorkers()
 int64_t UnpackedSize(const InstallPlan& plan)
 {
     int64_t total = 0;
-    const uint8_t* uninstaller = FindEntry(plan.uninstallerName.text(), plan.uninstallerName.length());
+    const EntryLocation* uninstaller = LocateEntry(plan.uninstallerName.text(), plan.uninstallerName.length());
     if (uninstaller)
-        total += static_cast<int32_t>(ReadU32(uninstaller + 8));
+        total += uninstaller->entry.size;
     for (int64_t i = 0; i < plan.files.length(); i++) {
-        const uint8_t* record = FindEntry(plan.files.ref(i).text(), plan.files.ref(i).length());
-        if (record)
-            total += static_cast<int32_t>(ReadU32(record + 8));
+        const EntryLocation* location = LocateEntry(plan.files.ref(i).text(), plan.files.ref(i).length());
+        if (location)
+            total += location->entry.size;
     }
     return total;
 }

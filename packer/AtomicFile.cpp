@@ -13,11 +13,12 @@
 AtomicFile::AtomicFile(const std::filesystem::path& path) : path(path)
 {
     for (int attempt = 0; handle < 0; attempt++) {
-        temporary = path;
-        temporary += ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        // A short name of its own: the path's name and a suffix could pass the 255 bytes a name
+        // may have, where the path's name alone fits.
+        temporary = path.parent_path() / (".lumivo-" + std::to_string(getpid()) + "-" + std::to_string(attempt) + ".tmp");
         handle = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (handle < 0 && (errno != EEXIST || attempt > 100))
-            Fail("cannot create \"" + temporary.string() + "\": " + strerror(errno));
+            Fail("cannot write \"" + path.string() + "\": " + strerror(errno));
     }
     buffer.reserve(1 << 20);
 }

@@ -13,10 +13,12 @@
 #include "packer/SetupImage.h"
 #include "packer/SetupReader.h"
 #include "packer/SetupWriter.h"
+#include "packer/SolidPacker.h"
 #include "packer/StubDebugInfo.h"
 #include "packer/UpdateBuild.h"
 #include "packer/VersionInfo.h"
 
+#include <cctype>
 #include <cstdio>
 #include <memory>
 #include <thread>
@@ -175,24 +177,33 @@ void BuildSetup(const BuildOptions& options)
     for (const PayloadFile& file : payload.files)
         totalBytes += file.size;
     Progress progress(payload.files.size(), totalBytes, options.quiet);
-    std::vector<PackedEntry> entries =
-        PackFiles(payload.files, options.level, options.jobs, progress, options.codec,
-                  update ? UpdateChooser(*update) : EntryChooser());
+    PackedArchive packed;
+    size_t blocks = 0;
+    // An update installer keeps or patches each file on its own: it is never packed in blocks.
+    if (options.codec == EntryCodec::Lzma && options.solid && !update) {
+        SolidPlan plan = PlanSolidArchive(payload.files, ReadScriptKeys(options.appDir), options.blockSize);
+        blocks = plan.blocks.size();
+        packed = PackSolidArchive(payload.files, plan, options.jobs, progress);
+    } else {
+        packed.records = payload.files;
+        packed.entries = PackFiles(payload.files, options.level, options.jobs, progress, options.codec,
+                                   update ? UpdateChooser(*update) : EntryChooser());
+    }
     uint64_t fullSize = 0;
     size_t fileCount = payload.files.size();
     if (update) {
         fullSize = SetupSize(options.output, parts, FullArchiveLength(*update, payload.files));
-        AddUpdateRecord(*update, payload.files, entries, payload.fixedTime.value_or(0));
+        AddUpdateRecord(*update, packed.records, packed.entries, payload.fixedTime.value_or(0));
     }
-    bool appended = WriteSetup(options.output, parts, payload.files, entries);
+    bool appended = WriteSetup(options.output, parts, packed.records, packed.entries);
 
     if (!options.quiet) {
-        uint64_t archive = ArchiveLength(payload.files, entries);
-        std::fprintf(
-            stderr,
-            "lumivo-pack: wrote %s: %zu entries, %llu bytes of files in an archive of %llu bytes (%s)\n",
-            options.output.c_str(), fileCount, static_cast<unsigned long long>(totalBytes),
-            static_cast<unsigned long long>(archive), appended ? "appended" : "in resource 103");
+        uint64_t archive = ArchiveLength(packed.records, packed.entries);
+        std::string solid = blocks ? " with " + std::to_string(blocks) + " solid block" + (blocks > 1 ? "s" : "") : "";
+        std::fprintf(stderr,
+                     "lumivo-pack: wrote %s: %zu entries, %llu bytes of files in an archive of %llu bytes%s (%s)\n",
+                     options.output.c_str(), fileCount, static_cast<unsigned long long>(totalBytes),
+                     static_cast<unsigned long long>(archive), solid.c_str(), appended ? "appended" : "in resource 103");
         if (update) {
             std::error_code error;
             uint64_t size = std::filesystem::file_size(options.output, error);
@@ -206,6 +217,28 @@ void BuildSetup(const BuildOptions& options)
                 static_cast<unsigned long long>(fullSize), fullSize ? 100.0 * size / fullSize : 0.0);
         }
     }
+}
+
+// A size in bytes, or in KiB, MiB or GiB with the suffix K, M or G.
+static uint64_t BlockSizeOption(const CommandLine& line)
+{
+    std::string text = line.value("--block-size"), digits = text;
+    uint64_t unit = 1, value = 0;
+    if (!digits.empty() && std::string("KkMmGg").find(digits.back()) != std::string::npos) {
+        char suffix = static_cast<char>(std::toupper(static_cast<unsigned char>(digits.back())));
+        unit = suffix == 'K' ? 1ull << 10 : suffix == 'M' ? 1ull << 20 : 1ull << 30;
+        digits.pop_back();
+    }
+    bool good = !digits.empty() && digits.size() <= 10;
+    for (char c : digits)
+        good = good && c >= '0' && c <= '9';
+    if (good)
+        value = std::stoull(digits) * unit;
+    const uint64_t low = 64ull << 10, high = 2047ull << 20;
+    if (!good || value < low || value > high)
+        Refuse("option --block-size takes a size from 64K to 2047M (bytes, or with K, M or G), not \"" + text +
+               "\"");
+    return value;
 }
 
 static EntryCodec CodecOption(const CommandLine& line)
@@ -246,6 +279,8 @@ int RunBuild(const std::vector<std::string>& args)
                                          {"", "--no-uninstaller", false},
                                          {"", "--level", true},
                                          {"", "--codec", true},
+                                         {"", "--no-solid", false},
+                                         {"", "--block-size", true},
                                          {"", "--jobs", true},
                                          {"", "--follow-links", false},
                                          {"", "--base", true},
@@ -273,6 +308,13 @@ int RunBuild(const std::vector<std::string>& args)
     if (options.codec == EntryCodec::Lzma && line.has("--level"))
         Refuse("--level sets the deflate level; --codec lzma always packs at liblzma's preset 9 extreme");
     options.level = line.has("--level") ? IntegerOption(line, "--level", 12, 1, 12) : LevelBySize;
+    if (options.codec != EntryCodec::Lzma && (line.has("--no-solid") || line.has("--block-size")))
+        Refuse(std::string(line.has("--no-solid") ? "--no-solid" : "--block-size") +
+               " is about solid LZMA blocks: it goes with --codec lzma");
+    if (line.has("--no-solid") && line.has("--block-size"))
+        Refuse("--block-size sets the size of solid blocks, which --no-solid turns off");
+    options.solid = !line.has("--no-solid");
+    options.blockSize = line.has("--block-size") ? BlockSizeOption(line) : 0;
     int cores = static_cast<int>(std::thread::hardware_concurrency());
     options.jobs = IntegerOption(line, "--jobs", cores > 0 ? cores : 1, 1, 1024);
     options.quiet = line.has("--quiet");

@@ -21,6 +21,8 @@ struct BuildOptions {
     std::filesystem::path icon; // replaces the stub's icon group 101 when given
     bool appended = false;      // the archive behind the image instead of in resource 103
     EntryCodec codec = EntryCodec::Deflate;
+    bool solid = true;      // LZMA: files in solid blocks; otherwise one stream per file
+    uint64_t blockSize = 0; // of solid blocks; 0: the default rule (SolidPlan.h)
     int level = LevelBySize; // deflate's
     int jobs = 1;
     bool quiet = false;

@@ -145,6 +145,17 @@ std::u16string FoldedName(const std::u16string& name)
     return folded;
 }
 
+int32_t UpperCaseUnit(int32_t unit)
+{
+    if (unit < 0 || unit > 0xFFFF || (unit >= 0xD800 && unit <= 0xDFFF))
+        return 0xFFFD;
+    if (unit < 0x80)
+        return unit >= 'a' && unit <= 'z' ? unit - ('a' - 'A') : unit;
+    locale_t locale = UnicodeLocale();
+    wint_t upper = locale ? towupper_l(static_cast<wint_t>(unit), locale) : static_cast<wint_t>(unit);
+    return upper <= 0xFFFF && (upper < 0xD800 || upper > 0xDFFF) ? static_cast<int32_t>(upper) : unit;
+}
+
 std::string EntryNameProblem(const std::u16string& name)
 {
     NameProblem problem = CheckRelativeName(name.data(), static_cast<int64_t>(name.size()));

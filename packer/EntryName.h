@@ -3,6 +3,7 @@
 #ifndef LUMIVO_PACKER_ENTRYNAME_H
 #define LUMIVO_PACKER_ENTRYNAME_H
 
+#include <stdint.h>
 #include <string>
 
 // UTF-8 to UTF-16; false for malformed input (overlong forms, surrogates, truncated sequences).
@@ -17,6 +18,10 @@ std::string ShownName(const std::u16string& name);
 
 // The name folded for comparison without regard to case (per code point, to lower case).
 std::u16string FoldedName(const std::u16string& name);
+
+// One UTF-16 unit in upper case, as the installer maps it to match list items (a surrogate gives
+// U+FFFD; a unit whose capital lies outside the basic plane stays as it is).
+int32_t UpperCaseUnit(int32_t unit);
 
 // Why a name cannot be an entry, or empty when it can: the installer's rule for relative names
 // (archive/RelativeName.h). Both "\" and "/" count as separators, so that a name can never climb

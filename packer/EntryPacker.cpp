@@ -122,6 +122,11 @@ std::vector<uint8_t> ReadFile(const PayloadFile& file)
 
 } // namespace
 
+std::vector<uint8_t> ReadPayloadFile(const PayloadFile& file)
+{
+    return ReadFile(file);
+}
+
 int DeflateLevelFor(int level, uint64_t size)
 {
     if (level != LevelBySize)

@@ -37,6 +37,9 @@ PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec c
 // usual entry (several threads at once).
 typedef std::function<PackedEntry(size_t index, const std::vector<uint8_t>& bytes, PackedEntry usual)>
     EntryChooser;
+// The bytes of a listed file, read whole; refused as PackFiles refuses a file that cannot be read
+// or is no longer the listed file of the listed size.
+std::vector<uint8_t> ReadPayloadFile(const PayloadFile& file);
 
 // Every file of the list, in its order, read and packed by jobs threads (largest files first).
 // Refuses a file that cannot be read, or that is no longer the listed file of the listed size.

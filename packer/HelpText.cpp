@@ -28,15 +28,22 @@ Exit status:
 static const char Build[] =
     R"(Usage: lumivo-pack build APPDIR -o SETUP.exe [--stub STUB.exe] [--uninstaller EXE | --no-uninstaller]
                          [--icon FILE.ico] [--appended] [--codec deflate|lzma]
-                         [--level 1..12] [--jobs N] [--follow-links] [--base OLD.exe] [-q]
+                         [--no-solid] [--block-size SIZE] [--level 1..12] [--jobs N]
+                         [--follow-links] [--base OLD.exe] [-q]
 
 Packs every regular file under APPDIR into an archive and builds SETUP.exe from the installer
 stub with the archive as its resource 103 (RCDATA, language neutral), in a rebuilt resource
 section that keeps every resource of the stub. Each file becomes one entry named by its path
-relative to APPDIR with backslashes (docs\readme.txt), compressed whole into a zlib or an LZMA
-stream, or stored raw when compression would not make it smaller. Entries are written in a fixed
-order (install.script first, then by name), so the same folder, stub, icon and output name
-always give the same bytes.
+relative to APPDIR with backslashes (docs\readme.txt). With deflate, and with lzma --no-solid,
+each is compressed whole into a zlib or an LZMA stream, or stored raw when compression would not
+make it smaller, in a fixed order (install.script first, then by name). With lzma the files go
+into solid blocks instead: several files in one LZMA stream, each compressed with the bytes of
+the files before it, in the order the installer writes them (the uninstaller, then copy-files
+expanded as the installer expands it, then the files no list names; where a pattern leaves the
+order free, files of one extension sit together). install.script and the licence texts, which
+the installer reads before anything else, keep entries of their own; names that are one file on
+disk (the uninstaller's two names, hard links) store its bytes once. The same folder, stub, icon
+and output name always give the same bytes.
 
 SETUP.exe also carries version information taken from install.script: ProductName (name),
 FileDescription ("<name> Setup"), CompanyName (publisher), LegalCopyright (copyright),
@@ -69,16 +76,26 @@ Options:
                           into resource 103. Chosen by itself, and said so, when the archive
                           would make an image of 2 GiB or more, which Windows does not load.
   --codec deflate|lzma    deflate (the default): zlib streams made with libdeflate (kind 1);
-                          lzma: LZMA streams made with liblzma at preset 9 extreme (kind 2),
-                          about a quarter smaller on programs, several times slower to pack
+                          lzma: solid blocks (kind 3) made with liblzma at preset 9
+                          with a dictionary of up to 64 MiB: less than half deflate's size on
+                          programs and on many small files, several times slower to pack
+  --no-solid              with lzma: one LZMA stream per file (kind 2) instead of solid blocks
+  --block-size SIZE       with lzma: blocks of about SIZE bytes (64K to 2047M; K, M and G count
+                          in KiB, MiB and GiB); a file larger than that gets a block of its
+                          own. By default a payload of up to 256 MiB is one block, and a larger
+                          one is shared out evenly among the fewest blocks of at most about
+                          256 MiB each (every cut costs size; the installer decodes blocks in
+                          parallel). Each block is compressed by one thread: only a payload
+                          of several blocks packs on several cores
   --level N               deflate's compression level from 1 (fastest) to 12 (smallest) for
                           every file; by default 12 for files of 64 KiB to 4 MiB, 9 for smaller
                           ones, where 12 takes five times as long for about 4 % less, and 10 for
                           larger ones, where 12 takes 1.8 times as long for 0.15 % less;
                           not with --codec lzma
-  --jobs N                threads that compress at the same time (default: one per core); a
-                          file larger than 4 MiB is compressed in slices of 1 MiB on all of them,
-                          still one zlib stream (about 0.2 % larger than one compressed whole)
+  --jobs N                threads that compress at the same time (default: one per core):
+                          files, or solid blocks; with deflate a file larger than 4 MiB is
+                          compressed in slices of 1 MiB on all of them, still one zlib stream
+                          (about 0.2 % larger than one compressed whole)
   --follow-links          pack a symbolic link to a file inside APPDIR as that file, under the
                           link's name (links are refused otherwise; links to folders and links
                           that lead outside APPDIR are always refused)
@@ -135,11 +152,14 @@ static const char List[] = R"(Usage: lumivo-pack list SETUP.exe
 Prints one line per entry of the archive (resource 103, or the appended archive, also when a
 signature follows it):
   kind  packed size  size  CRC-32 of the stored bytes  time (UTC)  name
-The kind is 1 for a zlib stream, 2 for an LZMA stream, 0 for run packing. An entry whose
-packed size equals its size is stored raw, whatever its kind. For an update installer (built
-with --base) a word before the name says what each entry is: whole (stored as usual), patch
-(kind 4, unpacked against the installed file) or kept (kind 5, left as installed); then one
-line "removed NAME" per file that the update removes, and the version it installs over. Control characters in names are
+The kind is 1 for a zlib stream, 2 for an LZMA stream, 0 for run packing, 3 for a solid block
+of several files. An entry whose packed size equals its size is stored raw, whatever its kind
+(a solid block never is). Each file of a solid block follows its block's line, indented, with
+"-" for its packed size and the CRC-32 of its own bytes; names of one file on disk share a
+size and a CRC-32. For an update installer (built with --base) a word before the name says what
+each entry is: whole (stored as usual), patch (kind 4, unpacked against the installed file) or
+kept (kind 5, left as installed); then one line "removed NAME" per file that the update removes,
+and the version it installs over. Control characters in names are
 shown as \xHH, invisible direction marks as \uHHHH. Exit status 1 when no archive is found or
 its records break off before the end record.
 
@@ -151,8 +171,11 @@ static const char Verify[] = R"(Usage: lumivo-pack verify SETUP.exe [--base OLD.
 
 Finds the archive as the installer does (resource 103, else the trailer, which in a signed
 file ends where the signature begins), checks the CRC of every entry and unpacks it to its
-exact size. Prints each damaged entry by name, and exits with status 1 when any entry is
-damaged, when the records break off before the end record, or when no archive is found.
+exact size; a solid block is decoded file by file, each file checked against its own CRC-32.
+Prints each damaged entry by name (in a solid block: the damaged file and the ones after it
+that cannot be decoded, or the block when its directory is damaged), and exits with status 1
+when any entry is damaged, when the records break off before the end record, or when no
+archive is found.
 
 An update installer's kept files and patches need their base: without --base only their
 stored bytes and fields are checked (and the verdict says how many were not unpacked); with
@@ -168,7 +191,8 @@ Options:
 static const char Extract[] = R"(Usage: lumivo-pack extract SETUP.exe -C DIR [--base OLD.exe]
 
 Unpacks every entry into DIR (created when missing), backslashes becoming folders, with the
-entry's time as the file's modification time. A damaged entry, or one whose name breaks the
+entry's time as the file's modification time (and a file that a solid block records as
+read-only without write permission). A damaged entry, or one whose name breaks the
 installer's rule of names (absolute, climbing out of DIR, a Windows device name, a trailing dot or
 space, a control character), is reported by name and nothing is written for it; the exit status
 is then 1. Control characters in the names shown are escaped.

@@ -3,7 +3,9 @@
 #include "archive/LzmaDecoder.h"
 #include "packer/PackError.h"
 
+#include <algorithm>
 #include <lzma.h>
+#include <memory>
 #include <string>
 
 // The smallest of 4 KiB, 6 KiB, 8 KiB, 12 KiB ... (2^n and 3 * 2^(n-1), the usual dictionary sizes)
@@ -20,13 +22,9 @@ static uint32_t DictionaryFor(size_t size, uint32_t largest)
     return dictionary < largest ? dictionary : largest;
 }
 
-bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uint8_t>& stream,
-                const LzmaSettings& settings)
+// liblzma's options for the settings and the number of bytes to encode, and the stream's header.
+static lzma_options_lzma OptionsFor(const LzmaSettings& settings, size_t size, uint8_t (&header)[LzmaHeaderSize])
 {
-    stream.clear();
-    static const uint8_t none = 0; // liblzma refuses a null input even when it is empty
-    if (!bytes)
-        bytes = &none;
     lzma_options_lzma options;
     if (lzma_lzma_preset(&options, static_cast<uint32_t>(settings.preset) |
                                        (settings.extreme ? LZMA_PRESET_EXTREME : 0)))
@@ -44,14 +42,35 @@ bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uin
                                             : DictionaryFor(size, options.dict_size);
     options.ext_flags = settings.endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
     options.ext_size_low = options.ext_size_high = UINT32_MAX; // read by decoders only
+    header[0] = static_cast<uint8_t>((options.pb * 5 + options.lp) * 9 + options.lc);
+    for (int i = 0; i < 4; i++)
+        header[1 + i] = static_cast<uint8_t>(options.dict_size >> (8 * i));
+    return options;
+}
+
+[[noreturn]] static void EncoderFailed(lzma_ret result, const lzma_options_lzma& options)
+{
+    if (result == LZMA_MEM_ERROR || result == LZMA_MEMLIMIT_ERROR)
+        Fail("out of memory for the LZMA encoder (dictionary " + std::to_string(options.dict_size >> 10) +
+             " KiB)");
+    Fail("liblzma refused to encode (error " + std::to_string(static_cast<int>(result)) + ")");
+}
+
+bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uint8_t>& stream,
+                const LzmaSettings& settings)
+{
+    stream.clear();
+    static const uint8_t none = 0; // liblzma refuses a null input even when it is empty
+    if (!bytes)
+        bytes = &none;
+    uint8_t header[LzmaHeaderSize];
+    lzma_options_lzma options = OptionsFor(settings, size, header);
     const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
 
     if (limit < LzmaHeaderSize)
         return false;
     stream.resize(limit);
-    stream[0] = static_cast<uint8_t>((options.pb * 5 + options.lp) * 9 + options.lc);
-    for (int i = 0; i < 4; i++)
-        stream[1 + i] = static_cast<uint8_t>(options.dict_size >> (8 * i));
+    std::copy(header, header + LzmaHeaderSize, stream.begin());
     size_t written = LzmaHeaderSize;
     lzma_ret result = lzma_raw_buffer_encode(filters, nullptr, bytes, size, stream.data(), &written, limit);
     if (result == LZMA_OK) {
@@ -61,8 +80,47 @@ bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uin
     stream.clear();
     if (result == LZMA_BUF_ERROR)
         return false;
-    if (result == LZMA_MEM_ERROR || result == LZMA_MEMLIMIT_ERROR)
-        Fail("out of memory for the LZMA encoder (dictionary " + std::to_string(options.dict_size >> 10) +
-             " KiB)");
-    Fail("liblzma refused to encode (error " + std::to_string(static_cast<int>(result)) + ")");
+    EncoderFailed(result, options);
+}
+
+std::vector<uint8_t> LzmaEncodeStream(const uint8_t* bytes, size_t size, const LzmaSettings& settings,
+                                      const std::function<void(size_t done)>& progress)
+{
+    uint8_t header[LzmaHeaderSize];
+    lzma_options_lzma options = OptionsFor(settings, size, header);
+    const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    lzma_stream coder = LZMA_STREAM_INIT;
+    lzma_ret result = lzma_raw_encoder(&coder, filters);
+    if (result != LZMA_OK)
+        EncoderFailed(result, options);
+    std::unique_ptr<lzma_stream, void (*)(lzma_stream*)> owner(&coder, lzma_end);
+
+    std::vector<uint8_t> stream(header, header + LzmaHeaderSize);
+    const size_t step = 1 << 20;
+    size_t fed = 0;
+    for (;;) {
+        if (coder.avail_in == 0 && fed < size) {
+            coder.next_in = bytes + fed;
+            coder.avail_in = std::min(step, size - fed);
+            fed += coder.avail_in;
+        }
+        if (stream.size() == stream.capacity())
+            stream.reserve(stream.capacity() * 2);
+        size_t used = stream.size();
+        stream.resize(stream.capacity());
+        coder.next_out = stream.data() + used;
+        coder.avail_out = stream.size() - used;
+        result = lzma_code(&coder, fed < size || coder.avail_in > 0 ? LZMA_RUN : LZMA_FINISH);
+        stream.resize(stream.size() - coder.avail_out);
+        if (result == LZMA_STREAM_END)
+            break;
+        if (result != LZMA_OK)
+            EncoderFailed(result, options);
+        if (progress)
+            progress(fed - coder.avail_in);
+    }
+    if (progress)
+        progress(size);
+    stream.shrink_to_fit();
+    return stream;
 }

@@ -5,6 +5,7 @@
 #define LUMIVO_PACKER_LZMAENCODER_H
 
 #include <stddef.h>
+#include <functional>
 #include <stdint.h>
 #include <vector>
 
@@ -32,5 +33,10 @@ enum : uint32_t { MaxPatchDictionary = 256u << 20 };
 // settings it refuses).
 bool LzmaEncode(const uint8_t* bytes, size_t size, size_t limit, std::vector<uint8_t>& stream,
                 const LzmaSettings& settings = LzmaSettings());
+
+// The stream for the bytes whatever its length, encoded a MiB at a time; progress (when given)
+// hears how many bytes are done after each. The same bytes as LzmaEncode gives.
+std::vector<uint8_t> LzmaEncodeStream(const uint8_t* bytes, size_t size, const LzmaSettings& settings,
+                                      const std::function<void(size_t done)>& progress);
 
 #endif

@@ -18,6 +18,10 @@ struct PayloadFile {
     // The file that was listed: reading checks that it is still this file, of this size.
     uint64_t device;
     uint64_t inode;
+    // Windows FILE_ATTRIBUTE_* bits for a solid block to record. None from a folder: a mode bit
+    // says little about how an installed file should be, and a read-only installed file would
+    // stop the next version from replacing it.
+    uint32_t attributes = 0;
 };
 
 struct PayloadList {

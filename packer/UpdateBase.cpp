@@ -4,6 +4,7 @@
 #include "packer/EntryName.h"
 #include "packer/PackError.h"
 #include "packer/SetupReader.h"
+#include "packer/SolidReader.h"
 
 const BaseEntry* UpdateBase::find(const std::u16string& name) const
 {
@@ -29,6 +30,34 @@ static std::u16string NameOf(const ArchiveEntry& entry)
     return name;
 }
 
+// The files of a solid block of the base, each under every name it has.
+static void AddSolidFiles(UpdateBase& base, const ArchiveEntry& block, const std::string& shown)
+{
+    SolidReader reader(block, SolidUse::Files);
+    if (reader.opened() != SolidOpen::Good)
+        Refuse(shown + " is damaged: the directory of " + ShownName(NameOf(block)) + " does not unpack");
+    SolidCursor& cursor = reader.cursor();
+    SolidFile file;
+    while (NextSolidFile(cursor, file)) {
+        BaseEntry entry;
+        const uint8_t* data;
+        int32_t length;
+        SolidStep step;
+        while ((step = NextSolidSlice(cursor, 1 << 20, data, length)) == SolidStep::Slice)
+            entry.bytes.insert(entry.bytes.end(), data, data + length);
+        SolidName name = SolidFileName(reader.directory(), file);
+        if (step != SolidStep::End)
+            Refuse(shown + " is damaged: the entry " + ShownName(SolidNameText(name)) + " does not unpack");
+        entry.crc = Crc32(entry.bytes.data(), static_cast<int64_t>(entry.bytes.size()));
+        for (int32_t i = 0; i < file.nameCount; i++, name = SolidNameAfter(reader.directory(), name)) {
+            BaseEntry named = entry;
+            named.name = SolidNameText(name);
+            if (base.byFoldedName.emplace(FoldedName(named.name), base.entries.size()).second)
+                base.entries.push_back(std::move(named));
+        }
+    }
+}
+
 UpdateBase LoadUpdateBase(const std::filesystem::path& path)
 {
     std::string shown = "the base \"" + path.string() + "\"";
@@ -46,6 +75,10 @@ UpdateBase LoadUpdateBase(const std::filesystem::path& path)
         std::u16string name = NameOf(entry);
         if (entry.kind == EntryKindPatch || entry.kind == EntryKindKept || entry.kind == EntryKindUpdate)
             Refuse(shown + " is an update installer: build against the full installer of its version");
+        if (entry.kind == EntryKindSolid) {
+            AddSolidFiles(base, entry, shown);
+            continue;
+        }
         if (!DeclaredSizeIsPlausible(entry))
             Refuse(shown + " is damaged: the entry " + ShownName(name) + " claims more than it holds");
         BaseEntry file;

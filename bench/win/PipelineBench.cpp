@@ -79,7 +79,7 @@ int wmain(int argc, wchar_t** argv)
         StrArray names = ListEntryNames();
         int64_t bytes = 0;
         for (int64_t i = 0; i < names.length(); i++)
-            bytes += ReadU32(FindEntry(names.ref(i).text(), names.ref(i).length()) + 8);
+            bytes += LocateEntry(names.ref(i).text(), names.ref(i).length())->entry.size;
         SYSTEM_INFO info;
         GetSystemInfo(&info);
         int32_t cores = static_cast<int32_t>(info.dwNumberOfProcessors);

@@ -5,14 +5,18 @@
 
 #include "archive/ArchiveReader.h"
 #include "archive/EntryFile.h"
+#include "archive/EntryPipeline.h"
 #include "core/AppContext.h"
 #include "script/InstallScript.h"
 #include "support/TestFiles.h"
+#include "support/WaitFor.h"
 
 #include <windows.h>
 
 #include <map>
+#include <mutex>
 #include <string>
+#include <vector>
 
 struct SourceFile {
     std::string bytes;
@@ -49,6 +53,41 @@ static std::string Text(const ByteArray& bytes)
 {
     return std::string(reinterpret_cast<const char*>(bytes.items()), static_cast<size_t>(bytes.length()));
 }
+
+static std::string ReadAll(const ByteSource& source)
+{
+    std::string bytes;
+    const uint8_t* piece;
+    int64_t count;
+    while (source.next(source.context, &piece, &count))
+        bytes.append(reinterpret_cast<const char*>(piece), static_cast<size_t>(count));
+    return bytes;
+}
+
+// Writes ahead the entries at even places in the list, and gives up on the one at giveUp after
+// reading its first piece, so that the caller reads it again.
+struct EvenHandler {
+    std::mutex lock;
+    std::map<int64_t, std::string> written;
+    int64_t giveUp;
+
+    static bool Handle(void* context, int64_t index, int64_t, uint64_t, const ByteSource& bytes)
+    {
+        EvenHandler& self = *static_cast<EvenHandler*>(context);
+        if (index == self.giveUp) {
+            const uint8_t* piece;
+            int64_t count;
+            bytes.next(bytes.context, &piece, &count);
+            return false;
+        }
+        if (index % 2)
+            return false;
+        std::string all = ReadAll(bytes);
+        std::lock_guard<std::mutex> guard(self.lock);
+        self.written[index] = all;
+        return true;
+    }
+};
 
 struct PackedProgram {
     PackedProgram()
@@ -115,6 +154,89 @@ TEST_CASE("entries written to disk match their files and times")
         CHECK(ReadWholeFile(destination) == file.bytes);
         CHECK(LastWriteTime(destination) == file.time);
     }
+}
+
+TEST_CASE("the read-ahead pipeline gives every file in list order, written ahead or read by the caller")
+{
+    PackedProgram program;
+    // The archive's order, then backwards (each file behind the last one read in its block makes
+    // the block be decoded again from its start), then the first name again.
+    StrArray archive = ListEntryNames();
+    StrArray list;
+    list.makeEmpty();
+    for (int64_t i = 0; i < archive.length(); i++)
+        list.append(archive.ref(i));
+    for (int64_t i = archive.length() - 1; i >= 0; i--)
+        list.append(archive.ref(i));
+    list.append(archive.ref(0));
+    for (int32_t workers : {1, 3}) {
+        CAPTURE(workers);
+        PipelineLimits limits = DefaultPipelineLimits();
+        limits.workers = workers;
+        limits.maxBytes = 64 << 10;
+        EntryPipeline pipeline(list, limits);
+        EvenHandler handler;
+        handler.giveUp = 1 + 2 * (archive.length() / 2); // the uneven one after the first pass
+        EntryHandler ahead = {EvenHandler::Handle, &handler};
+        pipeline.handleAhead(&ahead);
+        for (int64_t i = 0; i < list.length(); i++) {
+            std::wstring name(list.ref(i).text());
+            CAPTURE(std::string(name.begin(), name.end()));
+            const SourceFile& file = program.files.at(name);
+            // As the installer does: a worker begins every entry, the caller none.
+            WaitFor("a worker to begin the entry", [&pipeline] { return pipeline.waitReady(50); });
+            TakenEntry entry = pipeline.take();
+            CHECK(LastEntryTime == file.time);
+            CHECK(entry.size == static_cast<int64_t>(file.bytes.size()));
+            // Entries that workers began before the handler was set are not handled.
+            if (entry.handled)
+                CHECK((i % 2 == 0 && i != handler.giveUp));
+            std::string bytes;
+            if (entry.handled) {
+                std::lock_guard<std::mutex> guard(handler.lock);
+                bytes = handler.written.at(i);
+            } else {
+                ByteSource source = pipeline.source();
+                const uint8_t* piece;
+                int64_t count;
+                // One piece, then another try from the start: decoded again here.
+                if (source.next(source.context, &piece, &count))
+                    source.rewind(source.context);
+                bytes = ReadAll(source);
+            }
+            CHECK(bytes == file.bytes);
+        }
+        CHECK_THROWS_AS(pipeline.take(), IndexError);
+        // The second pass begins once the window is full of the first: all of it after the handler.
+        CHECK(handler.written.size() >= static_cast<size_t>(archive.length() / 2));
+    }
+}
+
+// Run on a copy whose solid block run-packed-test damaged, with the name of the first file that
+// lumivo-pack verify finds damaged (LUMIVO_PACKED_DAMAGED); a no-op otherwise.
+TEST_CASE("a damaged block fails at the first damaged file, by its name, the files before it whole")
+{
+    const wchar_t* damaged = _wgetenv(L"LUMIVO_PACKED_DAMAGED");
+    if (!damaged)
+        return;
+    PackedProgram program;
+    StrArray names = ListEntryNames(); // from the blocks' directories, which the damage spares
+    CHECK(names.length() == static_cast<int64_t>(program.files.size()));
+    EntryPipeline pipeline(names);
+    bool failed = false;
+    for (int64_t i = 0; i < names.length() && !failed; i++) {
+        std::wstring name(names.ref(i).text());
+        CAPTURE(std::string(name.begin(), name.end()));
+        WaitFor("a worker to begin the entry", [&pipeline] { return pipeline.waitReady(50); });
+        try {
+            std::string bytes = Text(pipeline.next());
+            CHECK(bytes == program.files.at(name).bytes);
+        } catch (const CrcError& e) {
+            CHECK(std::wstring(e.text) == damaged);
+            failed = true;
+        }
+    }
+    CHECK(failed);
 }
 
 TEST_CASE("the settings come from the packed install.script")

@@ -263,6 +263,23 @@ TEST_CASE("listing names in archive order up to the end record")
     CHECK(FindEntry(L"z.txt", -1) == nullptr);
 }
 
+TEST_CASE("a solid block whose directory does not decode fails as corrupted, also when listed")
+{
+    // Its files cannot be listed, so a pattern would match none of them: listing fails instead of
+    // leaving an installation without them.
+    ArchiveInUse archive(RawRecord(u"install.script", "copy-files=*") +
+                         Record(u"<solid block 1>", EntryKindSolid, std::string(40, 'x'), 300) + EndRecord());
+    CHECK(Text(ReadEntry(L"install.script")) == "copy-files=*");
+    std::wstring name;
+    CHECK(CodeOfRead(L"<solid block 1>", &name) == ErrCorrupted);
+    try {
+        ListEntryNames();
+        FAIL("no error");
+    } catch (const CrcError& e) {
+        CHECK(std::wstring(e.text) == L"<solid block 1>");
+    }
+}
+
 TEST_CASE("entry text is decoded from UTF-8 without its byte-order mark")
 {
     ArchiveInUse archive(RawRecord(u"bom.txt", "\xEF\xBB\xBFnazwa=Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87") +

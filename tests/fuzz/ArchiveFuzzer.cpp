@@ -1,8 +1,10 @@
 // Fuzz target over the portable archive format: on any bytes, the trailer search, the walk, the
 // CRC check, run unpacking, inflating, LZMA decoding and an update installer's patches (behind a
-// base of the size they name) into buffers of exact size must neither crash nor read or write
-// outside their buffers (built with AddressSanitizer, whose buffers are exact).
+// base of the size they name) into buffers of exact size, and reading solid blocks file by file,
+// must neither crash nor read or write outside their buffers (built with AddressSanitizer, whose
+// buffers are exact).
 #include "archive/ArchiveFormat.h"
+#include "archive/SolidBlock.h"
 #include "archive/UpdateFormat.h"
 
 #include <stdint.h>
@@ -36,6 +38,51 @@ static void Unpack(const ArchiveEntry& entry)
     }
 }
 
+static void* Allocate(void*, int64_t bytes)
+{
+    return malloc(static_cast<size_t>(bytes));
+}
+
+static void Release(void*, void* block)
+{
+    free(block);
+}
+
+// A solid block read as an installer would: its directory, then every file's slices. A file's
+// slices add up to its size unless it is damaged, and a damaged stream damages every later file.
+static void ReadSolid(const ArchiveEntry& entry)
+{
+    if (entry.size > MaxOutput)
+        return;
+    SolidCursor cursor;
+    SolidMemory memory = {Allocate, Release, nullptr};
+    if (OpenSolidBlock(cursor, entry, memory, SolidUse::Files) == SolidOpen::Good) {
+        const SolidDirectory& directory = cursor.directory;
+        Check(directory.length <= entry.size && directory.fileCount >= 1);
+        SolidFile file;
+        bool broken = false;
+        int32_t maxBytes = 1 + entry.size % 5000;
+        while (NextSolidFile(cursor, file)) {
+            SolidName name = SolidFileName(directory, file);
+            for (int32_t i = 0; i < file.nameCount; i++, name = SolidNameAfter(directory, name))
+                for (int32_t u = 0; u < name.nameLength; u++)
+                    SolidNameUnit(name, u);
+            int64_t total = 0;
+            const uint8_t* data;
+            int32_t length;
+            SolidStep step;
+            while ((step = NextSolidSlice(cursor, maxBytes, data, length)) == SolidStep::Slice) {
+                Check(length > 0 && length <= maxBytes && data >= cursor.window &&
+                      data + length <= cursor.window + cursor.windowSize);
+                total += length;
+            }
+            Check(step == SolidStep::Damaged || (total == file.size && !broken));
+            broken = broken || cursor.broken;
+        }
+    }
+    CloseSolidBlock(cursor);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The input as a program file with an appended archive, else as an archive region.
@@ -57,6 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int32_t i = 0; i < entry.nameLength; i++)
             EntryNameUnit(entry, i);
         Unpack(entry);
+        if (entry.kind == EntryKindSolid)
+            ReadSolid(entry);
     }
     WalkReachedEndRecord(walk);
 

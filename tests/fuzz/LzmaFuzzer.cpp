@@ -70,6 +70,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t length)
     bool good = presetSize ? LzmaDecodeWithPreset(packed, streamLength, out, static_cast<int32_t>(size),
                                                   static_cast<int32_t>(presetSize))
                            : LzmaDecodeExact(packed, streamLength, out, static_cast<int32_t>(size));
+    if (presetSize == 0) {
+        // The same stream in steps through a window of the dictionary's size: the same verdict
+        // and, slice by slice, the same bytes.
+        static LzmaStream steps;
+        uint32_t stepWindowSize =
+            LzmaWindowFor(LzmaDictionary(packed, streamLength), static_cast<int32_t>(size));
+        uint8_t* stepWindow = static_cast<uint8_t*>(malloc(stepWindowSize > 0 ? stepWindowSize : 1));
+        LzmaStatus status =
+            LzmaStart(steps, packed, streamLength, static_cast<int32_t>(size), stepWindow, stepWindowSize);
+        uint32_t step = 1 + (length > 4 ? data[length - 1] : 0) * 37;
+        while (status == LzmaStatus::Running) {
+            uint32_t at = steps.windowPos, count = size - steps.produced;
+            count = count < step ? count : step;
+            count = count < stepWindowSize - at ? count : stepWindowSize - at;
+            uint32_t from = steps.produced;
+            status = LzmaDecodeTo(steps, from + count);
+            if (status != LzmaStatus::Failed && good)
+                Check(memcmp(stepWindow + at, out + from, count) == 0);
+        }
+        Check((status == LzmaStatus::Done) == good);
+        free(stepWindow);
+    }
     if (good) {
         for (uint32_t i = 0; i < presetSize; i++)
             Check(window[i] == static_cast<uint8_t>(i * 7 / 3));

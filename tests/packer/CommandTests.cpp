@@ -16,32 +16,6 @@
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status;
-    std::string output; // stdout and stderr
-};
-
-// Runs lumivo-pack with the arguments (a shell command line) and takes its output and status.
-static Outcome Pack(const std::string& arguments)
-{
-    std::string command = std::string(LUMIVO_PACK_PATH) + " " + arguments + " 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    REQUIRE(pipe);
-    Outcome outcome;
-    char chunk[4096];
-    size_t got;
-    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
-        outcome.output.append(chunk, got);
-    int status = pclose(pipe);
-    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return outcome;
-}
-
-static bool Has(const Outcome& outcome, const std::string& text)
-{
-    return outcome.output.find(text) != std::string::npos;
-}
-
 // A setup program whose appended archive is the given one.
 static void SaveSetup(const std::string& path, const std::string& archive)
 {
@@ -60,7 +34,8 @@ TEST_CASE("help explains every command and option")
     Outcome build = Pack("build --help");
     CHECK(build.status == 0);
     for (const char* option :
-         {"--output", "--stub", "--codec", "--level", "--jobs", "--quiet", "SOURCE_DATE_EPOCH"})
+         {"--output", "--stub", "--codec", "--no-solid", "--block-size", "256 MiB", "one thread", "--level",
+          "--jobs", "--quiet", "SOURCE_DATE_EPOCH"})
         CHECK(Has(build, option));
     CHECK(Has(Pack("help extract"), "--directory"));
     CHECK(Pack("verify --help").status == 0);
@@ -71,6 +46,10 @@ TEST_CASE("help explains every command and option")
     CHECK(Pack("build app -o x.exe --jobs 0").status == 2);
     CHECK(Has(Pack("build app -o x.exe --codec zstd"), "deflate or lzma, not \"zstd\""));
     CHECK(Pack("build app -o x.exe --codec lzma --level 5").status == 2);
+    CHECK(Has(Pack("build app -o x.exe --block-size 1M"), "goes with --codec lzma"));
+    CHECK(Has(Pack("build app -o x.exe --codec lzma --block-size 2G"), "from 64K to 2047M"));
+    CHECK(Pack("build app -o x.exe --codec lzma --block-size 12X").status == 2);
+    CHECK(Pack("build app -o x.exe --codec lzma --no-solid --block-size 1M").status == 2);
     CHECK(Pack("build app").status == 2);
 }
 
@@ -211,7 +190,7 @@ TEST_CASE("a crafted archive can neither drive the terminal nor make the reader 
     CHECK(Has(verified, "damaged: runs.bin (its size is more than its stored bytes can unpack to)"));
 }
 
-TEST_CASE("an LZMA build lists kind 2 and verifies and extracts like a deflate one")
+TEST_CASE("an LZMA build without solid blocks lists kind 2 and verifies and extracts like a deflate one")
 {
     TempDir dir;
     std::string text;
@@ -222,10 +201,11 @@ TEST_CASE("an LZMA build lists kind 2 and verifies and extracts like a deflate o
     Put(dir.path("app/tiny.txt"), "t");
     Save(dir.path("stub.exe"), MinimalPe());
     Outcome built = Pack("build -q " + dir.path("app") + " -o " + dir.path("setup.exe") + " --stub " +
-                         dir.path("stub.exe") + " --codec lzma --no-uninstaller");
+                         dir.path("stub.exe") + " --codec lzma --no-solid --no-uninstaller");
     REQUIRE(built.status == 0);
     Outcome listed = Pack("list " + dir.path("setup.exe"));
     CHECK(Has(listed, "\n2 "));
+    CHECK_FALSE(Has(listed, "\n3 "));
     CHECK(Has(listed, std::to_string(text.size()) + " "));
     CHECK(Has(Pack("verify " + dir.path("setup.exe")), "all good"));
     CHECK(Pack("extract " + dir.path("setup.exe") + " -C " + dir.path("out")).status == 0);

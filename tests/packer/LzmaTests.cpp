@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <lzma.h>
 #include <random>
 #include <string>
 #include <vector>
@@ -381,6 +382,90 @@ TEST_CASE("with a preset dictionary the decoder gives what liblzma's decoder giv
         return s;
     }());
     CHECK_FALSE(Decodes(stream, firstLast.size()));
+}
+
+// liblzma's decoding of a stream into size bytes (an end marker allowed after them).
+static bool LiblzmaDecodes(const ByteVector& stream, size_t size, ByteVector& out)
+{
+    lzma_options_lzma options = {};
+    options.lc = stream[0] % 9;
+    options.lp = stream[0] / 9 % 5;
+    options.pb = stream[0] / 45;
+    options.dict_size = std::max<uint32_t>(ReadU32(stream.data() + 1), LZMA_DICT_SIZE_MIN);
+    options.ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
+    options.ext_size_low = static_cast<uint32_t>(size);
+    const lzma_filter filters[] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    out.assign(size + 1, 0); // liblzma refuses a null output even when it is empty
+    size_t in = LzmaHeaderSize, done = 0;
+    bool good = lzma_raw_buffer_decode(filters, nullptr, stream.data(), &in, stream.size(), out.data(), &done,
+                                       size) == LZMA_OK &&
+                in == stream.size() && done == size;
+    out.resize(size);
+    return good;
+}
+
+// Our decoder in steps of random sizes through a window of the dictionary's size (moved to a
+// larger one halfway when asked); the bytes it gave, or false when it refused the stream.
+static bool DecodesInSteps(const ByteVector& stream, size_t size, std::mt19937& random, bool move, ByteVector& out)
+{
+    static LzmaStream decoder;
+    int32_t declared = static_cast<int32_t>(size);
+    ByteVector window(LzmaWindowFor(LzmaDictionary(stream.data(), static_cast<int32_t>(stream.size())), declared));
+    ByteVector larger(window.size() + 777);
+    out.clear();
+    LzmaStatus status = LzmaStart(decoder, stream.data(), static_cast<int32_t>(stream.size()), declared,
+                                  window.data(), static_cast<uint32_t>(window.size()));
+    while (status == LzmaStatus::Running) {
+        if (move && decoder.produced >= size / 2 && decoder.window != larger.data())
+            LzmaMoveWindow(decoder, larger.data(), static_cast<uint32_t>(larger.size()));
+        uint32_t at = decoder.windowPos;
+        uint32_t count = std::min<uint32_t>({1 + static_cast<uint32_t>(random() % 70000), decoder.size - decoder.produced,
+                                             decoder.windowSize - at});
+        status = LzmaDecodeTo(decoder, decoder.produced + count);
+        if (status != LzmaStatus::Failed)
+            out.insert(out.end(), decoder.window + at, decoder.window + at + count);
+    }
+    return status == LzmaStatus::Done;
+}
+
+TEST_CASE("decoding in steps through a window of the dictionary's size agrees with liblzma")
+{
+    Inputs inputs;
+    std::mt19937 random(5);
+    std::vector<ByteVector> cases = {ByteVector(), inputs.text(300000), inputs.randomBytes(90000),
+                                     inputs.periodic(200000, 65535), inputs.periodic(150000, 4095),
+                                     inputs.runs(100000)};
+    for (const ByteVector& pe : PeFiles(2, 600 << 10))
+        cases.push_back(pe);
+    for (const ByteVector& data : cases)
+        for (uint32_t dictionary : {4096u, 65536u})
+            for (bool endMarker : {false, true}) {
+                CAPTURE(data.size());
+                CAPTURE(dictionary);
+                ByteVector stream = Encoded(data, Settings(3, 0, 2, dictionary, 6, false, endMarker)), reference,
+                           steps;
+                REQUIRE(LiblzmaDecodes(stream, data.size(), reference));
+                CHECK(DecodesInSteps(stream, data.size(), random, endMarker, steps));
+                CHECK(steps == reference);
+            }
+
+    // Damaged streams: the same verdict and bytes as in one go, whatever the steps.
+    ByteVector data = inputs.text(60000);
+    ByteVector stream = Encoded(data, Settings(3, 0, 2, 4096, 9, true, false));
+    for (int i = 0; i < 300; i++) {
+        ByteVector damaged = stream, whole, steps;
+        damaged[LzmaHeaderSize + 1 + random() % (stream.size() - LzmaHeaderSize - 1)] ^=
+            static_cast<uint8_t>(1 << (random() % 8));
+        bool inOneGo = Decodes(damaged, data.size(), &whole);
+        CHECK(DecodesInSteps(damaged, data.size(), random, i % 2 == 1, steps) == inOneGo);
+        if (inOneGo)
+            CHECK(steps == whole);
+    }
+
+    // The packer's streamed encoding gives the same bytes as encoding in one go.
+    LzmaSettings settings;
+    ByteVector big = inputs.text(3 << 19), streamed = LzmaEncodeStream(big.data(), big.size(), settings, nullptr);
+    CHECK(streamed == Encoded(big, settings));
 }
 
 TEST_CASE("the packer stores LZMA entries that unpack through the record format")

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <stdio.h>
+#include <sys/wait.h>
 
 namespace fs = std::filesystem;
 
@@ -47,4 +49,25 @@ TempDir::~TempDir()
 {
     std::error_code ignored;
     fs::remove_all(root, ignored);
+}
+
+Outcome Pack(const std::string& arguments)
+{
+    std::string command = std::string(LUMIVO_PACK_PATH) + " " + arguments + " 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("cannot run " + command);
+    Outcome outcome;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        outcome.output.append(chunk, got);
+    int status = pclose(pipe);
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+bool Has(const Outcome& outcome, const std::string& text)
+{
+    return outcome.output.find(text) != std::string::npos;
 }

@@ -13,6 +13,15 @@ void Save(const std::string& path, const std::string& bytes);
 // Writes a file, creating its folders.
 void Put(const std::string& path, const std::string& bytes);
 
+// What lumivo-pack did: its exit status, and its stdout and stderr together.
+struct Outcome {
+    int status;
+    std::string output;
+};
+// Runs lumivo-pack with the arguments (a shell command line).
+Outcome Pack(const std::string& arguments);
+bool Has(const Outcome& outcome, const std::string& text);
+
 // A fresh folder under /tmp, removed with everything in it at the end.
 class TempDir {
 public:
