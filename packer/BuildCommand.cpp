@@ -192,7 +192,15 @@ void BuildSetup(const BuildOptions& options)
     uint64_t fullSize = 0;
     size_t fileCount = payload.files.size();
     if (update) {
-        fullSize = SetupSize(options.output, parts, FullArchiveLength(*update, payload.files));
+        if (options.codec == EntryCodec::Lzma && options.solid) {
+            // The full installer of the folder is packed in blocks: weighed by packing them.
+            Progress quiet(payload.files.size(), totalBytes, true);
+            SolidPlan plan = PlanSolidArchive(payload.files, ReadScriptKeys(options.appDir), options.blockSize);
+            PackedArchive full = PackSolidArchive(payload.files, plan, options.jobs, quiet);
+            fullSize = SetupSize(options.output, parts, ArchiveLength(full.records, full.entries));
+        } else {
+            fullSize = SetupSize(options.output, parts, FullArchiveLength(*update, payload.files));
+        }
         AddUpdateRecord(*update, packed.records, packed.entries, payload.fixedTime.value_or(0));
     }
     bool appended = WriteSetup(options.output, parts, packed.records, packed.entries);
