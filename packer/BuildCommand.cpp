@@ -168,6 +168,19 @@ void BuildSetup(const BuildOptions& options)
     std::unique_ptr<UpdateBase> base;
     std::unique_ptr<UpdateBuild> update;
     if (!options.base.empty()) {
+        if (options.codec == EntryCodec::Lzma && options.solid) {
+            // In the order of the full installer's blocks, so that both list and install the files
+            // alike (the data file they write too).
+            SolidPlan plan = PlanSolidArchive(payload.files, ReadScriptKeys(options.appDir), options.blockSize);
+            std::vector<PayloadFile> ordered;
+            for (size_t index : plan.ownRecords)
+                ordered.push_back(payload.files[index]);
+            for (const std::vector<SolidGroup>& block : plan.blocks)
+                for (const SolidGroup& group : block)
+                    for (size_t index : group)
+                        ordered.push_back(payload.files[index]);
+            payload.files = std::move(ordered);
+        }
         base = std::make_unique<UpdateBase>(LoadUpdateBase(options.base));
         update = std::make_unique<UpdateBuild>();
         PlanUpdateBuild(*update, *base, payload.files, ReadScriptKeys(options.appDir));
