@@ -8,7 +8,7 @@
 #include "gui/Form.h"
 #include "script/InstallScript.h"
 
-// The caption of a button of the specification, for the log.
+// The caption of the answered button, as the alert's list of buttons names it, for the log.
 static Str ButtonCaption(const wchar_t* buttons, int answer)
 {
     AlertButtons parsed = ParseAlertButtons(buttons);
