@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 #include <condition_variable>
 #include <cstring>
 #include <exception>
@@ -134,6 +135,28 @@ int DeflateLevelFor(int level, uint64_t size)
     return size > SliceFilesAbove ? 10 : size >= 64 * 1024 ? 12 : 9;
 }
 
+bool LooksIncompressible(const uint8_t* bytes, size_t size)
+{
+    if (size < 64 * 1024)
+        return false;
+    uint64_t counts[256] = {};
+    for (size_t i = 0; i < size; i++)
+        counts[bytes[i]]++;
+    // Bits per byte of the byte frequencies alone; 1 MiB of noise gives 7.9998, programs 5 to 7.
+    double entropy = 0, total = static_cast<double>(size);
+    for (uint64_t count : counts)
+        if (count)
+            entropy -= static_cast<double>(count) * std::log2(static_cast<double>(count) / total);
+    return entropy / total >= 7.98;
+}
+
+int DeflateLevelForBytes(int level, const uint8_t* bytes, size_t size, uint64_t fileSize)
+{
+    if (level == LevelBySize && LooksIncompressible(bytes, size))
+        return 1;
+    return DeflateLevelFor(level, fileSize);
+}
+
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec)
 {
     Compressor compressor = NewCompressor(DeflateLevelFor(level, size), codec);
@@ -151,6 +174,14 @@ struct SlicedFile {
     std::vector<std::vector<uint8_t>> slices;
     std::atomic<size_t> left{0};
 };
+
+// A worker's compressor of a level, made when first needed.
+libdeflate_compressor* CompressorOf(Compressor (&compressors)[13], int level)
+{
+    if (!compressors[level])
+        compressors[level] = NewCompressor(level);
+    return compressors[level].get();
+}
 
 // One piece of work: a whole file, or one slice of a large one.
 struct PackTask {
@@ -194,7 +225,7 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
     size_t failedIndex = files.size();
 
     // One slice of a large file; the last one done makes the entry.
-    auto packSlice = [&](libdeflate_compressor* compressor, size_t index, size_t slice) {
+    auto packSlice = [&](Compressor (&compressors)[13], size_t index, size_t slice) {
         SlicedFile& file = sliced[index];
         {
             std::lock_guard<std::mutex> guard(file.reading);
@@ -204,12 +235,14 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
         }
         size_t start = slice * DeflateSliceSize;
         size_t length = std::min<size_t>(DeflateSliceSize, file.bytes.size() - start);
-        file.slices[slice] = DeflateSlice(compressor, file.bytes.data() + start, length, slice + 1 == file.slices.size());
+        const uint8_t* bytes = file.bytes.data() + start;
+        libdeflate_compressor* compressor =
+            CompressorOf(compressors, DeflateLevelForBytes(level, bytes, length, file.bytes.size()));
+        file.slices[slice] = DeflateSlice(compressor, bytes, length, slice + 1 == file.slices.size());
         if (--file.left > 0)
             return;
-        const uint8_t* bytes = file.bytes.data();
-        entries[index] = EntryOf(JoinSlices(file.slices, bytes, file.bytes.size()), EntryKindZlib, bytes,
-                                 file.bytes.size());
+        entries[index] = EntryOf(JoinSlices(file.slices, file.bytes.data(), file.bytes.size()), EntryKindZlib,
+                                 file.bytes.data(), file.bytes.size());
         if (choose)
             entries[index] = choose(index, file.bytes, std::move(entries[index]));
         progress.fileDone(file.bytes.size());
@@ -224,16 +257,16 @@ std::vector<PackedEntry> PackFiles(const std::vector<PayloadFile>& files, int le
             for (size_t i; !stop && (i = next++) < tasks.size();) {
                 size_t index = tasks[i].file;
                 try {
-                    int fileLevel = DeflateLevelFor(level, files[index].size);
-                    Compressor& compressor = compressors[fileLevel];
-                    if (!compressor && codec == EntryCodec::Deflate)
-                        compressor = NewCompressor(fileLevel);
                     if (tasks[i].slice != Whole) {
-                        packSlice(compressor.get(), index, tasks[i].slice);
+                        packSlice(compressors, index, tasks[i].slice);
                         continue;
                     }
                     std::vector<uint8_t> bytes = ReadFile(files[index]);
-                    entries[index] = Pack(compressor.get(), codec, bytes.data(), bytes.size());
+                    libdeflate_compressor* compressor =
+                        codec == EntryCodec::Deflate
+                            ? CompressorOf(compressors, DeflateLevelForBytes(level, bytes.data(), bytes.size(), bytes.size()))
+                            : nullptr;
+                    entries[index] = Pack(compressor, codec, bytes.data(), bytes.size());
                     if (choose)
                         entries[index] = choose(index, bytes, std::move(entries[index]));
                     progress.fileDone(bytes.size());

@@ -28,6 +28,13 @@ struct PackedEntry {
 // five times as long for about 4 % less.
 enum : int { LevelBySize = 0 };
 int DeflateLevelFor(int level, uint64_t size);
+// Whether bytes (64 KiB or more) look like noise: every byte value about as frequent as any other,
+// as in compressed or encrypted data. Deflate gains nothing there but repeats, which its fastest
+// level finds about as well as its strongest, in a tenth of the time.
+bool LooksIncompressible(const uint8_t* bytes, size_t size);
+// The level for these bytes of a file of fileSize bytes (the whole file, or one slice of it): level 1
+// where they look incompressible and the level is chosen by size, else DeflateLevelFor's.
+int DeflateLevelForBytes(int level, const uint8_t* bytes, size_t size, uint64_t fileSize);
 
 // One file's bytes as an entry at a libdeflate level (1 to 12, or LevelBySize; not used by LZMA).
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec = EntryCodec::Deflate);
