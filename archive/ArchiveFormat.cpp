@@ -28,23 +28,6 @@ void WriteU64(uint8_t* bytes, uint64_t value)
     WriteU32(bytes + 4, static_cast<uint32_t>(value >> 32));
 }
 
-// zlib's crc32 gives the same value as a byte-by-byte table walk, several bytes at a time: the
-// check is a good part of reading an entry.
-uint32_t Crc32Update(uint32_t crc, const uint8_t* data, int64_t length)
-{
-    const int64_t chunk = 1 << 30; // zlib takes 32-bit lengths
-    for (int64_t done = 0; done < length; done += chunk) {
-        int64_t piece = length - done < chunk ? length - done : chunk;
-        crc = static_cast<uint32_t>(crc32(crc, data + done, static_cast<uInt>(piece)));
-    }
-    return crc;
-}
-
-uint32_t Crc32(const uint8_t* data, int64_t length)
-{
-    return Crc32Update(0, data, length);
-}
-
 ArchiveWalk StartWalk(const uint8_t* base, int64_t length)
 {
     ArchiveWalk walk;

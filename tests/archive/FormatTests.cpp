@@ -54,6 +54,24 @@ TEST_CASE("CRC-32 is the standard reflected one")
     uint32_t whole = Crc32(Bytes(data), static_cast<int64_t>(data.size()));
     CHECK(whole == crc32(0, Bytes(data), static_cast<uInt>(data.size())));
     CHECK(Crc32Update(Crc32(Bytes(data), 1234), Bytes(data) + 1234, 5000 - 1234) == whole);
+
+    // Long runs are folded 64 bytes at a time: against zlib at every length around the steps where
+    // the folding hands over to the table, at every alignment, and continued from any value.
+    std::string noise(70000, '\0');
+    uint32_t state = 2463534242u;
+    for (char& c : noise) {
+        state ^= state << 13, state ^= state >> 17, state ^= state << 5;
+        c = static_cast<char>(state);
+    }
+    const uint8_t* bytes = Bytes(noise);
+    for (int64_t length : {255, 256, 257, 271, 272, 319, 320, 321, 383, 1000, 4096, 65537, 69990})
+        for (int64_t offset = 0; offset < 8; offset++) {
+            CAPTURE(length);
+            CAPTURE(offset);
+            uLong expected = crc32(0xDEADBEEF, bytes + offset, static_cast<uInt>(length));
+            CHECK(Crc32Update(0xDEADBEEF, bytes + offset, length) == expected);
+        }
+    CHECK(Crc32Update(Crc32(bytes, 3000), bytes + 3000, 67000) == crc32(0, bytes, 70000));
 }
 
 TEST_CASE("run unpacking: literals and back-references")
