@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #if defined(__x86_64__)
+#include <cpuid.h>
 #include <immintrin.h>
 #define LUMIVO_CRC_FOLDING 1
 #endif
@@ -61,11 +62,14 @@ __attribute__((target("pclmul,sse2"))) uint32_t FoldedRegister(uint32_t reg, con
     return ~static_cast<uint32_t>(crc32(0xFFFFFFFF, lane, 16)); // the register from zero over the lane
 }
 
-bool CanFold()
+// Asked of the processor once, at start-up (in a virtual machine each question is a trip to the
+// host): the compiler's own feature check would bring 7 KB of processor tables.
+bool ProcessorCanFold()
 {
-    static const bool can = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("sse2");
-    return can;
+    unsigned eax, ebx, ecx, edx;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) && (ecx & bit_PCLMUL) != 0; // SSE2: every x86-64
 }
+const bool CanFold = ProcessorCanFold();
 #endif
 
 } // namespace
@@ -74,7 +78,7 @@ uint32_t Crc32Update(uint32_t crc, const uint8_t* data, int64_t length)
 {
 #if LUMIVO_CRC_FOLDING
     // Below a few hundred bytes the table is as fast.
-    if (length >= 256 && CanFold()) {
+    if (length >= 256 && CanFold) {
         int64_t used;
         uint32_t reg = FoldedRegister(~crc, data, length, &used);
         return TableCrc32(~reg, data + used, length - used);
