@@ -139,10 +139,16 @@ int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize)
     case EntryKindLzma:
     case EntryKindPatch:
     case EntryKindSolid:
+    case EntryKindSolidOnProgram:
         return packed * 10000;
     default:
         return 0;
     }
+}
+
+bool IsSolidKind(uint32_t kind)
+{
+    return kind == EntryKindSolid || kind == EntryKindSolidOnProgram;
 }
 
 bool DeclaredSizeIsPlausible(const ArchiveEntry& entry)
@@ -154,7 +160,7 @@ EntryCheck UnpackEntry(const ArchiveEntry& entry, uint8_t* out)
 {
     if (Crc32(entry.data, entry.packedSize) != entry.crc)
         return EntryCheck::BadCrc;
-    if (!DeclaredSizeIsPlausible(entry) || entry.kind == EntryKindSolid)
+    if (!DeclaredSizeIsPlausible(entry) || IsSolidKind(entry.kind))
         return EntryCheck::BadData;
     bool good;
     if (entry.packedSize == entry.size) {

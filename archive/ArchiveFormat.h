@@ -24,6 +24,9 @@ enum : uint32_t {
     EntryKindPatch = 4,
     EntryKindKept = 5,
     EntryKindUpdate = 6,
+    // A solid block whose stream starts as if the setup program's code came just before it
+    // (archive/ProgramCode.h).
+    EntryKindSolidOnProgram = 8,
     EndRecordKind = 0xE1D2C3B4,
     TrailerMagic = 0x5C9F3A6E,
 };
@@ -106,6 +109,8 @@ int64_t MaxUnpackedSize(uint32_t kind, int32_t packedSize);
 // Whether the entry's declared size is one that its stored bytes can give (any size when they are
 // stored raw). Readers check this before they allocate memory for the entry.
 bool DeclaredSizeIsPlausible(const ArchiveEntry& entry);
+// Whether records of the kind are solid blocks (kinds 3 and 8).
+bool IsSolidKind(uint32_t kind);
 
 enum class EntryCheck { Good, BadCrc, BadData };
 // Checks the stored bytes' CRC and unpacks the entry into out (entry.size bytes): a copy when

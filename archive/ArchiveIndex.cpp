@@ -1,5 +1,6 @@
 #include "archive/ArchiveIndex.h"
 
+#include "archive/BlockReader.h"
 #include "archive/SolidBlock.h"
 #include "core/CharCase.h"
 
@@ -61,7 +62,7 @@ static void FreeDirectory(void*, void* block)
 static bool AddBlockNames(ArchiveIndex& index, const ArchiveEntry& block, SolidCursor& cursor)
 {
     SolidMemory memory = {AllocateDirectory, FreeDirectory, nullptr};
-    SolidOpen opened = OpenSolidBlock(cursor, block, memory, SolidUse::Directory);
+    SolidOpen opened = OpenSolidBlock(cursor, block, memory, SolidUse::Directory, ArchiveProgramCode);
     if (opened != SolidOpen::Good) {
         CloseSolidBlock(cursor);
         if (opened == SolidOpen::NoMemory)
@@ -102,7 +103,7 @@ ArchiveIndex IndexArchive(const uint8_t* base, int64_t length)
         ArchiveWalk walk = StartWalk(base, length);
         ArchiveEntry entry;
         while (NextEntry(walk, entry)) {
-            if (entry.kind != EntryKindSolid) {
+            if (!IsSolidKind(entry.kind)) {
                 index.names.append(EntryLocation{entry, -1});
                 continue;
             }

@@ -2,7 +2,9 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/ArchiveIndex.h"
+#include "archive/BlockReader.h"
 #include "archive/EntryReader.h"
+#include "archive/ProgramCode.h"
 #include "core/AppContext.h"
 #include "core/CharCase.h"
 #include "core/Error.h"
@@ -11,12 +13,14 @@
 
 #include <windows.h>
 
+#include <stdint.h>
 #include <string.h>
 
 PayloadArchive Payload = {nullptr, 0, nullptr};
 uint64_t LastEntryTime = 0;
 
 static ArchiveIndex Index = {LocationArray(), PtrArray(), PtrArray(), nullptr, 0};
+static void* ProgramCodeCopy = nullptr; // what ArchiveProgramCode points into
 
 enum : int32_t { ProgramResourceId = 103 };
 
@@ -28,14 +32,42 @@ void ReleaseArchive()
     if (Payload.fileView)
         UnmapViewOfFile(Payload.fileView);
     Payload.fileView = nullptr;
+    ArchiveProgramCode = ProgramCode{nullptr, 0};
+    if (ProgramCodeCopy)
+        FreeBlock(ProgramCodeCopy);
+    ProgramCodeCopy = nullptr;
 }
 
-void UseArchive(const uint8_t* base, int32_t length)
+static bool HasProgramBlocks(const uint8_t* base, int32_t length)
+{
+    ArchiveWalk walk = StartWalk(base, length);
+    ArchiveEntry entry;
+    while (NextEntry(walk, entry))
+        if (entry.kind == EntryKindSolidOnProgram)
+            return true;
+    return false;
+}
+
+// Uses the archive, whose blocks of kind 8 start from the code of image (none: they are damaged);
+// the code is copied before the index reads their directories.
+static void UseArchiveOf(const uint8_t* base, int32_t length, const ProgramImage& image)
 {
     ReleaseArchive();
     Payload.base = base;
     Payload.length = base && length > 0 ? length : 0;
+    int32_t codeLength = image.bytes && HasProgramBlocks(Payload.base, Payload.length) ? ProgramCodeLength(image) : 0;
+    if (codeLength > 0) {
+        ProgramCodeCopy = AllocateBlock(codeLength);
+        CopyProgramCode(image, static_cast<uint8_t*>(ProgramCodeCopy));
+        ArchiveProgramCode = ProgramCode{static_cast<const uint8_t*>(ProgramCodeCopy), codeLength};
+    }
     Index = IndexArchive(Payload.base, Payload.length);
+}
+
+void UseArchive(const uint8_t* base, int32_t length, const uint8_t* image)
+{
+    // A loaded image holds its headers' SizeOfImage bytes, which bound what is read of it.
+    UseArchiveOf(base, length, ProgramImage{image, INT64_MAX, true});
 }
 
 struct MappedViewTraits {
@@ -78,7 +110,7 @@ void UseArchiveFile(const Str& path)
     int64_t offset = 0, length = 0;
     if (!FindAppendedArchive(bytes, size.QuadPart, offset, length))
         throw WinError(ErrCorrupted, path.text());
-    UseArchive(bytes + offset, static_cast<int32_t>(length));
+    UseArchiveOf(bytes + offset, static_cast<int32_t>(length), ProgramImage{bytes, size.QuadPart, false});
     Payload.fileView = view.detach(); // the view keeps the mapping alive after its handles close
 }
 
@@ -95,7 +127,10 @@ void LocateArchive()
         if (data) {
             if (size > static_cast<DWORD>(MaxEntrySize))
                 throw WinError(ErrCorrupted, ModuleFileName().text());
-            UseArchive(static_cast<const uint8_t*>(data), static_cast<int32_t>(size));
+            // Its blocks of kind 8 start from the code of the image that runs, never from the
+            // file, which may have been swapped since it started.
+            UseArchive(static_cast<const uint8_t*>(data), static_cast<int32_t>(size),
+                       reinterpret_cast<const uint8_t*>(module));
             return;
         }
     }

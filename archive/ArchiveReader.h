@@ -29,8 +29,11 @@ extern PayloadArchive Payload;
 void LocateArchive();
 // Uses the archive appended to the file at path (the same rules and errors as LocateArchive).
 void UseArchiveFile(const Str& path);
-// Uses an archive in memory that outlives its use (tests, resources).
-void UseArchive(const uint8_t* base, int32_t length);
+// Uses an archive in memory that outlives its use (tests, resources). Its solid blocks of kind 8
+// start from the code of image, a program image as the loader maps it (the program's own module,
+// or another loaded as an image resource), which must outlive the archive's use; without one
+// they are damaged.
+void UseArchive(const uint8_t* base, int32_t length, const uint8_t* image = nullptr);
 // Forgets the archive and its index, and unmaps the program file of an appended archive.
 void ReleaseArchive();
 

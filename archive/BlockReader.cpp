@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+ProgramCode ArchiveProgramCode = {nullptr, 0};
+
 // Committed but not touched: a window larger than what a block uses costs no memory.
 static void* AllocatePages(void*, int64_t bytes)
 {
@@ -53,7 +55,7 @@ bool SeekBlockFile(BlockReader& reader, const ArchiveEntry& block, int32_t file)
         if (!NextEntry(walk, record))
             record = ArchiveEntry(); // cannot be: the record was whole when it was indexed
         SolidMemory memory = {AllocatePages, ReleasePages, nullptr};
-        SolidOpen opened = OpenSolidBlock(*reader.cursor, record, memory, SolidUse::Files);
+        SolidOpen opened = OpenSolidBlock(*reader.cursor, record, memory, SolidUse::Files, ArchiveProgramCode);
         reader.record = block.record;
         if (opened != SolidOpen::Good) {
             CloseBlock(reader);

@@ -9,6 +9,10 @@
 
 #include <stdint.h>
 
+// The code of the program that carries the archive in use, which blocks of kind 8 start from (none
+// until the archive is located; ArchiveReader sets it).
+extern ProgramCode ArchiveProgramCode;
+
 struct BlockReader {
     BlockReader();
     BlockReader(const BlockReader&) = delete;

@@ -19,12 +19,12 @@ EntryReader::~EntryReader()
 
 bool IsStored(const ArchiveEntry& entry)
 {
-    return entry.packedSize == entry.size && entry.kind != EntryKindSolid;
+    return entry.packedSize == entry.size && !IsSolidKind(entry.kind);
 }
 
 static bool UnpacksWhole(const ArchiveEntry& entry)
 {
-    return !IsStored(entry) && entry.kind != EntryKindZlib && entry.kind != EntryKindSolid;
+    return !IsStored(entry) && entry.kind != EntryKindZlib && !IsSolidKind(entry.kind);
 }
 
 // The bytes an entry unpacked whole takes: a patch's base lies before it, as the decoder's window.

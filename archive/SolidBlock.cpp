@@ -135,7 +135,23 @@ uint16_t SolidNameUnit(const SolidName& name, int32_t index)
     return static_cast<uint16_t>(name.name[2 * index] | name.name[2 * index + 1] << 8);
 }
 
-SolidOpen OpenSolidBlock(SolidCursor& cursor, const ArchiveEntry& record, const SolidMemory& memory, SolidUse use)
+// The directory alone in a buffer of its own, once a preset is no longer needed in front of it.
+static bool KeepDirectoryOnly(SolidCursor& cursor, uint32_t preset)
+{
+    if (preset == 0)
+        return true;
+    uint8_t* kept = static_cast<uint8_t*>(Allocate(cursor.memory, cursor.directory.length));
+    if (!kept)
+        return false;
+    memcpy(kept, cursor.directoryBytes + preset, static_cast<size_t>(cursor.directory.length));
+    Release(cursor.memory, cursor.directoryBytes);
+    cursor.directoryBytes = kept;
+    cursor.directory.bytes = kept;
+    return true;
+}
+
+SolidOpen OpenSolidBlock(SolidCursor& cursor, const ArchiveEntry& record, const SolidMemory& memory, SolidUse use,
+                         const ProgramCode& code)
 {
     cursor.record = record;
     cursor.memory = memory;
@@ -147,35 +163,62 @@ SolidOpen OpenSolidBlock(SolidCursor& cursor, const ArchiveEntry& record, const 
     cursor.fileVerdict = SolidStep::Damaged;
     cursor.broken = false;
     // Declared sizes are weighed against the stored bytes before anything is allocated.
-    if (record.kind != EntryKindSolid || record.packedSize == record.size || !DeclaredSizeIsPlausible(record) ||
+    if (!IsSolidKind(record.kind) || record.packedSize == record.size || !DeclaredSizeIsPlausible(record) ||
         record.size < SolidDirectoryHeadSize)
         return SolidOpen::Damaged;
+    // A block of kind 8 is decoded as if the program's code had been decoded just before it: the
+    // code is in the window first, and positions count from its first byte.
+    uint32_t preset = 0;
+    if (record.kind == EntryKindSolidOnProgram) {
+        if (!code.bytes || code.length <= 0 || code.length > MaxEntrySize - record.size)
+            return SolidOpen::Damaged;
+        preset = static_cast<uint32_t>(code.length);
+    }
 
     LzmaStream& lzma = cursor.lzma;
-    if (LzmaStart(lzma, record.data, record.packedSize, record.size, cursor.head, SolidDirectoryHeadSize) !=
-            LzmaStatus::Running ||
-        LzmaDecodeTo(lzma, SolidDirectoryHeadSize) != LzmaStatus::Running)
-        return SolidOpen::Damaged;
+    uint8_t* headWindow = cursor.head;
+    if (preset) {
+        headWindow = static_cast<uint8_t*>(Allocate(memory, preset + SolidDirectoryHeadSize));
+        if (!headWindow)
+            return SolidOpen::NoMemory;
+        memcpy(headWindow, code.bytes, preset);
+    }
+    bool started = LzmaStart(lzma, record.data, record.packedSize, static_cast<int32_t>(preset) + record.size,
+                             headWindow, preset + SolidDirectoryHeadSize) == LzmaStatus::Running;
+    lzma.produced = lzma.windowPos = preset;
+    if (started && LzmaDecodeTo(lzma, preset + SolidDirectoryHeadSize) == LzmaStatus::Running)
+        memcpy(cursor.head, headWindow + preset, SolidDirectoryHeadSize);
+    else
+        started = false;
     int64_t length = ReadU32(cursor.head);
-    if (length < ColumnsOf(ReadU32(cursor.head + 4), ReadU32(cursor.head + 8)).names || length > record.size)
+    if (!started || length < ColumnsOf(ReadU32(cursor.head + 4), ReadU32(cursor.head + 8)).names ||
+        length > record.size) {
+        if (preset)
+            Release(memory, headWindow);
         return SolidOpen::Damaged;
-    cursor.directoryBytes = static_cast<uint8_t*>(Allocate(memory, length));
+    }
+    cursor.directoryBytes = static_cast<uint8_t*>(Allocate(memory, preset + length));
+    if (cursor.directoryBytes)
+        LzmaMoveWindow(lzma, cursor.directoryBytes, preset + static_cast<uint32_t>(length));
+    if (preset)
+        Release(memory, headWindow);
     if (!cursor.directoryBytes)
         return SolidOpen::NoMemory;
-    LzmaMoveWindow(lzma, cursor.directoryBytes, static_cast<uint32_t>(length));
-    LzmaStatus status = LzmaDecodeTo(lzma, static_cast<uint32_t>(length));
+    LzmaStatus status = LzmaDecodeTo(lzma, preset + static_cast<uint32_t>(length));
     if (status == LzmaStatus::Failed ||
-        !ParseSolidDirectory(cursor.directoryBytes, length, record.size, cursor.directory))
+        !ParseSolidDirectory(cursor.directoryBytes + preset, length, record.size, cursor.directory))
         return SolidOpen::Damaged;
     if (use == SolidUse::Directory || status == LzmaStatus::Done)
-        return SolidOpen::Good;
+        return KeepDirectoryOnly(cursor, preset) ? SolidOpen::Good : SolidOpen::NoMemory;
 
-    uint32_t windowSize = LzmaWindowFor(lzma.dictionary, record.size);
+    uint32_t windowSize = LzmaWindowFor(lzma.dictionary, static_cast<int32_t>(preset) + record.size);
     cursor.window = static_cast<uint8_t*>(Allocate(memory, windowSize));
     if (!cursor.window)
         return SolidOpen::NoMemory;
     cursor.windowSize = windowSize;
     LzmaMoveWindow(lzma, cursor.window, windowSize);
+    if (!KeepDirectoryOnly(cursor, preset))
+        return SolidOpen::NoMemory;
     return lzma.status == LzmaStatus::Failed ? SolidOpen::Damaged : SolidOpen::Good;
 }
 

@@ -1,5 +1,5 @@
-// Solid blocks: records of kind 3 whose data is one LZMA stream holding several files, so that
-// each file is compressed with the bytes of the files before it. The stream begins with the
+// Solid blocks: records of kind 3 (or 8, below) whose data is one LZMA stream holding several
+// files, so that each file is compressed with the bytes of the files before it. The stream begins with the
 // block's directory (names, sizes, times, attributes and CRC-32s), which a reader decodes without
 // the rest of the block, and then holds the files' bytes back to back.
 //
@@ -18,6 +18,10 @@
 //   lengths (UTF-16 units, at least 1), then the N names in UTF-16LE back to back
 //   then, from offset D, the F files' bytes back to back; D plus their sizes is the block's size.
 //
+// A record of kind 8 is the same, but its stream is decoded as if the setup program's code
+// (archive/ProgramCode.h) had been decoded just before the block: the code fills the window first
+// and positions count from its first byte, as with liblzma's preset dictionary.
+//
 // A cursor decodes one block from start to end and hands out its files in order, each as slices
 // of its bytes followed by its verdict. Its memory is the directory, the LZMA state (about 30 KB)
 // and a window of the smaller of the dictionary and the block, never the block itself.
@@ -27,6 +31,7 @@
 
 #include "archive/ArchiveFormat.h"
 #include "archive/LzmaDecoder.h"
+#include "archive/ProgramCode.h"
 
 #include <stdint.h>
 
@@ -127,11 +132,13 @@ struct SolidCursor {
     LzmaStream lzma;
 };
 
-// Opens the block of a record of kind 3: checks the record, then decodes and checks its directory
-// only; for SolidUse::Files it also allocates the window. The record's data must outlive the
-// cursor. Call CloseSolidBlock whatever the result.
+// Opens the block of a record of kind 3 or 8: checks the record, then decodes and checks its
+// directory only; for SolidUse::Files it also allocates the window. A block of kind 8 is decoded
+// after code, the program's (damaged without it; while its directory is decoded, the code takes
+// memory beside it). The record's data and the code must outlive the cursor. Call CloseSolidBlock
+// whatever the result.
 SolidOpen OpenSolidBlock(SolidCursor& cursor, const ArchiveEntry& record, const SolidMemory& memory,
-                         SolidUse use);
+                         SolidUse use, const ProgramCode& code = ProgramCode{nullptr, 0});
 void CloseSolidBlock(SolidCursor& cursor);
 
 // Moves to the next file, decoding past what is left of the current one; false after the last,

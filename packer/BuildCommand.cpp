@@ -189,6 +189,11 @@ void BuildSetup(const BuildOptions& options)
     uint64_t totalBytes = 0;
     for (const PayloadFile& file : payload.files)
         totalBytes += file.size;
+    // The first solid block starts from the stub's code, which the setup program keeps as it is.
+    ProgramImage stubImage = {stub.data(), static_cast<int64_t>(stub.size()), false};
+    std::vector<uint8_t> codeBytes(static_cast<size_t>(ProgramCodeLength(stubImage)));
+    CopyProgramCode(stubImage, codeBytes.data());
+    ProgramCode code = {codeBytes.empty() ? nullptr : codeBytes.data(), static_cast<int32_t>(codeBytes.size())};
     Progress progress(payload.files.size(), totalBytes, options.quiet);
     PackedArchive packed;
     size_t blocks = 0;
@@ -196,7 +201,7 @@ void BuildSetup(const BuildOptions& options)
     if (options.codec == EntryCodec::Lzma && options.solid && !update) {
         SolidPlan plan = PlanSolidArchive(payload.files, ReadScriptKeys(options.appDir), options.blockSize);
         blocks = plan.blocks.size();
-        packed = PackSolidArchive(payload.files, plan, options.jobs, progress);
+        packed = PackSolidArchive(payload.files, plan, options.jobs, progress, code);
     } else {
         packed.records = payload.files;
         packed.entries = PackFiles(payload.files, options.level, options.jobs, progress, options.codec,
@@ -209,7 +214,7 @@ void BuildSetup(const BuildOptions& options)
             // The full installer of the folder is packed in blocks: weighed by packing them.
             Progress quiet(payload.files.size(), totalBytes, true);
             SolidPlan plan = PlanSolidArchive(payload.files, ReadScriptKeys(options.appDir), options.blockSize);
-            PackedArchive full = PackSolidArchive(payload.files, plan, options.jobs, quiet);
+            PackedArchive full = PackSolidArchive(payload.files, plan, options.jobs, quiet, code);
             fullSize = SetupSize(options.output, parts, ArchiveLength(full.records, full.entries));
         } else {
             fullSize = SetupSize(options.output, parts, FullArchiveLength(*update, payload.files));

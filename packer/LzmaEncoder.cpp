@@ -8,10 +8,9 @@
 #include <memory>
 #include <string>
 
-// The smallest of 4 KiB, 6 KiB, 8 KiB, 12 KiB ... (2^n and 3 * 2^(n-1), the usual dictionary sizes)
-// that holds the whole file, at most the preset's: the encoder needs about ten times the
-// dictionary in memory, and no match can reach further back than the file's start.
-static uint32_t DictionaryFor(size_t size, uint32_t largest)
+// Never larger than what holds the bytes (no match reaches before their start): the encoder needs
+// about ten times the dictionary in memory.
+uint32_t LzmaDictionaryFor(size_t size, uint32_t largest)
 {
     uint32_t dictionary = LZMA_DICT_SIZE_MIN;
     while (dictionary < size && dictionary < largest) {
@@ -38,8 +37,8 @@ static lzma_options_lzma OptionsFor(const LzmaSettings& settings, size_t size, u
     options.preset_dict = preset ? settings.presetDictionary : nullptr;
     options.preset_dict_size = static_cast<uint32_t>(preset);
     options.dict_size = settings.dictionary ? settings.dictionary
-                        : preset            ? DictionaryFor(preset + size, MaxPatchDictionary)
-                                            : DictionaryFor(size, options.dict_size);
+                        : preset            ? LzmaDictionaryFor(preset + size, MaxPatchDictionary)
+                                            : LzmaDictionaryFor(size, options.dict_size);
     options.ext_flags = settings.endMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
     options.ext_size_low = options.ext_size_high = UINT32_MAX; // read by decoders only
     header[0] = static_cast<uint8_t>((options.pb * 5 + options.lp) * 9 + options.lc);

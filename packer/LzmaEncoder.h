@@ -24,6 +24,10 @@ struct LzmaSettings {
     size_t presetDictionarySize = 0;
 };
 
+// The smallest of 4 KiB, 6 KiB, 8 KiB, 12 KiB ... (2^n and 3 * 2^(n-1), the usual dictionary
+// sizes) that holds size bytes, at most largest.
+uint32_t LzmaDictionaryFor(size_t size, uint32_t largest);
+
 // The largest dictionary sized for a preset dictionary and a file: the encoder needs about eleven
 // times it in memory. A preset that does not fit counts with its tail only.
 enum : uint32_t { MaxPatchDictionary = 256u << 20 };

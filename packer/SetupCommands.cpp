@@ -69,9 +69,9 @@ static bool IsUpdateEntry(const ArchiveEntry& entry)
 
 // The files of a solid block, each name on a line of its own below the block's line: indented,
 // "-" for the packed size, the CRC-32 of the file's own bytes. False when its directory is damaged.
-static bool ListSolidFiles(const ArchiveEntry& block)
+static bool ListSolidFiles(const ArchiveEntry& block, const ProgramCode& code)
 {
-    SolidReader reader(block, SolidUse::Directory);
+    SolidReader reader(block, SolidUse::Directory, code);
     if (reader.opened() == SolidOpen::NoMemory)
         Fail("out of memory for the directory of " + ShownName(NameOf(block)));
     if (reader.opened() != SolidOpen::Good) {
@@ -111,8 +111,8 @@ int RunList(const std::vector<std::string>& args)
         if (update)
             std::printf("%-5s ", EntryRole(entry));
         std::printf("%s\n", ShownName(NameOf(entry)).c_str());
-        if (entry.kind == EntryKindSolid)
-            readable = ListSolidFiles(entry) && readable;
+        if (IsSolidKind(entry.kind))
+            readable = ListSolidFiles(entry, setup.code()) && readable;
     }
     if (update) {
         for (const std::u16string& name : record.removed)
@@ -161,9 +161,9 @@ struct SolidVisitor {
 };
 
 // False, having read nothing, when the block's directory is damaged.
-static bool ReadSolidFiles(const ArchiveEntry& block, const SolidVisitor& visitor)
+static bool ReadSolidFiles(const ArchiveEntry& block, const ProgramCode& code, const SolidVisitor& visitor)
 {
-    SolidReader reader(block, SolidUse::Files);
+    SolidReader reader(block, SolidUse::Files, code);
     if (reader.opened() == SolidOpen::NoMemory)
         Fail("out of memory for " + ShownName(NameOf(block)));
     if (reader.opened() != SolidOpen::Good)
@@ -210,7 +210,7 @@ int RunVerify(const std::vector<std::string>& args)
         records++;
         if (update && entry.kind == EntryKindUpdate)
             continue;
-        if (entry.kind == EntryKindSolid) {
+        if (IsSolidKind(entry.kind)) {
             SolidVisitor visitor;
             visitor.end = [&](const std::vector<SolidName>& names, const char* damage) {
                 for (const SolidName& name : names) {
@@ -221,7 +221,7 @@ int RunVerify(const std::vector<std::string>& args)
                     }
                 }
             };
-            if (!ReadSolidFiles(entry, visitor)) {
+            if (!ReadSolidFiles(entry, setup.code(), visitor)) {
                 damaged++;
                 std::printf("damaged: %s (%s)\n", ShownName(NameOf(entry)).c_str(), LostDirectory);
             }
@@ -293,7 +293,7 @@ static void WriteExtracted(const fs::path& path, const uint8_t* bytes, size_t si
 
 // The files of a solid block, each written under every name of it that may be written, as its
 // slices come; a damaged file leaves none of its names behind.
-static void ExtractSolidFiles(const ArchiveEntry& block, const fs::path& directory,
+static void ExtractSolidFiles(const ArchiveEntry& block, const ProgramCode& code, const fs::path& directory,
                               const std::function<bool(const std::u16string&)>& accept, size_t& count,
                               size_t& written, size_t& failed)
 {
@@ -336,7 +336,7 @@ static void ExtractSolidFiles(const ArchiveEntry& block, const fs::path& directo
         targets.clear(); // what was not committed goes
         names.clear();
     };
-    if (!ReadSolidFiles(block, visitor)) {
+    if (!ReadSolidFiles(block, code, visitor)) {
         std::printf("damaged: %s (%s)\n", ShownName(NameOf(block)).c_str(), LostDirectory);
         failed++;
     }
@@ -383,8 +383,8 @@ int RunExtract(const std::vector<std::string>& args)
         records++;
         if (update && entry.kind == EntryKindUpdate)
             continue;
-        if (entry.kind == EntryKindSolid) {
-            ExtractSolidFiles(entry, directory, accept, count, written, failed);
+        if (IsSolidKind(entry.kind)) {
+            ExtractSolidFiles(entry, setup.code(), directory, accept, count, written, failed);
             continue;
         }
         count++;

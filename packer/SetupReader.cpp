@@ -58,3 +58,13 @@ SetupArchive LoadSetupArchive(const std::filesystem::path& path)
         Fail("\"" + path.string() + "\" carries no archive: no resource 103 and no valid trailer");
     return setup;
 }
+
+ProgramCode SetupArchive::code() const
+{
+    ProgramImage image = {file.data(), static_cast<int64_t>(file.size()), false};
+    if (codeBytes.empty()) {
+        codeBytes.resize(static_cast<size_t>(ProgramCodeLength(image)));
+        CopyProgramCode(image, codeBytes.data());
+    }
+    return ProgramCode{codeBytes.empty() ? nullptr : codeBytes.data(), static_cast<int32_t>(codeBytes.size())};
+}

@@ -3,6 +3,8 @@
 #ifndef LUMIVO_PACKER_SETUPREADER_H
 #define LUMIVO_PACKER_SETUPREADER_H
 
+#include "archive/ProgramCode.h"
+
 #include <filesystem>
 #include <stdint.h>
 #include <vector>
@@ -14,6 +16,11 @@ struct SetupArchive {
     bool inResource;
 
     const uint8_t* base() const { return file.data() + offset; }
+    // The program's code, which its blocks of kind 8 start from (none when it has none).
+    ProgramCode code() const;
+
+private:
+    mutable std::vector<uint8_t> codeBytes; // made when first asked for
 };
 
 // The whole file, read; Fail when it cannot be read or carries no archive.

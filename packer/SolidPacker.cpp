@@ -66,7 +66,7 @@ std::vector<uint8_t> SolidBlockContent(const std::vector<PayloadFile>& files, co
 // One block compressed: the stream of its content, counting each file on progress once the
 // encoder is past its bytes.
 static PackedEntry PackBlock(const std::vector<PayloadFile>& files, const std::vector<SolidGroup>& groups,
-                             Progress& progress)
+                             const ProgramCode& code, Progress& progress)
 {
     std::vector<uint8_t> content = SolidBlockContent(files, groups, ReadPayloadFile);
     // Where each group's bytes end in the content.
@@ -91,6 +91,12 @@ static PackedEntry PackBlock(const std::vector<PayloadFile>& files, const std::v
     settings.dictionary = 0;
     PackedEntry entry;
     entry.kind = EntryKindSolid;
+    if (code.bytes) { // the code counts in the dictionary's reach
+        settings.presetDictionary = code.bytes;
+        settings.presetDictionarySize = static_cast<size_t>(code.length);
+        settings.dictionary = LzmaDictionaryFor(code.length + content.size(), SolidDictionary);
+        entry.kind = EntryKindSolidOnProgram;
+    }
     entry.size = static_cast<int32_t>(content.size());
     entry.data = LzmaEncodeStream(content.data(), content.size(), settings, encoded);
     // A packed size equal to the size would read as a raw entry; an end marker makes it longer.
@@ -103,7 +109,7 @@ static PackedEntry PackBlock(const std::vector<PayloadFile>& files, const std::v
 }
 
 PackedArchive PackSolidArchive(const std::vector<PayloadFile>& files, const SolidPlan& plan, int jobs,
-                               Progress& progress)
+                               Progress& progress, const ProgramCode& code)
 {
     PackedArchive archive;
     for (size_t i : plan.ownRecords) {
@@ -126,7 +132,8 @@ PackedArchive PackSolidArchive(const std::vector<PayloadFile>& files, const Soli
     std::stable_sort(order.begin(), order.end(), [&sizes](size_t a, size_t b) { return sizes[a] > sizes[b]; });
     std::vector<PackedEntry> blocks(plan.blocks.size());
     RunParallel(
-        order, jobs, [&](size_t b) { blocks[b] = PackBlock(files, plan.blocks[b], progress); },
+        order, jobs,
+        [&](size_t b) { blocks[b] = PackBlock(files, plan.blocks[b], b == 0 ? code : ProgramCode{nullptr, 0}, progress); },
         [&progress] { progress.show(); });
 
     for (size_t b = 0; b < plan.blocks.size(); b++) {

@@ -5,6 +5,7 @@
 #ifndef LUMIVO_PACKER_SOLIDPACKER_H
 #define LUMIVO_PACKER_SOLIDPACKER_H
 
+#include "archive/ProgramCode.h"
 #include "packer/EntryPacker.h"
 #include "packer/SolidPlan.h"
 
@@ -23,8 +24,10 @@ struct PackedArchive {
     std::vector<PackedEntry> entries;
 };
 
+// The first block starts from code, the setup program's (kind 8), when it is given: its first file,
+// the uninstaller, shares most of its bytes.
 PackedArchive PackSolidArchive(const std::vector<PayloadFile>& files, const SolidPlan& plan, int jobs,
-                               Progress& progress);
+                               Progress& progress, const ProgramCode& code);
 
 // What a block's stream decodes to: its directory, then the bytes of each group's first file, as
 // read gives them (ReadPayloadFile for files on disk). Refuses a block that would reach 2 GiB.

@@ -12,10 +12,10 @@ static void Release(void*, void* block)
     std::free(block);
 }
 
-SolidReader::SolidReader(const ArchiveEntry& record, SolidUse use) : state(new SolidCursor())
+SolidReader::SolidReader(const ArchiveEntry& record, SolidUse use, const ProgramCode& code) : state(new SolidCursor())
 {
     SolidMemory memory = {Allocate, Release, nullptr};
-    result = OpenSolidBlock(*state, record, memory, use);
+    result = OpenSolidBlock(*state, record, memory, use, code);
 }
 
 SolidReader::~SolidReader()

@@ -10,8 +10,9 @@
 
 class SolidReader {
 public:
-    // Opens the block of record (which must outlive the reader); opened() tells how it went.
-    SolidReader(const ArchiveEntry& record, SolidUse use);
+    // Opens the block of record (which must outlive the reader, as must code, the setup program's,
+    // for a block of kind 8); opened() tells how it went.
+    SolidReader(const ArchiveEntry& record, SolidUse use, const ProgramCode& code);
     ~SolidReader();
     SolidReader(const SolidReader&) = delete;
     SolidReader& operator=(const SolidReader&) = delete;

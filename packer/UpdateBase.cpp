@@ -31,9 +31,10 @@ static std::u16string NameOf(const ArchiveEntry& entry)
 }
 
 // The files of a solid block of the base, each under every name it has.
-static void AddSolidFiles(UpdateBase& base, const ArchiveEntry& block, const std::string& shown)
+static void AddSolidFiles(UpdateBase& base, const ArchiveEntry& block, const ProgramCode& code,
+                          const std::string& shown)
 {
-    SolidReader reader(block, SolidUse::Files);
+    SolidReader reader(block, SolidUse::Files, code);
     if (reader.opened() != SolidOpen::Good)
         Refuse(shown + " is damaged: the directory of " + ShownName(NameOf(block)) + " does not unpack");
     SolidCursor& cursor = reader.cursor();
@@ -75,8 +76,8 @@ UpdateBase LoadUpdateBase(const std::filesystem::path& path)
         std::u16string name = NameOf(entry);
         if (entry.kind == EntryKindPatch || entry.kind == EntryKindKept || entry.kind == EntryKindUpdate)
             Refuse(shown + " is an update installer: build against the full installer of its version");
-        if (entry.kind == EntryKindSolid) {
-            AddSolidFiles(base, entry, shown);
+        if (IsSolidKind(entry.kind)) {
+            AddSolidFiles(base, entry, setup.code(), shown);
             continue;
         }
         if (!DeclaredSizeIsPlausible(entry))

@@ -63,7 +63,9 @@ static void UseInstallerArchive(const wchar_t* path, OwnedLibrary& module)
     HGLOBAL loaded = resource ? LoadResource(module.get(), resource) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (data && SizeofResource(module.get(), resource) > 0) {
-        UseArchive(static_cast<const uint8_t*>(data), static_cast<int32_t>(SizeofResource(module.get(), resource)));
+        // An image resource module's handle is its image's address with the low bits set.
+        const uint8_t* image = reinterpret_cast<const uint8_t*>(reinterpret_cast<uintptr_t>(module.get()) & ~uintptr_t(3));
+        UseArchive(static_cast<const uint8_t*>(data), static_cast<int32_t>(SizeofResource(module.get(), resource)), image);
         return;
     }
     module.reset();

@@ -56,7 +56,9 @@ static void ReadSolid(const ArchiveEntry& entry)
         return;
     SolidCursor cursor;
     SolidMemory memory = {Allocate, Release, nullptr};
-    if (OpenSolidBlock(cursor, entry, memory, SolidUse::Files) == SolidOpen::Good) {
+    // A block of kind 8 starts from a program's code: any bytes will do.
+    static const uint8_t code[] = "MZ code that the block's stream may copy from, as from a program's own";
+    if (OpenSolidBlock(cursor, entry, memory, SolidUse::Files, ProgramCode{code, sizeof code}) == SolidOpen::Good) {
         const SolidDirectory& directory = cursor.directory;
         Check(directory.length <= entry.size && directory.fileCount >= 1);
         SolidFile file;
@@ -104,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (int32_t i = 0; i < entry.nameLength; i++)
             EntryNameUnit(entry, i);
         Unpack(entry);
-        if (entry.kind == EntryKindSolid)
+        if (IsSolidKind(entry.kind))
             ReadSolid(entry);
     }
     WalkReachedEndRecord(walk);

@@ -3,6 +3,7 @@
 // (built with AddressSanitizer). An image that is read and can be rebuilt must read back after
 // the rebuild with the very same resources.
 #include "archive/ArchiveFormat.h"
+#include "archive/ProgramCode.h"
 #include "packer/PeImage.h"
 #include "packer/PeResources.h"
 #include "packer/SetupImage.h"
@@ -68,6 +69,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(offset + length <= size);
     int64_t certificates = CertificateTableStart(bytes.data(), static_cast<int64_t>(size));
     Check(certificates >= 0 && certificates <= static_cast<int64_t>(size));
+    // The program code, read as a file's bytes and as a mapped image: never outside them.
+    for (bool mapped : {false, true}) {
+        ProgramImage image = {bytes.data(), static_cast<int64_t>(size), mapped};
+        int32_t codeLength = ProgramCodeLength(image);
+        Check(codeLength >= 0 && codeLength <= MaxProgramCode);
+        std::vector<uint8_t> code(static_cast<size_t>(codeLength));
+        if (codeLength > 0)
+            CopyProgramCode(image, code.data());
+    }
     int64_t archiveOffset = 0, archiveLength = 0;
     if (FindAppendedArchive(bytes.data(), static_cast<int64_t>(size), archiveOffset, archiveLength))
         Check(archiveOffset + archiveLength + TrailerSize <= certificates);

@@ -358,9 +358,9 @@ TEST_CASE("a solid build comes back whole through extract: every byte, time and 
     SetupArchive setup = LoadSetupArchive(dir.path("setup.exe"));
     ArchiveWalk walk = StartWalk(setup.base(), setup.length);
     ArchiveEntry entry;
-    while (NextEntry(walk, entry) && entry.kind != EntryKindSolid) {
+    while (NextEntry(walk, entry) && !IsSolidKind(entry.kind)) {
     }
-    REQUIRE(entry.kind == EntryKindSolid);
+    REQUIRE(entry.kind == EntryKindSolidOnProgram); // the first block, after the stub's code
     std::vector<uint8_t> bytes = Load(dir.path("setup.exe"));
     size_t stream = setup.offset + static_cast<size_t>(entry.data - setup.base());
     bytes[stream + static_cast<size_t>(entry.packedSize) / 2] ^= 0x08;
@@ -403,6 +403,89 @@ TEST_CASE("extract gives a read-only file back read-only")
     CHECK((plain.st_mode & S_IWUSR) != 0);
     CHECK((readOnly.st_mode & 0222) == 0);
     CHECK(Load(dir.path("out/dir/fileb")) == std::vector<uint8_t>{'r', 'e', 'a', 'd', '-', 'o', 'n', 'l', 'y'});
+}
+
+// The image as a loader maps it at another address: sections at their addresses, every relocated
+// address moved, writable sections changed by the running program.
+static std::vector<uint8_t> LoadedElsewhere(const std::vector<uint8_t>& file)
+{
+    uint32_t pe = ReadU32(&file[0x3C]), optional = pe + 24;
+    uint32_t sections = optional + (file[pe + 20] | file[pe + 21] << 8), count = file[pe + 6];
+    std::vector<uint8_t> image(ReadU32(&file[optional + 56]), 0);
+    std::copy(file.begin(), file.begin() + 0x400, image.begin());
+    for (uint32_t i = 0; i < count; i++) {
+        const uint8_t* section = &file[sections + 40 * i];
+        uint32_t address = ReadU32(section + 12), rawSize = ReadU32(section + 16), raw = ReadU32(section + 20);
+        std::copy(file.begin() + raw, file.begin() + raw + rawSize, image.begin() + address);
+        if (ReadU32(section + 36) & 0x80000000) // writable: the program's globals, the import table
+            std::fill(image.begin() + address, image.begin() + address + rawSize, 0xCC);
+    }
+    uint32_t relocations = ReadU32(&file[optional + 112 + 40]), size = ReadU32(&file[optional + 112 + 44]);
+    for (uint32_t done = 0; done < size;) {
+        uint32_t page = ReadU32(&image[relocations + done]), block = ReadU32(&image[relocations + done + 4]);
+        for (uint32_t entry = done + 8; entry < done + block; entry += 2) {
+            uint16_t value = static_cast<uint16_t>(image[relocations + entry] | image[relocations + entry + 1] << 8);
+            if (value >> 12 == 10)
+                WriteU64(&image[page + (value & 0xFFF)], ReadU64(&image[page + (value & 0xFFF)]) + 0x7FF000000ull);
+        }
+        done += block;
+    }
+    return image;
+}
+
+TEST_CASE("the first block starts from the program's code: the same in the stub, the setup program and the running image")
+{
+    TempDir dir;
+    Put(dir.path("app/install.script"), "name=Demo\n");
+    Put(dir.path("app/notes.txt"), Text(5000, 3));
+    BuildOptions options;
+    options.appDir = dir.path("app");
+    options.stub = LUMIVO_STUB_PATH;
+    options.output = dir.path("setup.exe");
+    options.uninstaller = LUMIVO_STUB_PATH; // an uninstaller shares most of the stub's code
+    options.codec = EntryCodec::Lzma;
+    options.quiet = true;
+    BuildSetup(options);
+
+    SetupArchive stub, setup = LoadSetupArchive(dir.path("setup.exe"));
+    stub.file = Load(LUMIVO_STUB_PATH);
+    ProgramCode fromStub = stub.code(), fromSetup = setup.code();
+    REQUIRE(fromStub.length > 100000);
+    CHECK(std::equal(fromStub.bytes, fromStub.bytes + fromStub.length, fromSetup.bytes, fromSetup.bytes + fromSetup.length));
+    std::vector<uint8_t> loaded = LoadedElsewhere(setup.file);
+    ProgramImage image = {loaded.data(), static_cast<int64_t>(loaded.size()), true};
+    std::vector<uint8_t> fromImage(static_cast<size_t>(ProgramCodeLength(image)));
+    CopyProgramCode(image, fromImage.data());
+    CHECK(fromImage == std::vector<uint8_t>(fromStub.bytes, fromStub.bytes + fromStub.length));
+
+    ArchiveWalk walk = StartWalk(setup.base(), setup.length);
+    ArchiveEntry block;
+    while (NextEntry(walk, block) && !IsSolidKind(block.kind)) {
+    }
+    REQUIRE(block.kind == EntryKindSolidOnProgram);
+    CHECK(block.packedSize < 80000); // the stub again as the uninstaller costs a fraction of its 380 KB
+    // Another program's code: the block does not decode to its files, and says so.
+    std::vector<uint8_t> other(fromImage);
+    other[other.size() / 2] ^= 1;
+    for (ProgramCode code : {fromSetup, ProgramCode{other.data(), fromSetup.length}, ProgramCode{nullptr, 0}}) {
+        CountingMemory counting;
+        SolidCursor cursor;
+        SolidOpen opened = OpenSolidBlock(cursor, block, counting.memory(), SolidUse::Files, code);
+        bool good = opened == SolidOpen::Good;
+        SolidFile file;
+        const uint8_t* data;
+        int32_t length;
+        while (good && NextSolidFile(cursor, file))
+            while (true) {
+                SolidStep step = NextSolidSlice(cursor, 1 << 20, data, length);
+                if (step == SolidStep::Slice)
+                    continue;
+                good = step == SolidStep::End;
+                break;
+            }
+        CloseSolidBlock(cursor);
+        CHECK(good == (code.bytes == fromSetup.bytes));
+    }
 }
 
 } // TEST_SUITE
