@@ -78,7 +78,9 @@ Options:
   --codec deflate|lzma    deflate (the default): zlib streams made with libdeflate (kind 1);
                           lzma: solid blocks (kind 3) made with liblzma at preset 9
                           with a dictionary of up to 64 MiB: less than half deflate's size on
-                          programs and on many small files, several times slower to pack
+                          programs and on many small files, several times slower to pack; the
+                          first block (kind 8) starts from the stub's code, which makes the
+                          uninstaller in it about a third of its usual size
   --no-solid              with lzma: one LZMA stream per file (kind 2) instead of solid blocks
   --block-size SIZE       with lzma: blocks of about SIZE bytes (64K to 2047M; K, M and G count
                           in KiB, MiB and GiB); a file larger than that gets a block of its
@@ -153,7 +155,7 @@ Prints one line per entry of the archive (resource 103, or the appended archive,
 signature follows it):
   kind  packed size  size  CRC-32 of the stored bytes  time (UTC)  name
 The kind is 1 for a zlib stream, 2 for an LZMA stream, 0 for run packing, 3 for a solid block
-of several files. An entry whose packed size equals its size is stored raw, whatever its kind
+of several files, 8 for a solid block that starts from the setup program's code. An entry whose packed size equals its size is stored raw, whatever its kind
 (a solid block never is). Each file of a solid block follows its block's line, indented, with
 "-" for its packed size and the CRC-32 of its own bytes; names of one file on disk share a
 size and a CRC-32. For an update installer (built with --base) a word before the name says what
