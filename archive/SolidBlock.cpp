@@ -186,10 +186,9 @@ SolidOpen OpenSolidBlock(SolidCursor& cursor, const ArchiveEntry& record, const 
     bool started = LzmaStart(lzma, record.data, record.packedSize, static_cast<int32_t>(preset) + record.size,
                              headWindow, preset + SolidDirectoryHeadSize) == LzmaStatus::Running;
     lzma.produced = lzma.windowPos = preset;
-    if (started && LzmaDecodeTo(lzma, preset + SolidDirectoryHeadSize) == LzmaStatus::Running)
+    started = started && LzmaDecodeTo(lzma, preset + SolidDirectoryHeadSize) == LzmaStatus::Running;
+    if (started && preset)
         memcpy(cursor.head, headWindow + preset, SolidDirectoryHeadSize);
-    else
-        started = false;
     int64_t length = ReadU32(cursor.head);
     if (!started || length < ColumnsOf(ReadU32(cursor.head + 4), ReadU32(cursor.head + 8)).names ||
         length > record.size) {

@@ -14,8 +14,7 @@ windows() { probe list; }
 # saw, rectangle included. Its X window is kept for press, which sends keys to that window.
 wait_window() {
     local seen
-    seen=$(probe wait "$1" "${3:-40}" "${2:-}") ||
-        fail "no window of class '$1' ${2:+showing '$2'}; the windows there: $(windows 2>&1 | tr -d '\r' | tr '\n' ';')"
+    seen=$(probe wait "$1" "${3:-40}" "${2:-}") || fail "no window of class '$1' ${2:+showing '$2'}"
     printf '%s\n' "$seen" | tr -d '\r' | sed -n 's/^xwindow: //p' >"$(focus_file)"
     printf '%s\n' "$seen"
 }

@@ -11,10 +11,23 @@ export LUMIVO_WINE_DESKTOP=LumivoE2E
 export WINEDEBUG=-all
 bin="$root/build/bin"
 
+# Ends the prefix's wine server and waits until it is gone, so that the next program starts one of
+# its own: with a display or without one, as that program is started. A server started without a
+# display has no desktop, and every window of a later scenario would fail on it.
+new_server() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+}
+
 fail() {
     echo "FAILED: $*" >&2
     windows >&2 || true
-    wineserver -k >/dev/null 2>&1 || true # nothing of a failed scenario may linger
+    if [ -n "${setup_pid:-}" ]; then
+        if kill -0 "$setup_pid" 2>/dev/null; then echo "the setup program is still running" >&2
+        else echo "the setup program has ended" >&2; fi
+        [ ! -s "$work/setup.log" ] || { echo "what it printed:" >&2; tail -n 20 "$work/setup.log" >&2; }
+    fi
+    new_server # nothing of a failed scenario may linger
     exit 1
 }
 
