@@ -13,7 +13,7 @@ enum : uint32_t {
 };
 
 struct Section {
-    uint32_t address, size, fileOffset;
+    uint32_t address, size, at; // at: where it lies in the code
 };
 
 // What the headers say, checked against the image's length.
@@ -112,7 +112,7 @@ void CopyProgramCode(const ProgramImage& image, uint8_t* out)
     for (int32_t i = 0; i < layout.takenCount; i++) {
         Section& section = layout.taken[i];
         memcpy(out + at, At(image, layout, section.address, section.size), section.size);
-        section.fileOffset = static_cast<uint32_t>(at); // now: where it lies in out
+        section.at = static_cast<uint32_t>(at);
         at += section.size;
     }
     // Zero where the loader writes the image's own address: blocks of a page's relocations.
@@ -129,7 +129,7 @@ void CopyProgramCode(const ProgramImage& image, uint8_t* out)
                 const Section& section = layout.taken[i];
                 for (uint32_t b = 0; b < width; b++)
                     if (site + b >= section.address && site + b < uint64_t(section.address) + section.size)
-                        out[section.fileOffset + (site + b - section.address)] = 0;
+                        out[section.at + (site + b - section.address)] = 0;
             }
         }
         done += blockSize;

@@ -190,9 +190,9 @@ void BuildSetup(const BuildOptions& options)
     for (const PayloadFile& file : payload.files)
         totalBytes += file.size;
     // The first solid block starts from the stub's code, which the setup program keeps as it is.
-    ProgramImage stubImage = {stub.data(), static_cast<int64_t>(stub.size()), false};
-    std::vector<uint8_t> codeBytes(static_cast<size_t>(ProgramCodeLength(stubImage)));
-    CopyProgramCode(stubImage, codeBytes.data());
+    std::vector<uint8_t> codeBytes;
+    if (options.codec == EntryCodec::Lzma && options.solid)
+        codeBytes = ProgramCodeOf(stub);
     ProgramCode code = {codeBytes.empty() ? nullptr : codeBytes.data(), static_cast<int32_t>(codeBytes.size())};
     Progress progress(payload.files.size(), totalBytes, options.quiet);
     PackedArchive packed;

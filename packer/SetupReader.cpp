@@ -59,12 +59,17 @@ SetupArchive LoadSetupArchive(const std::filesystem::path& path)
     return setup;
 }
 
-ProgramCode SetupArchive::code() const
+std::vector<uint8_t> ProgramCodeOf(const std::vector<uint8_t>& file)
 {
     ProgramImage image = {file.data(), static_cast<int64_t>(file.size()), false};
-    if (codeBytes.empty()) {
-        codeBytes.resize(static_cast<size_t>(ProgramCodeLength(image)));
-        CopyProgramCode(image, codeBytes.data());
-    }
+    std::vector<uint8_t> code(static_cast<size_t>(ProgramCodeLength(image)));
+    CopyProgramCode(image, code.data());
+    return code;
+}
+
+ProgramCode SetupArchive::code() const
+{
+    if (codeBytes.empty())
+        codeBytes = ProgramCodeOf(file);
     return ProgramCode{codeBytes.empty() ? nullptr : codeBytes.data(), static_cast<int32_t>(codeBytes.size())};
 }

@@ -30,4 +30,8 @@ bool FindSetupArchive(SetupArchive& setup);
 
 std::vector<uint8_t> ReadWholeFile(const std::filesystem::path& path);
 
+// The code of a program file's bytes (a stub or a setup program), which its blocks of kind 8 start
+// from; empty when it has none.
+std::vector<uint8_t> ProgramCodeOf(const std::vector<uint8_t>& file);
+
 #endif
