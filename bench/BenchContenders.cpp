@@ -89,13 +89,11 @@ std::vector<Contender> Contenders(const ContenderPrograms& programs)
     std::vector<Contender> contenders = {
         Lumivo(programs, "Lumivo deflate", {"NSIS zlib"}, {"--codec", "deflate"}, programs.stub),
         Nsis("NSIS zlib", "/FINAL zlib", "zlib-amd64-unicode"),
-    };
-    if (programs.lzma) {
         // The default-codec rule compares LZMA's install time with deflate's: its third ratio.
-        contenders.push_back(Lumivo(programs, "Lumivo solid LZMA", {"NSIS LZMA", "NSIS zlib", "Lumivo deflate"},
-                                    {"--codec", "lzma"}, programs.stub));
-        contenders.push_back(Nsis("NSIS LZMA", "/SOLID lzma", "lzma_solid-amd64-unicode"));
-    }
+        Lumivo(programs, "Lumivo solid LZMA", {"NSIS LZMA", "NSIS zlib", "Lumivo deflate"}, {"--codec", "lzma"},
+               programs.stub),
+        Nsis("NSIS LZMA", "/SOLID lzma", "lzma_solid-amd64-unicode"),
+    };
     if (!programs.baselineStub.empty())
         contenders.push_back(Lumivo(programs, "Lumivo baseline", {"NSIS zlib"}, {}, programs.baselineStub));
     return contenders;

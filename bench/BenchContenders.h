@@ -30,7 +30,6 @@ struct ContenderPrograms {
     std::filesystem::path pack;         // lumivo-pack
     std::filesystem::path stub;         // lumivo-stub.exe
     std::filesystem::path baselineStub; // another build's stub, or empty
-    bool lzma = true;                   // the LZMA contenders too
 };
 
 // Lumivo with deflate and with solid LZMA, NSIS with zlib and with solid LZMA (the LZMA ones only

@@ -7,6 +7,7 @@
 #include "packer/HelpText.h"
 #include "packer/IconFile.h"
 #include "packer/PackError.h"
+#include "packer/ParallelJobs.h"
 #include "packer/PeImage.h"
 #include "packer/Progress.h"
 #include "packer/ScriptKeys.h"
@@ -21,7 +22,9 @@
 #include <cctype>
 #include <cstdio>
 #include <memory>
+#include <set>
 #include <thread>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -140,6 +143,31 @@ static void AddUninstaller(PayloadList& payload, const fs::path& uninstaller)
     }
 }
 
+// The files on disk (device and inode) that a solid build stores raw: looked at once, on all cores.
+typedef std::set<std::pair<uint64_t, uint64_t>> FileIdentities;
+static FileIdentities IncompressibleFiles(const std::vector<PayloadFile>& files, int jobs)
+{
+    std::vector<size_t> large;
+    for (size_t i = 0; i < files.size(); i++)
+        if (files[i].size >= (1 << 20))
+            large.push_back(i);
+    std::vector<char> noise(files.size(), 0);
+    RunParallel(large, jobs, [&](size_t i) { noise[i] = FileLooksIncompressible(files[i]); }, [] {});
+    FileIdentities identities;
+    for (size_t i : large)
+        if (noise[i])
+            identities.emplace(files[i].device, files[i].inode);
+    return identities;
+}
+
+static SolidPlan PlanSolid(const std::vector<PayloadFile>& files, const BuildOptions& options,
+                           const FileIdentities& raw)
+{
+    return PlanSolidArchive(files, ReadScriptKeys(options.appDir), options.blockSize, [&](size_t i) {
+        return raw.count(std::make_pair(files[i].device, files[i].inode)) > 0;
+    });
+}
+
 void BuildSetup(const BuildOptions& options)
 {
     CheckAppDir(options.appDir);
@@ -165,15 +193,21 @@ void BuildSetup(const BuildOptions& options)
     SetVersionInfo(parts.resources, options.appDir, options.output);
     parts.timeDateStamp = ImageTimeStamp(payload.fixedTime);
 
+    bool solid = options.codec == EntryCodec::Lzma && options.solid;
+    FileIdentities raw;
+    if (solid)
+        raw = IncompressibleFiles(payload.files, options.jobs);
     std::unique_ptr<UpdateBase> base;
     std::unique_ptr<UpdateBuild> update;
     if (!options.base.empty()) {
-        if (options.codec == EntryCodec::Lzma && options.solid) {
-            // In the order of the full installer's blocks, so that both list and install the files
+        if (solid) {
+            // In the order of the full installer's records, so that both list and install the files
             // alike (the data file they write too).
-            SolidPlan plan = PlanSolidArchive(payload.files, ReadScriptKeys(options.appDir), options.blockSize);
+            SolidPlan plan = PlanSolid(payload.files, options, raw);
             std::vector<PayloadFile> ordered;
             for (size_t index : plan.ownRecords)
+                ordered.push_back(payload.files[index]);
+            for (size_t index : plan.rawRecords)
                 ordered.push_back(payload.files[index]);
             for (const std::vector<SolidGroup>& block : plan.blocks)
                 for (const SolidGroup& group : block)
@@ -191,15 +225,15 @@ void BuildSetup(const BuildOptions& options)
         totalBytes += file.size;
     // The first solid block starts from the stub's code, which the setup program keeps as it is.
     std::vector<uint8_t> codeBytes;
-    if (options.codec == EntryCodec::Lzma && options.solid)
+    if (solid)
         codeBytes = ProgramCodeOf(stub);
     ProgramCode code = {codeBytes.empty() ? nullptr : codeBytes.data(), static_cast<int32_t>(codeBytes.size())};
     Progress progress(payload.files.size(), totalBytes, options.quiet);
     PackedArchive packed;
     size_t blocks = 0;
     // An update installer keeps or patches each file on its own: it is never packed in blocks.
-    if (options.codec == EntryCodec::Lzma && options.solid && !update) {
-        SolidPlan plan = PlanSolidArchive(payload.files, ReadScriptKeys(options.appDir), options.blockSize);
+    if (solid && !update) {
+        SolidPlan plan = PlanSolid(payload.files, options, raw);
         blocks = plan.blocks.size();
         packed = PackSolidArchive(payload.files, plan, options.jobs, progress, code);
     } else {
@@ -210,10 +244,10 @@ void BuildSetup(const BuildOptions& options)
     uint64_t fullSize = 0;
     size_t fileCount = payload.files.size();
     if (update) {
-        if (options.codec == EntryCodec::Lzma && options.solid) {
+        if (solid) {
             // The full installer of the folder is packed in blocks: weighed by packing them.
             Progress quiet(payload.files.size(), totalBytes, true);
-            SolidPlan plan = PlanSolidArchive(payload.files, ReadScriptKeys(options.appDir), options.blockSize);
+            SolidPlan plan = PlanSolid(payload.files, options, raw);
             PackedArchive full = PackSolidArchive(payload.files, plan, options.jobs, quiet, code);
             fullSize = SetupSize(options.output, parts, ArchiveLength(full.records, full.entries));
         } else {

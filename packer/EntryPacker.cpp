@@ -150,11 +150,47 @@ bool LooksIncompressible(const uint8_t* bytes, size_t size)
     return entropy / total >= 7.98;
 }
 
+bool FileLooksIncompressible(const PayloadFile& file)
+{
+    const size_t slice = 1 << 20;
+    if (file.size < slice)
+        return false;
+    Descriptor handle(open(file.source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (handle.fd < 0)
+        Refuse("cannot read \"" + file.source.string() + "\": " + strerror(errno));
+    std::vector<uint8_t> bytes(slice);
+    for (;;) {
+        size_t done = 0;
+        while (done < slice) {
+            ssize_t got = read(handle.fd, bytes.data() + done, slice - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0)
+                Refuse("cannot read \"" + file.source.string() + "\": " + strerror(errno));
+            if (got == 0)
+                break;
+            done += static_cast<size_t>(got);
+        }
+        // A last slice too short to judge leaves the decision to the ones before it.
+        if (done < 64 * 1024)
+            return true;
+        if (!LooksIncompressible(bytes.data(), done))
+            return false;
+        if (done < slice)
+            return true;
+    }
+}
+
 int DeflateLevelForBytes(int level, const uint8_t* bytes, size_t size, uint64_t fileSize)
 {
     if (level == LevelBySize && LooksIncompressible(bytes, size))
         return 1;
     return DeflateLevelFor(level, fileSize);
+}
+
+PackedEntry StoredEntry(const uint8_t* bytes, size_t size, EntryCodec codec)
+{
+    return EntryOf({}, codec == EntryCodec::Lzma ? EntryKindLzma : EntryKindZlib, bytes, size);
 }
 
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec)

@@ -32,10 +32,14 @@ int DeflateLevelFor(int level, uint64_t size);
 // as in compressed or encrypted data. Deflate gains nothing there but repeats, which its fastest
 // level finds about as well as its strongest, in a tenth of the time.
 bool LooksIncompressible(const uint8_t* bytes, size_t size);
+// Whether every MiB of a file of 1 MiB or more looks incompressible (a shorter end does not count).
+bool FileLooksIncompressible(const PayloadFile& file);
 // The level for these bytes of a file of fileSize bytes (the whole file, or one slice of it): level 1
 // where they look incompressible and the level is chosen by size, else DeflateLevelFor's.
 int DeflateLevelForBytes(int level, const uint8_t* bytes, size_t size, uint64_t fileSize);
 
+// One file's bytes stored as they are, in an entry of codec's kind.
+PackedEntry StoredEntry(const uint8_t* bytes, size_t size, EntryCodec codec);
 // One file's bytes as an entry at a libdeflate level (1 to 12, or LevelBySize; not used by LZMA).
 PackedEntry PackBytes(const uint8_t* bytes, size_t size, int level, EntryCodec codec = EntryCodec::Deflate);
 

@@ -118,6 +118,12 @@ PackedArchive PackSolidArchive(const std::vector<PayloadFile>& files, const Soli
         archive.entries.push_back(PackBytes(bytes.data(), bytes.size(), LevelBySize, EntryCodec::Lzma));
         progress.fileDone(bytes.size());
     }
+    for (size_t i : plan.rawRecords) {
+        std::vector<uint8_t> bytes = ReadPayloadFile(files[i]);
+        archive.records.push_back(files[i]);
+        archive.entries.push_back(StoredEntry(bytes.data(), bytes.size(), EntryCodec::Lzma));
+        progress.fileDone(bytes.size());
+    }
 
     // Largest blocks first, so that no big one starts last while the other threads are idle.
     std::vector<uint64_t> sizes;

@@ -68,7 +68,8 @@ static uint64_t BlockTarget(uint64_t total, uint64_t blockSize)
     return blocks <= 1 ? DefaultSolidBlockSize : (total + blocks - 1) / blocks;
 }
 
-SolidPlan PlanSolidArchive(const std::vector<PayloadFile>& files, const ScriptKeys& keys, uint64_t blockSize)
+SolidPlan PlanSolidArchive(const std::vector<PayloadFile>& files, const ScriptKeys& keys, uint64_t blockSize,
+                           const std::function<bool(size_t index)>& storeRaw)
 {
     std::map<std::u16string, size_t> byName;
     for (size_t i = 0; i < files.size(); i++)
@@ -126,17 +127,28 @@ SolidPlan PlanSolidArchive(const std::vector<PayloadFile>& files, const ScriptKe
             groups[known.first->second].push_back(i);
     }
 
+    std::vector<bool> raw(groups.size(), false);
     uint64_t total = 0;
-    for (const SolidGroup& group : groups)
-        total += files[group.front()].size;
+    for (size_t g = 0; g < groups.size(); g++) {
+        raw[g] = storeRaw && groups[g].size() == 1 && storeRaw(groups[g].front());
+        if (!raw[g])
+            total += files[groups[g].front()].size;
+    }
     uint64_t target = BlockTarget(total, blockSize), filled = 0;
-    for (SolidGroup& group : groups) {
-        uint64_t size = files[group.front()].size;
-        if (plan.blocks.empty() || (filled > 0 && filled + size > target)) {
+    bool cut = false;
+    for (size_t g = 0; g < groups.size(); g++) {
+        if (raw[g]) {
+            plan.rawRecords.push_back(groups[g].front());
+            cut = true;
+            continue;
+        }
+        uint64_t size = files[groups[g].front()].size;
+        if (plan.blocks.empty() || (cut && !plan.blocks.back().empty()) || (filled > 0 && filled + size > target)) {
             plan.blocks.emplace_back();
             filled = 0;
         }
-        plan.blocks.back().push_back(std::move(group));
+        cut = false;
+        plan.blocks.back().push_back(std::move(groups[g]));
         filled += size;
     }
     return plan;

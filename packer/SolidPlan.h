@@ -7,6 +7,7 @@
 #include "packer/ScriptKeys.h"
 
 #include <stddef.h>
+#include <functional>
 #include <stdint.h>
 #include <vector>
 
@@ -21,6 +22,10 @@ typedef std::vector<size_t> SolidGroup;
 
 struct SolidPlan {
     std::vector<size_t> ownRecords; // install.script and the licence texts, in records of their own
+    // Files stored as they are, in records of their own: LZMA would gain nothing on them and take
+    // seconds for each hundred megabytes to decode. Each ends the block before it, so that every
+    // block's files stay one run in the order of writing.
+    std::vector<size_t> rawRecords;
     std::vector<std::vector<SolidGroup>> blocks;
 };
 
@@ -30,8 +35,10 @@ struct SolidPlan {
 // list names. A file and the names that are the same file on disk (hard links, the uninstaller
 // under its two names) become one stored file. The files are cut into blocks of about blockSize
 // bytes (0: one block up to DefaultSolidBlockSize, above it blocks of equal size near it); a file
-// larger than a block has one of its own.
-SolidPlan PlanSolidArchive(const std::vector<PayloadFile>& files, const ScriptKeys& keys, uint64_t blockSize);
+// larger than a block has one of its own. A file for which storeRaw says so (not one of several
+// names) goes into rawRecords instead, and the next file starts a new block.
+SolidPlan PlanSolidArchive(const std::vector<PayloadFile>& files, const ScriptKeys& keys, uint64_t blockSize,
+                           const std::function<bool(size_t index)>& storeRaw = nullptr);
 
 // Names in the copy list's order: copy-files expanded over the names in the order given, as the
 // installer expands it (plain items as written, patterns in that order, install.script and the
