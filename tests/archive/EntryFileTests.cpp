@@ -64,6 +64,19 @@ TEST_CASE("an entry is written whole and stamped with its time")
     WriteEntryFile(Str(dir.path(L"empty.txt").c_str()), ByteArray());
     CHECK(ReadWholeFile(dir.path(L"empty.txt")).empty());
     CHECK(LastWriteTime(dir.path(L"empty.txt")) == EntryTime);
+
+    // Bytes that lie in the archive in use are copied out in pieces on their way to the file.
+    std::string pattern;
+    for (int i = 0; i < 200003; i++)
+        pattern += static_cast<char>(i * 7 % 251);
+    ByteArray stored = BytesOf(pattern);
+    struct ArchiveInUse {
+        PayloadArchive saved = Payload;
+        ~ArchiveInUse() { Payload = saved; }
+    } restore;
+    Payload = PayloadArchive{stored.items(), static_cast<int32_t>(stored.length()), nullptr};
+    WriteEntryFile(Str(dir.path(L"stored.bin").c_str()), stored);
+    CHECK(ReadWholeFile(dir.path(L"stored.bin")) == pattern);
     CHECK(Temporaries(dir).empty());
 }
 
