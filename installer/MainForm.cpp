@@ -203,9 +203,13 @@ enum : uint64_t { AnswerEveryMs = 25 };
 
 void MainForm::setProgress(int64_t done, int64_t total)
 {
+    // The first and the last value are shown at once; the last may be told again for every line of
+    // the journal that is finished afterwards, which is then no reason to look for messages.
     uint64_t now = GetTickCount64();
-    if (now - lastPumpTick < AnswerEveryMs && done > 0 && done < total)
+    bool edge = (done == 0 || done >= total) && done != shownDone;
+    if (now - lastPumpTick < AnswerEveryMs && !edge)
         return;
+    shownDone = done;
     if (progressBar && shown && !progressBar->isShown()) {
         placeProgressBar();
         progressBar->show();

@@ -77,6 +77,7 @@ public:
     bool installing = false;            // the installation runs: only the cancel question is answered
     InstallHost* runningHost = nullptr; // the running installation's host, where Cancel goes
     uint64_t lastPumpTick = 0;          // when the installation last let the window answer
+    int64_t shownDone = -1;             // the progress shown last
 
     // Shows done out of total on the progress bar and the taskbar button, then handles the waiting
     // messages, so that the window repaints and answers.
