@@ -80,7 +80,10 @@ Options:
                           with a dictionary of up to 64 MiB: less than half deflate's size on
                           programs and on many small files, several times slower to pack; the
                           first block (kind 8) starts from the stub's code, which makes the
-                          uninstaller in it about a third of its usual size
+                          uninstaller in it about a third of its usual size. A file of 1 MiB
+                          or more that looks like noise in every MiB (compressed or encrypted
+                          data) is stored as it is, outside the blocks, and ends the block
+                          before it: LZMA would gain nothing and decode it slowly
   --no-solid              with lzma: one LZMA stream per file (kind 2) instead of solid blocks
   --block-size SIZE       with lzma: blocks of about SIZE bytes (64K to 2047M; K, M and G count
                           in KiB, MiB and GiB); a file larger than that gets a block of its
