@@ -85,6 +85,23 @@ struct Descriptor {
     }
 };
 
+// Reads up to size bytes, fewer only at the file's end.
+size_t ReadUpTo(int fd, uint8_t* out, size_t size, const std::string& shown)
+{
+    size_t done = 0;
+    while (done < size) {
+        ssize_t got = read(fd, out + done, size - done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            Refuse("cannot read " + shown + ": " + strerror(errno));
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
 // Exactly the file that was listed: the same regular file (not a link put in its place), of the
 // listed size, read whole. A file that changed since it was listed is refused rather than packed
 // cut short or with bytes the listing never saw.
@@ -104,16 +121,7 @@ std::vector<uint8_t> ReadFile(const PayloadFile& file)
         Refuse(shown + " changed while it was packed: listed with " + std::to_string(file.size) +
                " bytes, now " + std::to_string(info.st_size));
     std::vector<uint8_t> bytes(file.size + 1); // one byte more shows a file that grows while it is read
-    size_t done = 0;
-    for (;;) {
-        ssize_t got = read(handle.fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            Refuse("cannot read " + shown + ": " + strerror(errno));
-        if (got == 0 || (done += static_cast<size_t>(got)) == bytes.size())
-            break;
-    }
+    size_t done = ReadUpTo(handle.fd, bytes.data(), bytes.size(), shown);
     if (done != file.size)
         Refuse(shown + " " + (done < file.size ? "shrank" : "grew") + " while it was packed: listed with " +
                std::to_string(file.size) + " bytes");
@@ -155,22 +163,13 @@ bool FileLooksIncompressible(const PayloadFile& file)
     const size_t slice = 1 << 20;
     if (file.size < slice)
         return false;
+    std::string shown = "\"" + file.source.string() + "\"";
     Descriptor handle(open(file.source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     if (handle.fd < 0)
-        Refuse("cannot read \"" + file.source.string() + "\": " + strerror(errno));
+        Refuse("cannot read " + shown + ": " + strerror(errno));
     std::vector<uint8_t> bytes(slice);
     for (;;) {
-        size_t done = 0;
-        while (done < slice) {
-            ssize_t got = read(handle.fd, bytes.data() + done, slice - done);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got < 0)
-                Refuse("cannot read \"" + file.source.string() + "\": " + strerror(errno));
-            if (got == 0)
-                break;
-            done += static_cast<size_t>(got);
-        }
+        size_t done = ReadUpTo(handle.fd, bytes.data(), slice, shown);
         // A last slice too short to judge leaves the decision to the ones before it.
         if (done < 64 * 1024)
             return true;
