@@ -49,6 +49,14 @@ struct Slot {
 
 typedef Array<int64_t, true, 4> IndexArray;
 
+// A run of a block that an otherwise idle worker decodes ahead of the window, writing its files
+// with the handler: its entries from next to end are that worker's, the window claims them only
+// through it.
+struct AheadRun {
+    int64_t next;
+    int64_t end;
+};
+
 // Everything below the lock is shared with the workers; names and the errors built from them stay
 // on the caller's thread, because texts and arrays are counted without locks.
 struct PipelineState {
@@ -68,6 +76,12 @@ struct PipelineState {
     int64_t count;
     int64_t reservedEnd;  // entries from claimed up to here belong to the worker of a block
     bool runWaiting;      // that worker waits on runReady
+    AheadRun aheadRuns[MaxWorkers];
+    int32_t aheadCount;
+    int32_t aheadWaiting; // workers of such runs waiting on runReady for the window
+    int64_t aheadFrom;    // where the next run to decode ahead is looked for
+    ByteArray handledAhead; // by entry: 1 once written ahead of the window (workers write, locked)
+    uint8_t* handledAheadItems;
     Slot slots[MaxWindowEntries];
     int64_t taken;   // entries handed to the caller
     int64_t claimed; // entries that workers took up
@@ -82,6 +96,7 @@ struct PipelineState {
     int32_t idleWorkers;   // waiting on workReady: only then is a wake-up worth a call
     bool callerWaiting;    // the caller waits on entryReady
     bool stopping;
+    volatile LONG stopRequested; // stopping, read by handlers' sources without the lock
     HANDLE threads[MaxWorkers];
     int32_t threadCount;
     // The caller's own side, touched by its thread only.
@@ -165,17 +180,47 @@ static bool WindowHasRoom(const PipelineState& s)
     return s.claimed == s.taken || s.bytesAhead + Charge(s.entryItems[s.claimed]) <= s.limits.maxBytes;
 }
 
+// The run decoded ahead that holds index, or -1.
+static int32_t AheadRunOf(const PipelineState& s, int64_t index)
+{
+    for (int32_t i = 0; i < s.aheadCount; i++)
+        if (index >= s.aheadRuns[i].next && index < s.aheadRuns[i].end)
+            return i;
+    return -1;
+}
+
 // Whether any worker may claim the next entry: not one that a block's worker will claim.
 static bool CanClaim(const PipelineState& s)
 {
-    return s.claimed >= s.reservedEnd && WindowHasRoom(s);
+    return s.claimed >= s.reservedEnd && WindowHasRoom(s) && AheadRunOf(s, s.claimed) < 0;
+}
+
+static int64_t Claim(PipelineState& s);
+static void WakeCaller(PipelineState& s);
+
+// The entries written ahead of the window that it reaches: claimed as handled at once.
+static void ClaimHandledAhead(PipelineState& s)
+{
+    bool claimed = false;
+    while (s.claimed < s.count && s.handledAheadItems[s.claimed] && s.claimed >= s.reservedEnd &&
+           s.claimed - s.taken < s.limits.maxEntries && s.slots[s.claimed % MaxWindowEntries].status == SlotStatus::Empty) {
+        int64_t index = Claim(s);
+        s.slots[index % MaxWindowEntries].status = SlotStatus::Handled;
+        s.slots[index % MaxWindowEntries].released = true;
+        s.bytesAhead -= Charge(s.entryItems[index]);
+        claimed = true;
+    }
+    if (claimed)
+        WakeCaller(s);
 }
 
 static void WakeWorker(PipelineState& s)
 {
-    if (s.claimed < s.reservedEnd) {
-        if (s.runWaiting && WindowHasRoom(s))
-            WakeConditionVariable(&s.runReady);
+    ClaimHandledAhead(s);
+    if (s.claimed < s.reservedEnd || AheadRunOf(s, s.claimed) >= 0) {
+        // Several may wait there: the window's block worker and those ahead of it.
+        if ((s.runWaiting || s.aheadWaiting > 0) && WindowHasRoom(s))
+            WakeAllConditionVariable(&s.runReady);
     } else if (s.idleWorkers > 0 && CanClaim(s)) {
         WakeConditionVariable(&s.workReady);
     }
@@ -222,6 +267,7 @@ static void Detach(PipelineState& s, int64_t index)
 struct HandlerSource {
     EntryReader* reader;
     Slice* slice;
+    const volatile LONG* stopRequested;
     bool touched;
     PieceResult failure; // Damaged or NoMemory when reading failed
 };
@@ -230,6 +276,10 @@ static bool NextForHandler(void* context, const uint8_t** bytes, int64_t* count)
 {
     HandlerSource& source = *static_cast<HandlerSource*>(context);
     source.touched = true;
+    // A large file written ahead gives up rather than hold up the stop; an error, so that what the
+    // handler began is undone as after any failed write.
+    if (*source.stopRequested)
+        throw WinError(ERROR_OPERATION_ABORTED);
     PieceResult result = ReadPiece(*source.reader, source.slice->bytes(), SliceSize, bytes, count);
     if (result == PieceResult::Piece)
         return true;
@@ -248,11 +298,10 @@ static bool QueuedForWriters(const EntryLocation& location, const EntryHandler& 
     return handler.handle && location.file >= 0 && location.entry.size < EntryQueueLimit;
 }
 
-// How the worker's entry comes: checked, and handed to the handler when there is one.
-static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, const EntryHandler& handler)
+// Opens the worker's entry and checks it: Good, or the status it then has.
+static SlotStatus Open(PipelineState& s, EntryReader& reader, int64_t index)
 {
-    const ArchiveEntry& entry = s.entryItems[index].entry;
-    if (!entry.record)
+    if (!s.entryItems[index].entry.record)
         return SlotStatus::Missing;
     try {
         if (OpenLocatedEntry(reader, s.entryItems[index], false, index) != EntryCheck::Good)
@@ -260,32 +309,51 @@ static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, co
     } catch (const MemoryError&) {
         return SlotStatus::NoMemory;
     }
-    if (handler.handle && !QueuedForWriters(s.entryItems[index], handler)) {
-        AcquireSRWLockExclusive(&s.lock);
-        HandlerSource source = {&reader, TakeSlice(s), false, PieceResult::Piece};
-        ReleaseSRWLockExclusive(&s.lock);
-        if (!source.slice)
-            return SlotStatus::NoMemory;
-        bool handled = false;
-        try {
-            handled = handler.handle(handler.context, index, entry.size, entry.time,
-                                     ByteSource{NextForHandler, nullptr, &source});
-        } catch (...) {
-            handled = false;
-        }
-        AcquireSRWLockExclusive(&s.lock);
-        GiveBack(s, source.slice);
-        ReleaseSRWLockExclusive(&s.lock);
-        if (handled)
-            return SlotStatus::Handled;
-        if (source.failure == PieceResult::Damaged)
-            return SlotStatus::Damaged;
-        if (source.failure == PieceResult::NoMemory)
-            return SlotStatus::NoMemory;
-        if (source.touched)
-            return SlotStatus::Direct; // begun and given up: the caller reads it again
+    return SlotStatus::Working;
+}
+
+// Hands the opened entry to the handler: Handled; Empty when the handler left it without reading
+// a byte; Direct when it began and gave up (the caller reads it again); or how reading it failed.
+static SlotStatus Hand(PipelineState& s, EntryReader& reader, int64_t index, const EntryHandler& handler,
+                       bool beyondWindow)
+{
+    const ArchiveEntry& entry = s.entryItems[index].entry;
+    AcquireSRWLockExclusive(&s.lock);
+    HandlerSource source = {&reader, TakeSlice(s), &s.stopRequested, false, PieceResult::Piece};
+    ReleaseSRWLockExclusive(&s.lock);
+    if (!source.slice)
+        return SlotStatus::NoMemory;
+    bool handled = false;
+    try {
+        handled = handler.handle(handler.context, index, entry.size, entry.time,
+                                 ByteSource{NextForHandler, nullptr, &source}, beyondWindow);
+    } catch (...) {
+        handled = false;
     }
-    return IsStored(entry) ? SlotStatus::Direct : SlotStatus::Queued;
+    AcquireSRWLockExclusive(&s.lock);
+    GiveBack(s, source.slice);
+    ReleaseSRWLockExclusive(&s.lock);
+    if (handled)
+        return SlotStatus::Handled;
+    if (source.failure == PieceResult::Damaged)
+        return SlotStatus::Damaged;
+    if (source.failure == PieceResult::NoMemory)
+        return SlotStatus::NoMemory;
+    return source.touched ? SlotStatus::Direct : SlotStatus::Empty;
+}
+
+// How the worker's entry comes: checked, and handed to the handler when there is one.
+static SlotStatus Begin(PipelineState& s, EntryReader& reader, int64_t index, const EntryHandler& handler)
+{
+    SlotStatus status = Open(s, reader, index);
+    if (status != SlotStatus::Working)
+        return status;
+    if (handler.handle && !QueuedForWriters(s.entryItems[index], handler)) {
+        status = Hand(s, reader, index, handler, false);
+        if (status != SlotStatus::Empty)
+            return status;
+    }
+    return IsStored(s.entryItems[index].entry) ? SlotStatus::Direct : SlotStatus::Queued;
 }
 
 // Unpacks the entry slice by slice into its slot's queue, at most EntryQueueLimit ahead of the
@@ -394,7 +462,8 @@ static void WriteQueued(PipelineState& s, int64_t index)
     ReleaseSRWLockExclusive(&s.lock);
     bool handled = false;
     try {
-        handled = handler.handle(handler.context, index, entry.size, entry.time, ByteSource{NextQueued, nullptr, &source});
+        handled = handler.handle(handler.context, index, entry.size, entry.time, ByteSource{NextQueued, nullptr, &source},
+                                 false);
     } catch (...) {
         handled = false;
     }
@@ -425,6 +494,120 @@ static bool WaitForRunRoom(PipelineState& s)
     return !s.stopping;
 }
 
+// Under the lock, with the run's first entry (index) just claimed: it and, one after the other as
+// the window allows, the rest: one worker decodes a block from file to file.
+static void DecodeRun(PipelineState& s, EntryReader& reader, int64_t index)
+{
+    int64_t runEnd = s.runEndItems[index];
+    if (runEnd > index + 1)
+        s.reservedEnd = runEnd;
+    for (;;) {
+        EntryHandler handler = s.handler;
+        reader.bases = s.bases;
+        ReleaseSRWLockExclusive(&s.lock);
+        SlotStatus status = Begin(s, reader, index, handler);
+        AcquireSRWLockExclusive(&s.lock);
+        Finish(s, reader, index, status, handler);
+        if (++index >= runEnd || !WaitForRunRoom(s))
+            break;
+        Claim(s);
+        WakeWorker(s); // past the run's last entry: the others may claim again
+    }
+}
+
+// Under the lock: the first entry of a block's run beyond the window that an idle worker may
+// decode ahead, or -1. Only with a handler to write its files, and one worker always stays for
+// the window, whose blocks only workers decode.
+static int64_t RunToDecodeAhead(PipelineState& s)
+{
+    if (!s.handler.handle || s.aheadCount >= s.limits.workers - 1)
+        return -1;
+    int64_t from = s.claimed + 1;
+    if (from < s.reservedEnd)
+        from = s.reservedEnd;
+    if (from < s.aheadFrom)
+        from = s.aheadFrom;
+    // From within a run, the next one: a run is decoded from its first entry.
+    if (from < s.count && s.entryItems[from].file >= 0 && s.runEndItems[from - 1] == s.runEndItems[from])
+        from = s.runEndItems[from];
+    while (from < s.count && s.entryItems[from].file < 0)
+        from++;
+    s.aheadFrom = from;
+    return from < s.count ? from : -1;
+}
+
+// Under the lock: the run decoded ahead that ends at end is over; what is left of it goes to the
+// window.
+static void EndAheadRun(PipelineState& s, int64_t end)
+{
+    for (int32_t i = 0; i < s.aheadCount; i++)
+        if (s.aheadRuns[i].end == end) {
+            s.aheadRuns[i] = s.aheadRuns[--s.aheadCount];
+            break;
+        }
+    WakeWorker(s);
+}
+
+// Under the lock: decodes a block's run from start ahead of the window, its files written with
+// the handler, so that blocks decode side by side. When the window reaches the worker, it goes on
+// as the run's worker (DecodeRun). A file that the handler leaves waits with the decoder where it
+// is until the window reaches it; after a file that the handler began and gave up, or one that
+// is damaged, the window reads the rest of the run as it would have (decoding the block again).
+static void DecodeAhead(PipelineState& s, EntryReader& reader, int64_t start)
+{
+    int64_t index = start, end = s.runEndItems[start];
+    s.aheadRuns[s.aheadCount++] = AheadRun{start, end};
+    s.aheadFrom = end;
+    bool left = false; // the handler left the file at index to the window
+    while (!s.stopping && index < end) {
+        if (s.claimed == index) {
+            if (!WindowHasRoom(s)) {
+                s.aheadWaiting++;
+                SleepConditionVariableSRW(&s.runReady, &s.lock, INFINITE, 0);
+                s.aheadWaiting--;
+                continue;
+            }
+            EndAheadRun(s, end);
+            Claim(s);
+            DecodeRun(s, reader, index);
+            return;
+        }
+        EntryHandler handler = s.handler;
+        if (left || !handler.handle || (!s.bases.read && NeedsBase(s.entryItems[index].entry))) {
+            s.aheadWaiting++;
+            SleepConditionVariableSRW(&s.runReady, &s.lock, INFINITE, 0);
+            s.aheadWaiting--;
+            continue;
+        }
+        reader.bases = s.bases;
+        ReleaseSRWLockExclusive(&s.lock);
+        SlotStatus status = Open(s, reader, index);
+        if (status == SlotStatus::Working)
+            status = Hand(s, reader, index, handler, true);
+        AcquireSRWLockExclusive(&s.lock);
+        if (status == SlotStatus::Empty) {
+            left = true;
+        } else if (status == SlotStatus::Handled) {
+            s.handledAheadItems[index] = 1;
+            s.aheadRuns[AheadRunOf(s, index)].next = index + 1;
+            index++;
+            WakeWorker(s); // the window may be there
+        } else {
+            break;
+        }
+    }
+    EndAheadRun(s, end);
+}
+
+static void CloseReaderBlock(PipelineState& s, EntryReader& reader)
+{
+    if (reader.block.cursor) {
+        ReleaseSRWLockExclusive(&s.lock);
+        CloseBlock(reader.block);
+        AcquireSRWLockExclusive(&s.lock);
+    }
+}
+
 static DWORD WINAPI WorkerMain(void* parameter)
 {
     PipelineState& s = *static_cast<PipelineState*>(parameter);
@@ -437,34 +620,19 @@ static DWORD WINAPI WorkerMain(void* parameter)
                 WriteQueued(s, writable);
                 continue;
             }
+            int64_t ahead = RunToDecodeAhead(s);
+            if (ahead >= 0) {
+                DecodeAhead(s, reader, ahead);
+                CloseReaderBlock(s, reader);
+                continue;
+            }
             s.idleWorkers++;
             SleepConditionVariableSRW(&s.workReady, &s.lock, INFINITE, 0);
             s.idleWorkers--;
             continue;
         }
-        // The first entry of a run and, one after the other as the window allows, the rest: one
-        // worker decodes a block from file to file.
-        int64_t index = Claim(s);
-        int64_t runEnd = s.runEndItems[index];
-        if (runEnd > index + 1)
-            s.reservedEnd = runEnd;
-        for (;;) {
-            EntryHandler handler = s.handler;
-            reader.bases = s.bases;
-            ReleaseSRWLockExclusive(&s.lock);
-            SlotStatus status = Begin(s, reader, index, handler);
-            AcquireSRWLockExclusive(&s.lock);
-            Finish(s, reader, index, status, handler);
-            if (++index >= runEnd || !WaitForRunRoom(s))
-                break;
-            Claim(s);
-            WakeWorker(s); // past the run's last entry: the others may claim again
-        }
-        if (reader.block.cursor) {
-            ReleaseSRWLockExclusive(&s.lock);
-            CloseBlock(reader.block);
-            AcquireSRWLockExclusive(&s.lock);
-        }
+        DecodeRun(s, reader, Claim(s));
+        CloseReaderBlock(s, reader);
     }
     ReleaseSRWLockExclusive(&s.lock);
     return 0;
@@ -486,6 +654,7 @@ static bool StopWorkers(PipelineState& s, uint32_t milliseconds)
 {
     AcquireSRWLockExclusive(&s.lock);
     s.stopping = true;
+    InterlockedExchange(&s.stopRequested, 1);
     WakeAllConditionVariable(&s.workReady);
     WakeAllConditionVariable(&s.roomReady);
     WakeAllConditionVariable(&s.runReady);
@@ -558,6 +727,9 @@ EntryPipeline::EntryPipeline(const StrArray& names, const PipelineLimits& limits
             s->runEnds.items()[i] = sameRun ? s->runEnds.items()[i + 1] : i + 1;
         }
         s->runEndItems = s->runEnds.items();
+        s->handledAhead.makeEmpty();
+        s->handledAhead.resize(s->count);
+        s->handledAheadItems = s->handledAhead.items();
         for (int32_t i = 0; i < s->limits.workers; i++) {
             HANDLE thread =
                 CreateThread(nullptr, WorkerStackSize, WorkerMain, s, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
@@ -793,6 +965,7 @@ void EntryPipeline::readBasesWith(const PatchBaseReader& reader)
     AcquireSRWLockExclusive(&state->lock);
     state->bases = reader;
     WakeAllConditionVariable(&state->workReady);
+    WakeAllConditionVariable(&state->runReady); // a worker ahead may wait at a patch
     ReleaseSRWLockExclusive(&state->lock);
 }
 

@@ -3,7 +3,7 @@
 // come in slices through a few buffers recycled from entry to entry, so memory stays the same
 // however large the files: a worker either writes the entry out itself as it unpacks it (a handler,
 // below), or queues its slices for the caller, a few megabytes ahead of it. Stored entries are not
-// copied at all: the caller writes their bytes straight from the archive.
+// queued: the caller writes their bytes from the archive.
 //
 // Each entry reads, and fails, as ReadEntry would at the point where the caller takes it: WinError
 // 2 with the requested name when it is missing, CrcError with the record's name when it is damaged
@@ -12,7 +12,11 @@
 // Whatever produces an entry's slices (one record's stream, or a solid block holding several
 // files) feeds the same queue, and the caller reads every entry alike. One worker decodes a solid
 // block from file to file, claiming its files one after the other as the window has room; small
-// files it queues whole, and idle workers write them ahead from the queue.
+// files it queues whole, and idle workers write them ahead from the queue. With a handler, an idle
+// worker also decodes a later block from its start, beyond the window, and has the handler write
+// its files, so that blocks decode side by side: it stops at the first file that the handler
+// leaves (keeping its decoder there) and goes on from it as the window's worker once the window
+// reaches it. One worker always stays for the window.
 #ifndef LUMIVO_ARCHIVE_ENTRYPIPELINE_H
 #define LUMIVO_ARCHIVE_ENTRYPIPELINE_H
 
@@ -40,12 +44,15 @@ struct PipelineLimits {
 PipelineLimits DefaultPipelineLimits();
 
 // Something done with an entry on the worker that unpacks it, before the caller takes it (writing
-// it out ahead, say): called with the entry's index in the list, its size and time, and its bytes
-// as they are unpacked, in no particular order and on several threads at once. True when it dealt
-// with the entry: the caller then takes it as handled. A handler that reads from the source and
-// then returns false (it failed midway) leaves the entry to be read again by the caller.
+// it out ahead, say): called with the entry's index in the list, its size and time, its bytes as
+// they are unpacked, and whether the entry lies beyond the window (a later block decoded ahead:
+// the caller is far from it), in no particular order and on several threads at once. True when
+// it dealt with the entry: the caller then takes it as handled. A handler that reads from the
+// source and then returns false (it failed midway) leaves the entry to be read again by the
+// caller; so does one whose source raises, as it does when the pipeline stops.
 struct EntryHandler {
-    bool (*handle)(void* context, int64_t index, int64_t size, uint64_t time, const ByteSource& bytes);
+    bool (*handle)(void* context, int64_t index, int64_t size, uint64_t time, const ByteSource& bytes,
+                   bool beyondWindow);
     void* context;
 };
 

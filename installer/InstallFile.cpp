@@ -161,11 +161,13 @@ void StopEntries(InstallHost& host, EntryPipeline& entries)
         HostWaiting(host);
 }
 
-static bool WriteEntryAhead(void* context, int64_t index, int64_t size, uint64_t time, const ByteSource& bytes)
+static bool WriteEntryAhead(void* context, int64_t index, int64_t size, uint64_t time, const ByteSource& bytes,
+                            bool beyondWindow)
 {
     WriteAhead& ahead = *static_cast<WriteAhead*>(context);
-    // A large file is written by the loop, which reports its progress piece by piece.
-    if (ahead.stopped || size > WritePieceSize)
+    // A large file is written by the loop, which reports its progress piece by piece; but not one
+    // of a later block that a worker decodes beside the loop's, which would otherwise stop there.
+    if (ahead.stopped || (size > WritePieceSize && !beyondWindow))
         return false;
     const Str& shared = ahead.destinations->ref(index);
     if (shared.isEmpty())

@@ -49,10 +49,10 @@ void StopEntries(InstallHost& host, EntryPipeline& entries);
 
 // Files written ahead of the copy loop by the workers that unpack them (EntryPipeline::handleAhead):
 // a new file of a few megabytes at most, where nothing stands, is created in place and written as
-// it is unpacked on the worker. Anything else (a file to replace, a larger one, whose progress the
-// loop shows, a failure of any kind) is left to the copy loop, which does it in order as if nothing
-// had been tried; after a failure nothing more is written ahead. The loop still reports each file
-// in its turn.
+// it is unpacked on the worker; so is a larger one of a later block decoded beside the loop's.
+// Anything else (a file to replace, a larger one, whose progress the loop shows, a failure of any
+// kind) is left to the copy loop, which does it in order as if nothing had been tried; after a
+// failure nothing more is written ahead. The loop still reports each file in its turn.
 struct WriteAhead {
     InstallTransaction* transaction;
     const StrArray* destinations; // by the pipeline's entry index; unchanged while workers run

@@ -13,8 +13,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,7 +73,7 @@ struct EvenHandler {
     std::map<int64_t, std::string> written;
     int64_t giveUp;
 
-    static bool Handle(void* context, int64_t index, int64_t, uint64_t, const ByteSource& bytes)
+    static bool Handle(void* context, int64_t index, int64_t, uint64_t, const ByteSource& bytes, bool)
     {
         EvenHandler& self = *static_cast<EvenHandler*>(context);
         if (index == self.giveUp) {
@@ -210,6 +212,71 @@ TEST_CASE("the read-ahead pipeline gives every file in list order, written ahead
         // The second pass begins once the window is full of the first: all of it after the handler.
         CHECK(handler.written.size() >= static_cast<size_t>(archive.length() / 2));
     }
+}
+
+// Writes every entry it is given, and keeps which it was given beyond the window.
+struct AllHandler {
+    std::mutex lock;
+    std::map<int64_t, std::string> written;
+    std::set<int64_t> beyond;
+
+    static bool Handle(void* context, int64_t index, int64_t, uint64_t, const ByteSource& bytes, bool beyondWindow)
+    {
+        AllHandler& self = *static_cast<AllHandler*>(context);
+        std::string all = ReadAll(bytes);
+        std::lock_guard<std::mutex> guard(self.lock);
+        self.written[index] = all;
+        if (beyondWindow)
+            self.beyond.insert(index);
+        return true;
+    }
+};
+
+TEST_CASE("later blocks are decoded beside the window's, their files written ahead")
+{
+    PackedProgram program;
+    StrArray names = ListEntryNames();
+    std::vector<const uint8_t*> blockOf; // by index in the list: the solid block's record, or null
+    for (int64_t i = 0; i < names.length(); i++) {
+        const EntryLocation* location = LocateEntry(names.ref(i).text(), names.ref(i).length());
+        REQUIRE(location);
+        blockOf.push_back(location->file >= 0 ? location->entry.record : nullptr);
+    }
+    std::set<const uint8_t*> blocks(blockOf.begin(), blockOf.end());
+    blocks.erase(nullptr);
+    if (blocks.size() < 2)
+        return; // one block: nothing to decode beside it
+    int64_t firstSolid = std::find_if(blockOf.begin(), blockOf.end(), [](const uint8_t* b) { return b; }) - blockOf.begin();
+    // One entry in the window: while the caller stays at the first file of a block, the workers
+    // can only go beyond it.
+    PipelineLimits limits = DefaultPipelineLimits();
+    limits.workers = 3;
+    limits.maxEntries = 1;
+    EntryPipeline pipeline(names, limits);
+    AllHandler handler;
+    EntryHandler ahead = {AllHandler::Handle, &handler};
+    pipeline.handleAhead(&ahead);
+    for (int64_t i = 0; i < names.length(); i++) {
+        std::wstring name(names.ref(i).text());
+        CAPTURE(std::string(name.begin(), name.end()));
+        WaitFor("a worker to begin the entry", [&pipeline] { return pipeline.waitReady(50); });
+        if (i == firstSolid)
+            WaitFor("a later block's file written beyond the window", [&] {
+                std::lock_guard<std::mutex> guard(handler.lock);
+                return !handler.beyond.empty();
+            });
+        TakenEntry entry = pipeline.take();
+        std::string bytes;
+        if (entry.handled) {
+            std::lock_guard<std::mutex> guard(handler.lock);
+            bytes = handler.written.at(i);
+        } else {
+            bytes = ReadAll(pipeline.source());
+        }
+        CHECK(bytes == program.files.at(name).bytes);
+    }
+    for (int64_t index : handler.beyond)
+        CHECK(blockOf.at(static_cast<size_t>(index)) != blockOf.at(static_cast<size_t>(firstSolid)));
 }
 
 // Run on a copy whose solid block run-packed-test damaged, with the name of the first file that

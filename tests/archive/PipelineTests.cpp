@@ -273,7 +273,7 @@ TEST_CASE("a handler deals with entries ahead, on the workers; damaged and missi
     InitializeCriticalSection(&seen.lock);
     // Odd entries are refused, some before reading a byte and some after reading them all (as a
     // write that fails midway): both come out of next as if there were no handler.
-    EntryHandler handler = {[](void* context, int64_t index, int64_t size, uint64_t time, const ByteSource& bytes) {
+    EntryHandler handler = {[](void* context, int64_t index, int64_t size, uint64_t time, const ByteSource& bytes, bool) {
                                 if (index % 4 == 1)
                                     return false;
                                 std::string got;
@@ -338,7 +338,7 @@ TEST_CASE("a stream that goes wrong after its first slices fails where the calle
     ArchiveInUse use(ZlibRecord(u"before.txt", "before") + Record(u"Short.bin", EntryKindZlib, stream, size + 5000, 21) +
                      Record(u"Long.bin", EntryKindZlib, stream, size - 5000, 22) + ZlibRecord(u"after.txt", "after") +
                      EndRecord());
-    EntryHandler reader = {[](void*, int64_t, int64_t, uint64_t, const ByteSource& bytes) {
+    EntryHandler reader = {[](void*, int64_t, int64_t, uint64_t, const ByteSource& bytes, bool) {
                                const uint8_t* piece;
                                int64_t count;
                                while (bytes.next(bytes.context, &piece, &count)) {
@@ -447,7 +447,7 @@ TEST_CASE("patches unpack behind their bases, ahead or on the caller; one over a
         std::map<int64_t, std::string> files;
     } written;
     InitializeCriticalSection(&written.lock);
-    EntryHandler handler = {[](void* context, int64_t index, int64_t, uint64_t, const ByteSource& bytes) {
+    EntryHandler handler = {[](void* context, int64_t index, int64_t, uint64_t, const ByteSource& bytes, bool) {
                                 std::string got;
                                 const uint8_t* piece;
                                 int64_t count;

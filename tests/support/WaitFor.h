@@ -13,7 +13,7 @@ void WaitFor(const char* what, Condition condition)
     ULONGLONG deadline = GetTickCount64() + 30000;
     while (!condition()) {
         if (GetTickCount64() > deadline)
-            FAIL("timed out waiting for ", what);
+            FAIL((doctest::String("timed out waiting for ") + what));
         Sleep(1);
     }
 }
