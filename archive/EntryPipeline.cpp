@@ -546,6 +546,8 @@ static void EndAheadRun(PipelineState& s, int64_t end)
             break;
         }
     WakeWorker(s);
+    if (s.idleWorkers > 0)
+        WakeConditionVariable(&s.workReady); // an idle one may decode the next block ahead
 }
 
 // Under the lock: decodes a block's run from start ahead of the window, its files written with
@@ -956,6 +958,7 @@ void EntryPipeline::handleAhead(const EntryHandler* handler)
 {
     AcquireSRWLockExclusive(&state->lock);
     state->handler = handler ? *handler : EntryHandler{nullptr, nullptr};
+    WakeAllConditionVariable(&state->workReady); // idle workers may now decode blocks ahead
     ReleaseSRWLockExclusive(&state->lock);
 }
 

@@ -32,8 +32,8 @@ struct ContenderPrograms {
     std::filesystem::path baselineStub; // another build's stub, or empty
 };
 
-// Lumivo with deflate and with solid LZMA, NSIS with zlib and with solid LZMA (the LZMA ones only
-// when programs.lzma); "Lumivo baseline" too when programs names a baseline stub.
+// Lumivo with deflate, with solid LZMA and with solid LZMA in blocks of 32 MiB, NSIS with zlib and
+// with solid LZMA; "Lumivo baseline" too when programs names a baseline stub.
 std::vector<Contender> Contenders(const ContenderPrograms& programs);
 
 // "NSIS zlib" as "nsis-zlib".
