@@ -79,7 +79,8 @@ static void ClaimHandledAhead(PipelineState& s)
 {
     bool claimed = false;
     while (s.claimed < s.count && s.handledAheadItems[s.claimed] && s.claimed >= s.reservedEnd &&
-           s.claimed - s.taken < s.limits.maxEntries && s.slots[s.claimed % MaxWindowEntries].status == SlotStatus::Empty) {
+           s.claimed - s.taken < s.limits.maxEntries &&
+           s.slots[s.claimed % MaxWindowEntries].status == SlotStatus::Empty) {
         int64_t index = Claim(s);
         s.slots[index % MaxWindowEntries].status = SlotStatus::Handled;
         s.slots[index % MaxWindowEntries].released = true;

@@ -213,8 +213,8 @@ static void WriteQueued(PipelineState& s, int64_t index)
     ReleaseSRWLockExclusive(&s.lock);
     bool handled = false;
     try {
-        handled = handler.handle(handler.context, index, entry.size, entry.time, ByteSource{NextQueued, nullptr, &source},
-                                 false);
+        handled = handler.handle(handler.context, index, entry.size, entry.time,
+                                 ByteSource{NextQueued, nullptr, &source}, false);
     } catch (...) {
         handled = false;
     }

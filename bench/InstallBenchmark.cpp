@@ -277,7 +277,8 @@ std::string Verdicts(const std::vector<Contender>& contenders, const std::map<st
     if (has(blocks))
         out << "- Blocks decoded side by side: in blocks of 32 MiB, Lumivo LZMA installs in "
             << Format("%.2f", value(wall, blocks) / value(wall, solid)) << " of one block's time, at "
-            << Format("%.3f", static_cast<double>(results.at(blocks).setupBytes) / static_cast<double>(lumivo.setupBytes))
+            << Format("%.3f",
+                      static_cast<double>(results.at(blocks).setupBytes) / static_cast<double>(lumivo.setupBytes))
             << " of its size.\n";
     return out.str();
 }

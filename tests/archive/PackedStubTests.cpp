@@ -246,7 +246,8 @@ TEST_CASE("later blocks are decoded beside the window's, their files written ahe
     blocks.erase(nullptr);
     if (blocks.size() < 2)
         return; // one block: nothing to decode beside it
-    int64_t firstSolid = std::find_if(blockOf.begin(), blockOf.end(), [](const uint8_t* b) { return b; }) - blockOf.begin();
+    int64_t firstSolid =
+        std::find_if(blockOf.begin(), blockOf.end(), [](const uint8_t* block) { return block; }) - blockOf.begin();
     // One entry in the window: while the caller stays at the first file of a block, the workers
     // can only go beyond it.
     PipelineLimits limits = DefaultPipelineLimits();
