@@ -61,6 +61,17 @@ static SlotStatus Open(PipelineState& s, EntryReader& reader, int64_t index)
     return SlotStatus::Working;
 }
 
+// Calls the handler with the entry's bytes from source; a handler that raises gave up.
+static bool CallHandler(const EntryHandler& handler, int64_t index, const ArchiveEntry& entry, const ByteSource& source,
+                        bool beyondWindow)
+{
+    try {
+        return handler.handle(handler.context, index, entry.size, entry.time, source, beyondWindow);
+    } catch (...) {
+        return false;
+    }
+}
+
 // Hands the opened entry to the handler: Handled; Empty when the handler left it without reading
 // a byte; Direct when it began and gave up (the caller reads it again); or how reading it failed.
 static SlotStatus Hand(PipelineState& s, EntryReader& reader, int64_t index, const EntryHandler& handler,
@@ -72,13 +83,7 @@ static SlotStatus Hand(PipelineState& s, EntryReader& reader, int64_t index, con
     ReleaseSRWLockExclusive(&s.lock);
     if (!source.slice)
         return SlotStatus::NoMemory;
-    bool handled = false;
-    try {
-        handled = handler.handle(handler.context, index, entry.size, entry.time,
-                                 ByteSource{NextForHandler, nullptr, &source}, beyondWindow);
-    } catch (...) {
-        handled = false;
-    }
+    bool handled = CallHandler(handler, index, entry, ByteSource{NextForHandler, nullptr, &source}, beyondWindow);
     AcquireSRWLockExclusive(&s.lock);
     GiveBack(s, source.slice);
     ReleaseSRWLockExclusive(&s.lock);
@@ -211,13 +216,7 @@ static void WriteQueued(PipelineState& s, int64_t index)
     QueuedSource source = {slot.first};
     const ArchiveEntry& entry = s.entryItems[index].entry;
     ReleaseSRWLockExclusive(&s.lock);
-    bool handled = false;
-    try {
-        handled = handler.handle(handler.context, index, entry.size, entry.time,
-                                 ByteSource{NextQueued, nullptr, &source}, false);
-    } catch (...) {
-        handled = false;
-    }
+    bool handled = CallHandler(handler, index, entry, ByteSource{NextQueued, nullptr, &source}, false);
     AcquireSRWLockExclusive(&s.lock);
     if (handled) {
         FreeQueue(s, slot);
@@ -313,20 +312,16 @@ static void DecodeAhead(PipelineState& s, EntryReader& reader, int64_t start)
     s.aheadFrom = end;
     bool left = false; // the handler left the file at index to the window
     while (!s.stopping && index < end) {
-        if (s.claimed == index) {
-            if (!WindowHasRoom(s)) {
-                s.aheadWaiting++;
-                SleepConditionVariableSRW(&s.runReady, &s.lock, INFINITE, 0);
-                s.aheadWaiting--;
-                continue;
-            }
+        if (s.claimed == index && WindowHasRoom(s)) {
             EndAheadRun(s, end);
             Claim(s);
             DecodeRun(s, reader, index);
             return;
         }
+        // Waits for the window's room, or for the window itself when the file is not for now.
         EntryHandler handler = s.handler;
-        if (left || !handler.handle || (!s.bases.read && NeedsBase(s.entryItems[index].entry))) {
+        if (s.claimed == index || left || !handler.handle ||
+            (!s.bases.read && NeedsBase(s.entryItems[index].entry))) {
             s.aheadWaiting++;
             SleepConditionVariableSRW(&s.runReady, &s.lock, INFINITE, 0);
             s.aheadWaiting--;
